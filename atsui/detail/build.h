@@ -1,0 +1,67 @@
+#pragma once
+
+// Construction idioms shared by the windows. Private: not installed.
+
+#include <cstddef>
+
+#include <wx/colour.h>
+#include <wx/font.h>
+#include <wx/string.h>
+
+class wxGrid;
+class wxSizer;
+class wxStaticText;
+class wxTimer;
+class wxWindow;
+
+namespace tov_atsui::detail {
+
+// Throws std::invalid_argument naming the class when parent is null. Used in
+// a panel's base initialiser, so nothing is created for a refused parent:
+// the toolkit would hand back a half-built panel that crashes on its first child.
+wxWindow* require_parent(wxWindow* parent, const char* class_name);
+
+// Text outside ASCII enters through UTF-8, whatever the process locale is.
+inline wxString utf8(const char* text) { return wxString::FromUTF8(text); }
+
+// Default family, normal style and weight, no underline.
+wxFont plain_font(int points, const wxString& face = wxEmptyString);
+
+// The cell's "DejaVu Sans" faces; points <= 0 means the platform's normal size.
+wxFont cell_font(int points = 0);
+
+// Status colours: OK and yield, NG.
+wxColour ok_colour();
+wxColour ng_colour();
+
+// A static text that never wraps.
+wxStaticText* make_label(wxWindow* parent, const wxString& label);
+
+// SetSizer, Layout, then Fit the sizer to the panel.
+void finish_panel(wxWindow* panel, wxSizer* sizer);
+
+// Makes owner the timer's owner under the timer's own id.
+void own_timer(wxTimer& timer, wxWindow* owner);
+
+struct GridColumn {
+    const char* label;
+    int width;
+};
+
+// The read-only grid set-up that all the layer's grids share: no rows, the
+// given columns, editing off, column resizing only, centred 30-pixel labels,
+// cells left-aligned and vertically centred.
+void set_up_readonly_grid(wxGrid* grid, const GridColumn* columns, std::size_t count,
+                          int row_label_size);
+
+template <std::size_t N>
+void set_up_readonly_grid(wxGrid* grid, const GridColumn (&columns)[N], int row_label_size) {
+    set_up_readonly_grid(grid, columns, N, row_label_size);
+}
+
+// Columns of both history grids (a cell's and the viewer's).
+inline constexpr GridColumn kHistoryColumns[] = {
+    {"Begin Time", 150}, {"End Time", 150}, {"Serial Number", 200},
+    {"Result", 150}, {"Description", 200}};
+
+}  // namespace tov_atsui::detail

@@ -1,0 +1,79 @@
+#pragma once
+
+#include <wx/panel.h>
+#include <wx/timer.h>
+
+class wxBoxSizer;
+class wxButton;
+class wxGauge;
+class wxGrid;
+class wxNotebook;
+class wxStaticBitmap;
+class wxStaticLine;
+class wxStaticText;
+class wxTextCtrl;
+
+namespace tov_atsui {
+
+// The panel of one test cell. Four regions are built hidden (extra
+// information, statistics, script row, image column); the host shows them.
+// A null parent is refused with std::invalid_argument before any window exists.
+class Cell : public wxPanel {
+public:
+    explicit Cell(wxWindow* parent, wxWindowID id = wxID_ANY,
+                  const wxPoint& pos = wxDefaultPosition, const wxSize& size = wxSize(-1, -1),
+                  long style = wxTAB_TRAVERSAL, const wxString& name = wxEmptyString);
+
+    wxTimer ui_refresh_timer;
+    wxTimer ui_blink_timer;
+
+    wxPanel* ui_other_info_panel;
+    wxBoxSizer* ui_other_info_sizer;
+    wxStaticLine* m_staticline11;
+
+    wxPanel* ui_statistics_panel;
+    wxStaticText* m_staticText2;
+    wxTextCtrl* ui_ok_count;
+    wxStaticText* m_staticText3;
+    wxTextCtrl* ui_ng_count;
+    wxStaticText* m_staticText4;
+    wxTextCtrl* ui_ok_percent;
+
+    wxPanel* ui_serial_number_panel;
+    wxStaticText* m_staticText1;
+    wxTextCtrl* ui_serial_number;
+    wxButton* ui_start;
+    wxButton* ui_abort;
+
+    wxPanel* ui_script_panel;
+    wxStaticText* m_staticText5;
+    wxTextCtrl* ui_script_path;
+    wxButton* ui_browse_script;
+
+    wxButton* ui_prompt;
+
+    wxNotebook* ui_view_notebook;
+    wxPanel* ui_assert_panel;
+    wxGrid* ui_assertions;
+    wxPanel* ui_logger_panel;
+    wxTextCtrl* ui_test_logger;
+    wxPanel* ui_history_panel;
+    wxGrid* ui_history_grid;
+
+    wxStaticText* ui_cell_name;
+    wxTextCtrl* ui_elapse_time;
+    wxGauge* ui_gauge;
+
+    wxPanel* ui_image_panel;
+    wxStaticLine* m_staticline2;
+    wxStaticBitmap* ui_bitmap;
+
+    virtual void on_refresh_timer_event(wxTimerEvent& event);
+    virtual void on_blink_timer_event(wxTimerEvent& event);
+    // Both Enter in the serial number and "Start" arrive here.
+    virtual void on_start_cell_test(wxCommandEvent& event);
+    virtual void on_abort_cell_test(wxCommandEvent& event);
+    virtual void on_browse_script(wxCommandEvent& event);
+};
+
+}  // namespace tov_atsui

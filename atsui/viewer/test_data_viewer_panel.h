@@ -1,0 +1,91 @@
+#pragma once
+
+#include <wx/panel.h>
+
+class wxBoxSizer;
+class wxButton;
+class wxChoice;
+class wxGrid;
+class wxRadioBox;
+class wxSplitterWindow;
+class wxStaticText;
+class wxTextCtrl;
+
+namespace tov_atsui {
+
+// Browses recorded test data: command row, history and test-item grids
+// between two splitters, and the statistics pane. A null parent is refused
+// with std::invalid_argument before any window exists.
+class TestDataViewerPanel : public wxPanel {
+public:
+    explicit TestDataViewerPanel(wxWindow* parent, wxWindowID id = wxID_ANY,
+                                 const wxPoint& pos = wxDefaultPosition,
+                                 const wxSize& size = wxSize(-1, 640),
+                                 long style = wxTAB_TRAVERSAL,
+                                 const wxString& name = wxEmptyString);
+
+    wxSplitterWindow* m_splitter2;
+    wxPanel* m_panel15;
+    wxButton* m_button9;
+    wxButton* m_button10;
+    wxButton* m_button11;
+    wxButton* m_button12;
+    wxStaticText* m_staticText33;
+    wxChoice* ui_cell_filter;
+    wxRadioBox* ui_statistics_analyzer;
+    wxSplitterWindow* m_splitter1;
+    wxPanel* m_panel12;
+    wxGrid* ui_history;
+    wxPanel* m_panel13;
+    wxGrid* ui_assertions;
+    wxPanel* ui_statistics_and_analyze_panel;
+    wxBoxSizer* ui_statistics_and_analyze_sizer;
+
+    // Single-item analysis, shown at start.
+    wxPanel* ui_single_item_analyze_panel;
+    wxStaticText* m_staticText161;
+    wxTextCtrl* ui_single_item_max;
+    wxStaticText* m_staticText171;
+    wxTextCtrl* ui_single_item_min;
+    wxStaticText* m_staticText181;
+    wxTextCtrl* ui_single_item_average;
+    wxStaticText* m_staticText34;
+    wxTextCtrl* ui_single_item_middle;
+    wxStaticText* m_staticText35;
+    wxTextCtrl* ui_single_item_variance;
+    wxStaticText* m_staticText37;
+    wxTextCtrl* ui_single_item_std_deviation;
+    wxStaticText* m_staticText162;
+    wxTextCtrl* ui_single_item_ok_count;
+    wxStaticText* m_staticText172;
+    wxTextCtrl* ui_single_item_ng_count;
+    wxStaticText* m_staticText182;
+    wxTextCtrl* ui_single_item_yield;
+
+    // Total statistics, hidden at start.
+    wxPanel* ui_total_statistics_panel;
+    wxStaticText* m_staticText16;
+    wxTextCtrl* ui_total_statistics_ok_count;
+    wxStaticText* m_staticText17;
+    wxTextCtrl* ui_total_statistics_ng_count;
+    wxStaticText* m_staticText18;
+    wxTextCtrl* ui_total_statistics_yield;
+    wxStaticText* m_staticText19;
+    wxTextCtrl* ui_total_statistics_max_test_time;
+    wxStaticText* m_staticText20;
+    wxTextCtrl* ui_total_statistics_min_test_time;
+    wxStaticText* m_staticText21;
+    wxTextCtrl* ui_total_statistics_average_test_time;
+
+    virtual void on_clear_data(wxCommandEvent& event);
+    virtual void on_export_data(wxCommandEvent& event);
+    virtual void on_import_data(wxCommandEvent& event);
+    virtual void on_save_single_uut_test_data(wxCommandEvent& event);
+    virtual void on_cell_filter_changed(wxCommandEvent& event);
+    virtual void on_refresh_statistics_analyzer(wxCommandEvent& event);
+    // One-shot sash set-up: middle of the splitter, then the binding is removed.
+    virtual void m_splitter2OnIdle(wxIdleEvent& event);
+    virtual void m_splitter1OnIdle(wxIdleEvent& event);
+};
+
+}  // namespace tov_atsui

@@ -1,0 +1,118 @@
+// Shows every window of the layer as built, with a little sample content.
+// With --screenshots DIR it writes one PNG per window and exits.
+
+#include <atsui/atsui.h>
+
+#include <functional>
+#include <vector>
+
+#include <wx/wx.h>
+#include <wx/cmdline.h>
+#include <wx/filename.h>
+#include <wx/grid.h>
+#include <wx/stattext.h>
+#include <wx/utils.h>
+
+namespace {
+
+using tov_atsui::Cell;
+using tov_atsui::Frame;
+
+// A window to show and, in screenshot mode, the file to write.
+struct Shot {
+    wxString name;
+    std::function<wxTopLevelWindow*()> open;
+};
+
+Frame* open_station(int cells) {
+    auto* frame = new Frame(nullptr);
+    wxSizer* area = frame->ui_cell_panel->GetSizer();
+    area->Detach(frame->m_panel9);
+    frame->m_panel9->Destroy();
+    for (int n = 1; n <= cells; ++n) {
+        auto* cell = new Cell(frame->ui_cell_panel);
+        cell->ui_cell_name->SetLabel(wxString::Format("Cell %d", n));
+        // Let the grids scroll rather than widen the cell to all their columns.
+        cell->ui_history_grid->SetMinSize(wxSize(200, 120));
+        cell->ui_assertions->SetMinSize(wxSize(200, 120));
+        area->Add(cell, 1, wxEXPAND | wxALL, 5);
+    }
+    frame->SetSize(1400, 900);
+    frame->Centre();
+    frame->Show();
+    return frame;
+}
+
+std::vector<Shot> shots() {
+    return {
+        {"station", [] { return open_station(4); }},
+    };
+}
+
+bool capture(wxTopLevelWindow* window, const wxString& file) {
+    const wxRect r = window->GetScreenRect();
+    const wxString command = wxString::Format("import -window root -crop %dx%d+%d+%d +repage \"%s\"",
+                                              r.width, r.height, r.x, r.y, file);
+    return wxExecute(command, wxEXEC_SYNC) == 0;
+}
+
+class GalleryApp : public wxApp {
+public:
+    bool OnInit() override {
+        if (!wxApp::OnInit()) return false;
+        shots_ = shots();
+        if (dir_.empty()) {
+            for (const Shot& shot : shots_) shot.open();
+            return true;
+        }
+        wxFileName::Mkdir(dir_, wxS_DIR_DEFAULT, wxPATH_MKDIR_FULL);
+        timer_.Bind(wxEVT_TIMER, &GalleryApp::next, this);
+        timer_.StartOnce(100);
+        return true;
+    }
+
+    void OnInitCmdLine(wxCmdLineParser& parser) override {
+        wxApp::OnInitCmdLine(parser);
+        parser.AddOption("", "screenshots", "write one PNG per window into this folder and exit");
+    }
+
+    bool OnCmdLineParsed(wxCmdLineParser& parser) override {
+        parser.Found("screenshots", &dir_);
+        return wxApp::OnCmdLineParsed(parser);
+    }
+
+private:
+    // Opens the next window, lets it settle, captures it, closes it.
+    void next(wxTimerEvent&) {
+        if (open_) {
+            const wxString file = wxFileName(dir_, shots_[index_].name + ".png").GetFullPath();
+            if (capture(open_, file)) wxPrintf("wrote %s\n", file);
+            else {
+                wxFprintf(stderr, "could not capture %s\n", file);
+                failed_ = true;
+            }
+            open_->Destroy();
+            open_ = nullptr;
+            ++index_;
+        }
+        if (index_ >= shots_.size()) {
+            ExitMainLoop();
+            return;
+        }
+        open_ = shots_[index_].open();
+        timer_.StartOnce(700);
+    }
+
+    int OnExit() override { return failed_ ? 1 : 0; }
+
+    std::vector<Shot> shots_;
+    wxString dir_;
+    wxTimer timer_;
+    wxTopLevelWindow* open_ = nullptr;
+    size_t index_ = 0;
+    bool failed_ = false;
+};
+
+}  // namespace
+
+wxIMPLEMENT_APP(GalleryApp);

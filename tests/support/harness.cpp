@@ -1,0 +1,200 @@
+#include "support/harness.h"
+
+#include <sstream>
+
+#include <wx/radiobox.h>
+#include <wx/toolbar.h>
+
+void PrintTo(const wxString& text, std::ostream* os) { *os << '"' << text.utf8_string() << '"'; }
+
+namespace atsui_test {
+
+std::u32string code_points(const wxString& text) {
+    std::u32string out;
+    for (wxUniChar c : text) out.push_back(static_cast<char32_t>(c.GetValue()));
+    return out;
+}
+
+std::u32string code_points_utf8(const char* text) { return code_points(wxString::FromUTF8(text)); }
+
+void pump(int ms) {
+    const wxLongLong end = wxGetLocalTimeMillis() + ms;
+    do {
+        wxTheApp->Yield(true);
+        wxTheApp->ProcessIdle();
+        wxMilliSleep(2);
+    } while (wxGetLocalTimeMillis() < end);
+}
+
+bool pump_until(const std::function<bool()>& pred, int timeout_ms) {
+    const wxLongLong end = wxGetLocalTimeMillis() + timeout_ms;
+    while (!pred()) {
+        if (wxGetLocalTimeMillis() >= end) return pred();
+        pump(5);
+    }
+    return true;
+}
+
+void WindowTest::SetUp() {
+    top = new wxFrame(nullptr, wxID_ANY, "atsui test host", wxDefaultPosition, wxSize(800, 600));
+    top->SetSizer(new wxBoxSizer(wxVERTICAL));
+}
+
+void WindowTest::TearDown() {
+    const int before = assertion_count();
+    if (top) {
+        top->Destroy();
+        top = nullptr;
+    }
+    pump(0);
+    EXPECT_EQ(assertion_count(), before) << "toolkit assertion while destroying the windows";
+}
+
+void WindowTest::show_in_top(wxWindow* child, const wxSize& client_size) {
+    top->GetSizer()->Add(child, 1, wxEXPAND);
+    top->SetClientSize(client_size);
+    top->Show();
+    top->Layout();
+    pump_until([&] { return top->GetClientSize() == client_size; }, 2000);
+    top->Layout();
+    pump(30);
+}
+
+bool operator==(const Placement& a, const Placement& b) {
+    return a.proportion == b.proportion && a.flags == b.flags && a.border == b.border;
+}
+
+void PrintTo(const Placement& p, std::ostream* os) {
+    *os << "{proportion " << p.proportion << ", flags 0x" << std::hex << p.flags << std::dec
+        << ", border " << p.border << "}";
+}
+
+namespace {
+
+template <typename Target>
+wxSizerItem* find_in(wxSizer* root, Target* target) {
+    if (!root) return nullptr;
+    for (wxSizerItem* item : root->GetChildren()) {
+        if constexpr (std::is_base_of_v<wxWindow, Target>) {
+            if (item->GetWindow() == target) return item;
+        } else {
+            if (item->GetSizer() == target) return item;
+        }
+        if (wxSizer* nested = item->GetSizer())
+            if (wxSizerItem* found = find_in(nested, target)) return found;
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+wxSizerItem* find_item(wxSizer* root, wxWindow* window) { return find_in(root, window); }
+wxSizerItem* find_item(wxSizer* root, wxSizer* nested) { return find_in(root, nested); }
+
+Placement placement(const wxSizerItem* item) {
+    if (!item) {
+        ADD_FAILURE() << "no sizer item";
+        return {-1, -1, -1};
+    }
+    return {item->GetProportion(), item->GetFlag(), item->GetBorder()};
+}
+
+Placement placement_of(wxWindow* window) {
+    wxSizer* sizer = window->GetContainingSizer();
+    if (!sizer) {
+        ADD_FAILURE() << "window " << window->GetName() << " is in no sizer";
+        return {-1, -1, -1};
+    }
+    return placement(sizer->GetItem(window));
+}
+
+Placement placement_of(wxSizer* root, wxSizer* nested) { return placement(find_item(root, nested)); }
+
+int CallLog::count(const std::string& handler) const {
+    auto it = counts_.find(handler);
+    return it == counts_.end() ? 0 : it->second;
+}
+
+int CallLog::total() const {
+    int sum = 0;
+    for (const auto& entry : counts_) sum += entry.second;
+    return sum;
+}
+
+std::string CallLog::summary() const {
+    std::ostringstream out;
+    for (const auto& [name, n] : counts_) out << name << '=' << n << ' ';
+    return out.str();
+}
+
+// These build the events exactly as wxGTK's signal callbacks do.
+void click(wxButton* button) {
+    wxCommandEvent event(wxEVT_BUTTON, button->GetId());
+    event.SetEventObject(button);
+    button->HandleWindowEvent(event);
+}
+
+void press_enter(wxTextCtrl* field) {
+    wxCommandEvent event(wxEVT_TEXT_ENTER, field->GetId());
+    event.SetEventObject(field);
+    event.SetString(field->GetValue());
+    field->HandleWindowEvent(event);
+}
+
+void select_menu(wxFrame* frame, wxMenuItem* item) { frame->ProcessCommand(item); }
+
+void click_tool(wxToolBar* toolbar, wxToolBarToolBase* tool) {
+    toolbar->OnLeftClick(tool->GetId(), false);
+}
+
+void fire(wxTimer& timer) { timer.Notify(); }
+
+void choose(wxChoice* choice, int index) {
+    choice->SetSelection(index);
+    wxCommandEvent event(wxEVT_CHOICE, choice->GetId());
+    event.SetEventObject(choice);
+    event.SetInt(index);
+    event.SetString(choice->GetString(index));
+    choice->HandleWindowEvent(event);
+}
+
+void choose(wxRadioBox* box, int index) {
+    box->SetSelection(index);
+    wxCommandEvent event(wxEVT_RADIOBOX, box->GetId());
+    event.SetEventObject(box);
+    event.SetInt(index);
+    event.SetString(box->GetString(index));
+    box->HandleWindowEvent(event);
+}
+
+PropagationCounter::PropagationCounter(wxWindow* window, wxEventType type)
+    : window_(window), type_(type) {
+    window_->Bind(type_, &PropagationCounter::on_event, this);
+}
+
+PropagationCounter::~PropagationCounter() {
+    window_->Unbind(type_, &PropagationCounter::on_event, this);
+}
+
+void PropagationCounter::on_event(wxEvent&) { ++count_; }
+
+int run_modal(wxDialog& dialog, const std::function<void(wxDialog&)>& action, int watchdog_ms) {
+    wxTimer act;
+    act.Bind(wxEVT_TIMER, [&](wxTimerEvent&) { action(dialog); });
+    wxTimer watchdog;
+    watchdog.Bind(wxEVT_TIMER, [&](wxTimerEvent&) {
+        if (dialog.IsModal()) dialog.EndModal(kModalTimedOut);
+    });
+    act.StartOnce(100);
+    watchdog.StartOnce(watchdog_ms);
+    return dialog.ShowModal();
+}
+
+bool activate(wxTopLevelWindow* window) {
+    window->Show();
+    window->Raise();
+    window->SetFocus();
+    return pump_until([&] { return window->IsActive(); }, 3000);
+}
+
+}  // namespace atsui_test

@@ -43,6 +43,11 @@ void finish_panel(wxWindow* panel, wxSizer* sizer) {
     sizer->Fit(panel);
 }
 
+void finish_window(wxWindow* window, wxSizer* sizer) {
+    finish_panel(window, sizer);
+    window->Centre(wxBOTH);
+}
+
 void own_timer(wxTimer& timer, wxWindow* owner) { timer.SetOwner(owner, timer.GetId()); }
 
 void set_up_readonly_grid(wxGrid* grid, const GridColumn* columns, std::size_t count,

@@ -40,6 +40,10 @@ wxStaticText* make_label(wxWindow* parent, const wxString& label);
 // SetSizer, Layout, then Fit the sizer to the panel.
 void finish_panel(wxWindow* panel, wxSizer* sizer);
 
+// How frames and dialogs close their construction: SetSizer, Layout, Fit
+// the sizer to the window, Centre(wxBOTH).
+void finish_window(wxWindow* window, wxSizer* sizer);
+
 // Makes owner the timer's owner under the timer's own id.
 void own_timer(wxTimer& timer, wxWindow* owner);
 

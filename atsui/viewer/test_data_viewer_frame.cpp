@@ -1,9 +1,23 @@
 #include "atsui/viewer/test_data_viewer_frame.h"
 
+#include <wx/sizer.h>
+
+#include "atsui/detail/build.h"
+
 namespace tov_atsui {
 
-// Not built yet.
-TestDataViewerFrame::TestDataViewerFrame(wxWindow* parent) : wxFrame(parent, wxID_ANY, wxEmptyString), ui_root_sizer(nullptr) {}
+TestDataViewerFrame::TestDataViewerFrame(wxWindow* parent)
+    : wxFrame(parent, wxID_ANY, wxEmptyString, wxDefaultPosition, wxSize(-1, -1),
+              wxDEFAULT_FRAME_STYLE | wxTAB_TRAVERSAL) {
+    SetSizeHints(wxDefaultSize, wxDefaultSize);
+
+    // Empty on purpose: the host puts its viewer panel here.
+    ui_root_sizer = new wxBoxSizer(wxVERTICAL);
+    detail::finish_window(this, ui_root_sizer);
+
+    Bind(wxEVT_CLOSE_WINDOW, &TestDataViewerFrame::on_close_window, this);
+}
+
 void TestDataViewerFrame::on_close_window(wxCloseEvent& event) { event.Skip(); }
 
 }  // namespace tov_atsui

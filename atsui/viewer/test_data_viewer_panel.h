@@ -83,7 +83,8 @@ public:
     virtual void on_save_single_uut_test_data(wxCommandEvent& event);
     virtual void on_cell_filter_changed(wxCommandEvent& event);
     virtual void on_refresh_statistics_analyzer(wxCommandEvent& event);
-    // One-shot sash set-up: middle of the splitter, then the binding is removed.
+    // One-shot sash set-up: once the panel is placed and on screen, the sash
+    // goes to the middle of its splitter and the binding is removed.
     virtual void m_splitter2OnIdle(wxIdleEvent& event);
     virtual void m_splitter1OnIdle(wxIdleEvent& event);
 };

@@ -25,6 +25,10 @@ public:
     wxButton* ui_browse;
     wxButton* m_button14;
     wxStaticLine* m_staticline4;
+    // List view, one selection. Kept in ascending label order: an inserted
+    // project moves to its place once the event loop runs, so the index that
+    // InsertItem returns addresses it until then. Item data and the selection
+    // move with their items.
     wxListCtrl* ui_project_list;
 
     virtual void on_click_projects(wxCommandEvent& event);

@@ -1,8 +1,53 @@
 #include "atsui/station/ticker_exception_dialog.h"
 
+#include <wx/button.h>
+#include <wx/sizer.h>
+#include <wx/statline.h>
+#include <wx/stattext.h>
+#include <wx/textctrl.h>
+
+#include "atsui/detail/build.h"
+
 namespace tov_atsui {
 
-// Not built yet.
-TickerExceptionDialog::TickerExceptionDialog(wxWindow* parent) : wxDialog(parent, wxID_ANY, wxEmptyString) {}
+TickerExceptionDialog::TickerExceptionDialog(wxWindow* parent)
+    : wxDialog(parent, wxID_ANY, wxEmptyString, wxDefaultPosition, wxDefaultSize,
+               wxDEFAULT_DIALOG_STYLE | wxMAXIMIZE_BOX | wxMINIMIZE_BOX | wxRESIZE_BORDER) {
+    SetSizeHints(wxDefaultSize, wxDefaultSize);
+    const wxFont font = detail::plain_font(20);
+
+    auto* bSizer17 = new wxBoxSizer(wxVERTICAL);
+
+    // Heading and trace.
+    m_staticText13 = detail::make_label(this, "Ticker Exception");
+    m_staticText13->SetFont(font);
+    bSizer17->Add(m_staticText13, 0, wxALL | wxEXPAND, 5);
+
+    ui_exception_trace = new wxTextCtrl(this, wxID_ANY, wxEmptyString, wxDefaultPosition,
+                                        wxSize(-1, -1), wxTE_MULTILINE | wxTE_READONLY);
+    ui_exception_trace->SetForegroundColour(detail::ng_colour());
+    ui_exception_trace->SetMinSize(wxSize(480, 320));
+    bSizer17->Add(ui_exception_trace, 0, wxALL | wxEXPAND, 5);
+
+    m_staticline3 =
+        new wxStaticLine(this, wxID_ANY, wxDefaultPosition, wxDefaultSize, wxLI_HORIZONTAL);
+    bSizer17->Add(m_staticline3, 0, wxEXPAND | wxALL, 5);
+
+    // Button row: "Stop Ticker" left, "Resume Ticker" pushed to the right edge.
+    // Both are made default in turn; the later one, "Resume Ticker", stays so.
+    auto* bSizer21 = new wxBoxSizer(wxHORIZONTAL);
+    m_button5 = new wxButton(this, wxID_CANCEL, "Stop Ticker", wxDefaultPosition, wxDefaultSize, 0);
+    m_button5->SetDefault();
+    m_button5->SetFont(font);
+    bSizer21->Add(m_button5, 0, wxALL | wxEXPAND, 5);
+    bSizer21->Add(0, 0, 1, wxEXPAND, 5);
+    m_button51 = new wxButton(this, wxID_OK, "Resume Ticker", wxDefaultPosition, wxDefaultSize, 0);
+    m_button51->SetDefault();
+    m_button51->SetFont(font);
+    bSizer21->Add(m_button51, 0, wxALL, 5);
+    bSizer17->Add(bSizer21, 1, wxEXPAND, 5);
+
+    detail::finish_window(this, bSizer17);
+}
 
 }  // namespace tov_atsui

@@ -10,6 +10,7 @@
 #include <wx/cmdline.h>
 #include <wx/filename.h>
 #include <wx/grid.h>
+#include <wx/listctrl.h>
 #include <wx/stattext.h>
 #include <wx/utils.h>
 
@@ -43,9 +44,53 @@ Frame* open_station(int cells) {
     return frame;
 }
 
+wxTopLevelWindow* show(wxTopLevelWindow* window) {
+    window->Show();
+    return window;
+}
+
+// Projects arrive out of order; the list shows them sorted.
+wxTopLevelWindow* open_launcher() {
+    auto* launcher = new tov_atsui::ATSLauncher(nullptr);
+    for (const char* name : {"psu_burn_in", "motor_eol", "adc_calibration", "rf_power_sweep",
+                             "board_ict", "display_gamma"})
+        launcher->ui_project_list->InsertItem(launcher->ui_project_list->GetItemCount(), name);
+    launcher->ui_project_path->SetValue("/srv/ats/projects/adc_calibration");
+    return show(launcher);
+}
+
+wxTopLevelWindow* open_ticker_exception() {
+    auto* dialog = new tov_atsui::TickerExceptionDialog(nullptr);
+    dialog->ui_exception_trace->SetValue(
+        "Traceback (most recent call last):\n"
+        "  File \"ticker.py\", line 42, in tick\n"
+        "    reading = dmm.measure_voltage()\n"
+        "  File \"instruments/dmm.py\", line 118, in measure_voltage\n"
+        "    raise TimeoutError(\"DMM did not answer within 2 s\")\n"
+        "TimeoutError: DMM did not answer within 2 s");
+    return show(dialog);
+}
+
+// The host's steps for the test data viewer: an empty frame, the panel in
+// its root sizer, a size, then show.
+wxTopLevelWindow* open_viewer() {
+    auto* frame = new tov_atsui::TestDataViewerFrame(nullptr);
+    frame->SetTitle("Test Data");
+    frame->ui_root_sizer->Add(new tov_atsui::TestDataViewerPanel(frame), 1, wxEXPAND);
+    frame->SetSize(1400, 760);
+    frame->Centre();
+    frame->Show();
+    return frame;
+}
+
 std::vector<Shot> shots() {
     return {
+        {"launcher", [] { return open_launcher(); }},
         {"station", [] { return open_station(4); }},
+        {"viewer", [] { return open_viewer(); }},
+        {"ticker_exception", [] { return open_ticker_exception(); }},
+        {"about", [] { return show(new tov_atsui::AboutDialog(nullptr)); }},
+        {"manual_operation", [] { return show(new tov_atsui::ManualOperationDialog(nullptr)); }},
     };
 }
 

@@ -1,0 +1,332 @@
+#include <atsui/launcher/ats_launcher.h>
+
+#include <functional>
+#include <set>
+#include <vector>
+
+#include <wx/listctrl.h>
+#include <wx/statbmp.h>
+#include <wx/statline.h>
+#include <wx/uiaction.h>
+
+#include "support/harness.h"
+
+using namespace atsui_test;
+using tov_atsui::ATSLauncher;
+
+namespace {
+
+struct CountingLauncher : ATSLauncher {
+    using ATSLauncher::ATSLauncher;
+    CallLog log;
+    void on_click_projects(wxCommandEvent&) override { log.hit("on_click_projects"); }
+    void on_click_learn(wxCommandEvent&) override { log.hit("on_click_learn"); }
+    void on_browse(wxCommandEvent&) override { log.hit("on_browse"); }
+    void on_open(wxCommandEvent&) override { log.hit("on_open"); }
+};
+
+void expect_plain_font(wxWindow* w, int points) {
+    const wxFont font = w->GetFont();
+    EXPECT_EQ(font.GetPointSize(), points) << w->GetLabel();
+    EXPECT_EQ(font.GetStyle(), wxFONTSTYLE_NORMAL);
+    EXPECT_EQ(font.GetWeight(), wxFONTWEIGHT_NORMAL);
+    EXPECT_FALSE(font.GetUnderlined());
+}
+
+std::vector<wxString> labels_of(wxListCtrl* list) {
+    std::vector<wxString> labels;
+    for (long i = 0; i < list->GetItemCount(); ++i) labels.push_back(list->GetItemText(i));
+    return labels;
+}
+
+std::vector<long> selected_of(wxListCtrl* list) {
+    std::vector<long> selected;
+    for (long i = -1; (i = list->GetNextItem(i, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED)) != -1;)
+        selected.push_back(i);
+    return selected;
+}
+
+long index_of(wxListCtrl* list, const wxString& label) { return list->FindItem(-1, label); }
+
+// Project names as a host might find them on disk: out of order, mixed case.
+const std::vector<wxString> kProjects = {"psu_burn_in", "Motor_EOL", "adc_cal", "Zeta-Rig",
+                                         "board_ict", "motor_eol_v2"};
+const std::vector<wxString> kProjectsSorted = {"adc_cal", "board_ict", "Motor_EOL",
+                                               "motor_eol_v2", "psu_burn_in", "Zeta-Rig"};
+
+}  // namespace
+
+class LauncherTest : public WindowTest {
+protected:
+    // Lets the launcher settle after the host filled its list.
+    void settle() { pump(30); }
+};
+
+TEST_F(LauncherTest, CaptionsFontsAndStyles) {
+    ATSLauncher l(top);
+    EXPECT_EQ(l.GetTitle(), "Welcome to Pelno");
+    EXPECT_TRUE(l.HasFlag(wxDEFAULT_DIALOG_STYLE));
+    EXPECT_FALSE(l.HasFlag(wxRESIZE_BORDER));
+    EXPECT_FALSE(l.HasFlag(wxMAXIMIZE_BOX));
+    EXPECT_FALSE(l.IsShown());
+
+    EXPECT_FALSE(l.m_bitmap4->GetBitmap().IsOk()) << "the picture area starts empty";
+    EXPECT_EQ(l.m_bitmap4->GetSize(), wxSize(48, 48));
+    EXPECT_EQ(l.m_staticText34->GetLabel(), "Pelno");
+    expect_plain_font(l.m_staticText34, 16);
+    EXPECT_EQ(l.m_staticText35->GetLabel(), "2021.06.04");
+    EXPECT_EQ(l.m_staticText35->GetFont(), l.GetFont()) << "the version has no font of its own";
+
+    struct Button {
+        wxButton* button;
+        const char* label;
+        int points;
+        bool flat;
+    };
+    const int normal = l.GetFont().GetPointSize();
+    const std::vector<Button> buttons = {{l.ui_button_projects, "Projects", 14, true},
+                                         {l.ui_button_learn, "Learn Pelno", 14, true},
+                                         {l.ui_browse, "Browse\u2026\u2026", normal, false},
+                                         {l.m_button14, "Open", normal, false}};
+    for (const Button& b : buttons) {
+        SCOPED_TRACE(b.label);
+        EXPECT_EQ(code_points(b.button->GetLabel()), code_points_utf8(b.label));
+        EXPECT_EQ(b.button->HasFlag(wxBORDER_NONE), b.flat);
+        expect_plain_font(b.button, b.points);
+        EXPECT_LT(b.button->GetId(), 0) << "no standard identifier";
+    }
+    EXPECT_EQ(l.GetDefaultItem(), nullptr);
+    const std::u32string browse = code_points(l.ui_browse->GetLabel());
+    ASSERT_GE(browse.size(), 2u);
+    EXPECT_EQ(browse.substr(browse.size() - 2), U"\u2026\u2026");
+    EXPECT_EQ(browse.find(U'.'), std::u32string::npos);
+
+    EXPECT_EQ(l.ui_project_path->GetValue(), wxEmptyString);
+    EXPECT_FALSE(l.ui_project_path->IsEditable());
+    EXPECT_FALSE(l.ui_project_path->IsMultiLine());
+
+    wxListCtrl* list = l.ui_project_list;
+    EXPECT_EQ(list->GetItemCount(), 0);
+    EXPECT_TRUE(list->HasFlag(wxLC_LIST));
+    EXPECT_FALSE(list->HasFlag(wxLC_ICON));
+    EXPECT_TRUE(list->HasFlag(wxLC_SINGLE_SEL));
+    EXPECT_TRUE(list->HasFlag(wxLC_SORT_ASCENDING));
+    EXPECT_FALSE(l.m_staticline4->IsVertical());
+}
+
+TEST_F(LauncherTest, ShownLauncherLaysOutItsTwoColumns) {
+    auto* l = new ATSLauncher(top);
+    for (const wxString& name : kProjects) l->ui_project_list->InsertItem(0, name);
+    l->Show();
+    ASSERT_TRUE(pump_until([&] { return l->IsShownOnScreen(); }, 2000));
+    pump(50);
+
+    const wxSize client = l->GetClientSize();
+    const wxRect over = top->GetScreenRect();
+    const wxRect outer = l->GetScreenRect();
+    EXPECT_NEAR(outer.x - over.x, (over.width - outer.width) / 2, 2) << "centred on its parent";
+    EXPECT_NEAR(outer.y - over.y, (over.height - outer.height) / 2, 2) << "centred on its parent";
+
+    // Left column: header at the top, flat buttons across the column, no gaps.
+    const wxRect projects = l->ui_button_projects->GetRect();
+    const wxRect learn = l->ui_button_learn->GetRect();
+    const int column = projects.width;
+    EXPECT_EQ(projects.x, 0);
+    EXPECT_EQ(learn.x, 0);
+    EXPECT_EQ(learn.width, column);
+    EXPECT_EQ(learn.y, projects.GetBottom() + 1);
+    EXPECT_EQ(l->m_bitmap4->GetRect(), wxRect(5, 5, 48, 48));
+    EXPECT_EQ(l->m_staticText34->GetPosition().x, 5 + 48 + 5 + 5);
+    EXPECT_GT(l->m_staticText35->GetPosition().y, l->m_staticText34->GetRect().GetBottom());
+    EXPECT_GE(column, l->m_staticText34->GetRect().GetRight() + 1 + 5);
+    EXPECT_LT(learn.GetBottom(), client.y / 2) << "the left column's items stay at its top";
+
+    // Path row: the field takes what "Browse……" and "Open" leave.
+    const wxRect path = l->ui_project_path->GetRect();
+    const wxRect browse = l->ui_browse->GetRect();
+    const wxRect open = l->m_button14->GetRect();
+    EXPECT_EQ(path.x, column + 5);
+    EXPECT_EQ(browse.x, path.GetRight() + 1 + 10);
+    EXPECT_EQ(open.x, browse.GetRight() + 1 + 10);
+    EXPECT_EQ(open.GetRight() + 1 + 5, client.x);
+    EXPECT_EQ(browse.width, l->ui_browse->GetBestSize().x);
+    EXPECT_EQ(open.width, l->m_button14->GetBestSize().x);
+    for (const wxRect& r : {browse, open})
+        EXPECT_NEAR(r.y + r.height / 2, path.y + path.height / 2, 1) << "centred in the row";
+
+    // Separator and list fill the right column; the list sets the height.
+    const wxRect line = l->m_staticline4->GetRect();
+    const wxRect list = l->ui_project_list->GetRect();
+    EXPECT_EQ(line.x, path.x);
+    EXPECT_EQ(line.GetRight(), open.GetRight());
+    EXPECT_EQ(list.x, path.x);
+    EXPECT_EQ(list.GetRight(), open.GetRight());
+    EXPECT_GE(list.width, 480);
+    EXPECT_GE(list.height, 400);
+    EXPECT_EQ(list.GetBottom() + 1 + 5, client.y);
+
+    // A long path does not widen anything.
+    l->ui_project_path->SetValue(wxString('x', 400));
+    l->Layout();
+    pump(20);
+    EXPECT_EQ(l->ui_project_path->GetRect(), path);
+
+    // Every project has a place in the list view.
+    for (long i = 0; i < l->ui_project_list->GetItemCount(); ++i) {
+        wxRect item;
+        ASSERT_TRUE(l->ui_project_list->GetItemRect(i, item));
+        EXPECT_FALSE(item.IsEmpty()) << l->ui_project_list->GetItemText(i);
+    }
+    l->Destroy();
+}
+
+TEST_F(LauncherTest, EachButtonReachesExactlyItsOwnHandler) {
+    CountingLauncher l(top);
+    const std::vector<std::pair<wxButton*, const char*>> routes = {
+        {l.ui_button_projects, "on_click_projects"},
+        {l.ui_button_learn, "on_click_learn"},
+        {l.ui_browse, "on_browse"},
+        {l.m_button14, "on_open"}};
+    for (const auto& [button, handler] : routes) {
+        SCOPED_TRACE(handler);
+        l.log.clear();
+        click(button);
+        EXPECT_EQ(l.log.count(handler), 1) << l.log.summary();
+        EXPECT_EQ(l.log.total(), 1) << l.log.summary();
+    }
+}
+
+TEST_F(LauncherTest, DefaultHandlersChangeNothingAndEndNoModalRun) {
+    ATSLauncher l(top);
+    l.ui_project_path->SetValue("/srv/projects/adc_cal");
+    for (const wxString& name : kProjects) l.ui_project_list->InsertItem(0, name);
+    settle();
+    l.ui_project_list->SetItemState(2, wxLIST_STATE_SELECTED, wxLIST_STATE_SELECTED);
+    const std::vector<wxString> labels = labels_of(l.ui_project_list);
+
+    PropagationCounter unhandled(&l, wxEVT_BUTTON);
+    bool modal_throughout = true;
+    const int result = run_modal(l, [&](wxDialog& d) {
+        for (wxButton* b : {l.ui_button_projects, l.ui_button_learn, l.ui_browse, l.m_button14}) {
+            click(b);
+            pump(10);
+            modal_throughout = modal_throughout && d.IsModal();
+        }
+        d.EndModal(wxID_APPLY);
+    });
+    EXPECT_EQ(result, wxID_APPLY) << "a launcher button ended the modal run";
+    EXPECT_TRUE(modal_throughout);
+    EXPECT_EQ(unhandled.count(), 4) << "each click was skipped on to the launcher";
+    EXPECT_EQ(l.ui_project_path->GetValue(), "/srv/projects/adc_cal");
+    EXPECT_EQ(labels_of(l.ui_project_list), labels);
+    EXPECT_EQ(selected_of(l.ui_project_list), std::vector<long>{2});
+}
+
+TEST_F(LauncherTest, ProjectsAHostAddsComeOutSortedWithTheirData) {
+    ATSLauncher l(top);
+    wxListCtrl* list = l.ui_project_list;
+    int notified = 0;
+    list->Bind(wxEVT_LIST_INSERT_ITEM, [&](wxListEvent& e) {
+        ++notified;
+        e.Skip();
+    });
+
+    // The index InsertItem returns addresses the new project until the event
+    // loop runs, whatever the order it arrives in.
+    for (std::size_t n = 0; n < kProjects.size(); ++n) {
+        const long at = (n % 2) ? list->GetItemCount() : 0;
+        const long index = list->InsertItem(at, kProjects[n]);
+        ASSERT_EQ(list->GetItemText(index), kProjects[n]);
+        list->SetItemData(index, long(n + 1));
+    }
+    EXPECT_EQ(notified, int(kProjects.size())) << "the host still hears of every insertion";
+    settle();
+    EXPECT_EQ(labels_of(list), kProjectsSorted);
+    for (std::size_t n = 0; n < kProjects.size(); ++n)
+        EXPECT_EQ(list->GetItemData(index_of(list, kProjects[n])), wxUIntPtr(n + 1))
+            << kProjects[n];
+
+    // A selected project stays selected while others arrive before it, and
+    // a host that follows the selection finds its own data on every item.
+    list->SetItemState(index_of(list, "psu_burn_in"), wxLIST_STATE_SELECTED,
+                       wxLIST_STATE_SELECTED);
+    std::vector<std::pair<wxString, wxUIntPtr>> followed;
+    auto follow = [&](wxListEvent& e) {
+        if (e.GetIndex() >= 0)
+            followed.emplace_back(list->GetItemText(e.GetIndex()), list->GetItemData(e.GetIndex()));
+        e.Skip();
+    };
+    for (const auto& type :
+         {wxEVT_LIST_ITEM_SELECTED, wxEVT_LIST_ITEM_DESELECTED, wxEVT_LIST_ITEM_FOCUSED})
+        list->Bind(type, follow);
+    list->InsertItem(list->GetItemCount(), "aaa_first");
+    list->InsertItem(list->GetItemCount(), "Quartz");
+    settle();
+    EXPECT_FALSE(followed.empty()) << "the host was not told where its selection went";
+    for (const auto& [label, data] : followed)
+        EXPECT_EQ(data, wxUIntPtr(1)) << label << " seen with foreign data";
+    for (const auto& type :
+         {wxEVT_LIST_ITEM_SELECTED, wxEVT_LIST_ITEM_DESELECTED, wxEVT_LIST_ITEM_FOCUSED})
+        list->Unbind(type, follow);
+    std::vector<wxString> expected = kProjectsSorted;
+    expected.insert(expected.begin(), "aaa_first");
+    expected.insert(expected.end() - 1, "Quartz");
+    EXPECT_EQ(labels_of(list), expected);
+    EXPECT_EQ(selected_of(list), std::vector<long>{index_of(list, "psu_burn_in")});
+
+    // A second project of the same name joins the first, each with its data.
+    const wxUIntPtr earlier = list->GetItemData(index_of(list, "board_ict"));
+    list->SetItemData(list->InsertItem(0, "board_ict"), 99);
+    settle();
+    const long first = index_of(list, "board_ict");
+    ASSERT_EQ(list->GetItemText(first + 1), "board_ict");
+    const std::set<wxUIntPtr> data = {list->GetItemData(first), list->GetItemData(first + 1)};
+    EXPECT_EQ(data, (std::set<wxUIntPtr>{earlier, 99}));
+}
+
+TEST_F(LauncherTest, TheOperatorSelectsOneProjectAtATime) {
+    auto* l = new ATSLauncher(top);
+    wxListCtrl* list = l->ui_project_list;
+    for (const wxString& name : kProjects) list->InsertItem(0, name);
+    ASSERT_TRUE(activate(l)) << "the launcher did not become active";
+    pump(50);
+
+    wxUIActionSimulator sim;
+    auto click_item = [&](long index, int modifiers = wxMOD_NONE) {
+        wxRect r;
+        ASSERT_TRUE(list->GetItemRect(index, r));
+        sim.MouseMove(list->ClientToScreen(r.GetPosition() + wxPoint(r.width / 3, r.height / 2)));
+        pump(80);
+        if (modifiers & wxMOD_CONTROL) sim.KeyDown(WXK_CONTROL);
+        sim.MouseClick();
+        if (modifiers & wxMOD_CONTROL) sim.KeyUp(WXK_CONTROL);
+        pump(120);
+    };
+    click_item(1);
+    EXPECT_EQ(selected_of(list), std::vector<long>{1});
+    click_item(4);
+    EXPECT_EQ(selected_of(list), std::vector<long>{4});
+    click_item(2, wxMOD_CONTROL);
+    EXPECT_LE(selected_of(list).size(), 1u) << "Ctrl+click added a second selection";
+    EXPECT_EQ(labels_of(list), kProjectsSorted) << "selecting does not reorder";
+
+    // Selecting by program obeys the same rule.
+    list->SetItemState(0, wxLIST_STATE_SELECTED, wxLIST_STATE_SELECTED);
+    list->SetItemState(5, wxLIST_STATE_SELECTED, wxLIST_STATE_SELECTED);
+    EXPECT_EQ(selected_of(list), std::vector<long>{5});
+    l->Destroy();
+}
+
+TEST_F(LauncherTest, LauncherComesAndGoesCleanly) {
+    const int before = assertion_count();
+    for (int round = 0; round < 10; ++round) {
+        auto* l = new ATSLauncher(round % 2 ? top : nullptr);
+        // Insertions whose sort is still pending when the launcher goes.
+        for (const wxString& name : kProjects) l->ui_project_list->InsertItem(0, name);
+        if (round % 3 == 0) l->Show();
+        l->Destroy();
+        pump(5);
+    }
+    pump(20);
+    EXPECT_EQ(assertion_count(), before);
+}

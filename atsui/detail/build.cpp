@@ -33,6 +33,8 @@ wxColour ng_colour() { return wxColour(255, 0, 0); }
 
 wxStaticText* make_label(wxWindow* parent, const wxString& label) {
     auto* text = new wxStaticText(parent, wxID_ANY, label, wxDefaultPosition, wxDefaultSize, 0);
+    // Every label of the layer is wrapped at -1 right after creation. It
+    // stays, although a negative width wraps nothing and costs a re-layout.
     text->Wrap(-1);
     return text;
 }

@@ -14,7 +14,10 @@ class wxStaticText;
 class wxTimer;
 class wxWindow;
 
-namespace tov_atsui::detail {
+// Hidden from the shared library's symbol table: the module's interface is
+// its eight window classes and nothing else.
+namespace tov_atsui {
+namespace __attribute__((visibility("hidden"))) detail {
 
 // Throws std::invalid_argument naming the class when parent is null. Used in
 // a panel's base initialiser, so nothing is created for a refused parent:
@@ -68,4 +71,5 @@ inline constexpr GridColumn kHistoryColumns[] = {
     {"Begin Time", 150}, {"End Time", 150}, {"Serial Number", 200},
     {"Result", 150}, {"Description", 200}};
 
-}  // namespace tov_atsui::detail
+}  // namespace detail
+}  // namespace tov_atsui

@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
-# Runs the demo. With a display it opens the windows; without one it runs
-# under a private virtual display and writes screenshots.
+# Runs the demo: the reference station. With a display it opens the station's
+# launcher; without one it runs the station's scripted session under a
+# private virtual display and writes one screenshot per window.
 set -euo pipefail
 build=${1:-build}
 root=$(cd "$(dirname "$0")/.." && pwd)
-program=$build/examples/gallery/atsui_gallery
+program=$build/examples/station/atsui_station
 
 if [ -n "${DISPLAY:-}" ]; then
   exec "$program"

@@ -1,0 +1,119 @@
+#include "host/station_app.h"
+
+#include <chrono>
+
+#include <wx/cmdline.h>
+#include <wx/msgdlg.h>
+
+#include "host/look.h"
+#include "host/screenshots.h"
+#include "host/station_frame.h"
+#include "host/station_launcher.h"
+#include "logic/project.h"
+
+namespace station {
+
+StationFrame* open_station(const Options& options, const std::string& project_path) {
+    Project project;
+    try {
+        project = load_project(project_path);
+    } catch (const ProjectError& error) {
+        wxMessageBox(from_utf8(error.what()), "Cannot open the project", wxOK | wxICON_ERROR);
+        return nullptr;
+    }
+    auto* frame = new StationFrame(options, project, project_path);
+    frame->Show();
+    return frame;
+}
+
+StationApp::StationApp() = default;
+StationApp::~StationApp() = default;
+
+void StationApp::OnInitCmdLine(wxCmdLineParser& parser) {
+    wxApp::OnInitCmdLine(parser);
+    parser.AddLongOption("project", "open this project at once, without the launcher");
+    parser.AddLongOption("projects", "folder the launcher lists projects from");
+    parser.AddLongOption("cells", "number of test cells (1 to 16, default 4)", wxCMD_LINE_VAL_NUMBER);
+    parser.AddLongOption("seed", "seed of the simulated measurements (default: from the clock)",
+                         wxCMD_LINE_VAL_NUMBER);
+    parser.AddLongOption("item-ms", "milliseconds per measured item (default 400)",
+                         wxCMD_LINE_VAL_NUMBER);
+    parser.AddLongOption("ticker-fault-after", "make the ticker's health check fail on tick N",
+                         wxCMD_LINE_VAL_NUMBER);
+    parser.AddLongOption("screenshots", "run a scripted session, write one PNG per window into "
+                                        "this folder and exit");
+}
+
+bool StationApp::OnCmdLineParsed(wxCmdLineParser& parser) {
+    if (!wxApp::OnCmdLineParsed(parser)) return false;
+    wxString text;
+    long number = 0;
+    if (parser.Found("project", &text)) options_.project = to_utf8(text);
+    options_.projects_folder = STATION_PROJECTS_DIR;
+    if (parser.Found("projects", &text)) options_.projects_folder = to_utf8(text);
+    if (parser.Found("screenshots", &text)) options_.screenshots = to_utf8(text);
+    if (parser.Found("cells", &number)) {
+        if (number < 1 || number > kMaxCells) {
+            wxFprintf(stderr, "--cells must be between 1 and %d\n", kMaxCells);
+            return false;
+        }
+        options_.cells = int(number);
+    }
+    if (parser.Found("item-ms", &number)) {
+        if (number < 10 || number > 60000) {
+            wxFprintf(stderr, "--item-ms must be between 10 and 60000\n");
+            return false;
+        }
+        options_.item_ms = int(number);
+    }
+    if (parser.Found("ticker-fault-after", &number)) {
+        if (number < 1) {
+            wxFprintf(stderr, "--ticker-fault-after must be at least 1\n");
+            return false;
+        }
+        options_.ticker_fault_after = int(number);
+    }
+    if (parser.Found("seed", &number)) {
+        if (number < 0) {
+            wxFprintf(stderr, "--seed must not be negative\n");
+            return false;
+        }
+        options_.seed = std::uint64_t(number);
+    } else if (!options_.screenshots.empty()) {
+        options_.seed = 5;  // the committed gallery is reproducible
+    } else {
+        options_.seed = std::uint64_t(
+            std::chrono::steady_clock::now().time_since_epoch().count() & 0x7fffffff);
+    }
+    return true;
+}
+
+bool StationApp::OnInit() {
+    if (!wxApp::OnInit()) return false;
+    if (!options_.screenshots.empty()) {
+        session_ = std::make_unique<ScreenshotSession>(options_);
+        session_->start();
+        return true;
+    }
+    if (!options_.project.empty()) return open_station(options_, options_.project) != nullptr;
+
+    const Options options = options_;
+    auto* launcher = new StationLauncher(options_.projects_folder, [options](const std::string& path) {
+        return open_station(options, path) != nullptr;
+    });
+    launcher->Show();
+    return true;
+}
+
+int StationApp::OnRun() {
+    const int status = wxApp::OnRun();
+    return session_ && session_->failed() ? 1 : status;
+}
+
+// The session's timer must go while the toolkit is still up.
+int StationApp::OnExit() {
+    session_.reset();
+    return wxApp::OnExit();
+}
+
+}  // namespace station

@@ -1,0 +1,264 @@
+#include "host/station_cell.h"
+
+#include <wx/button.h>
+#include <wx/filedlg.h>
+#include <wx/gauge.h>
+#include <wx/grid.h>
+#include <wx/msgdlg.h>
+#include <wx/sizer.h>
+#include <wx/stattext.h>
+#include <wx/textctrl.h>
+
+#include "host/look.h"
+#include "logic/text.h"
+
+namespace station {
+
+namespace {
+
+constexpr int kBlinkMs = 400;
+constexpr int kBlinkToggles = 8;
+constexpr std::size_t kMaxSerialLength = 64;
+
+const char* const kItemColumns[] = {"Item Name", "Value", "Lower", "Upper", "Unit", "Result"};
+
+// Serial numbers end up in file names' neighbours, CSV and workbooks: no
+// control characters, and a length a scanner could produce.
+wxString serial_problem(const wxString& serial) {
+    if (serial.empty()) return "Enter a serial number to start";
+    if (serial.length() > kMaxSerialLength) return "Serial number too long";
+    for (wxUniChar c : serial)
+        if (c < 0x20 || c == 0x7f) return "Serial number has control characters";
+    return wxEmptyString;
+}
+
+void append_row(wxGrid* grid, const std::initializer_list<wxString>& values) {
+    grid->AppendRows(1);
+    const int row = grid->GetNumberRows() - 1;
+    int col = 0;
+    for (const wxString& value : values) grid->SetCellValue(row, col++, value);
+}
+
+}  // namespace
+
+StationCell::StationCell(wxWindow* parent, int number, std::uint64_t station_seed, int item_ms,
+                         FinishedHandler on_finished)
+    : Cell(parent),
+      number_(number),
+      seed_(station_seed),
+      item_ms_(item_ms),
+      on_finished_(std::move(on_finished)),
+      simulator_(Simulator::seed_for_cell(station_seed, number)) {
+    ui_cell_name->SetLabel(cell_name());
+
+    ui_assertions->AppendCols(std::size(kItemColumns));
+    for (int col = 0; col < int(std::size(kItemColumns)); ++col)
+        ui_assertions->SetColLabelValue(col, kItemColumns[col]);
+    ui_assertions->SetColSize(0, 160);
+    // Let the grids scroll rather than widen the cell to all their columns.
+    ui_assertions->SetMinSize(wxSize(200, 120));
+    ui_history_grid->SetMinSize(wxSize(200, 120));
+    // The layer leaves the field at its default width, too narrow for 16 pt.
+    ui_elapse_time->SetMinSize(wxSize(ui_elapse_time->GetTextExtent("00:00:00 ").x + 16, -1));
+
+    info_ = new wxStaticText(ui_other_info_panel, wxID_ANY, wxEmptyString);
+    ui_other_info_sizer->Add(info_, 1, wxALL | wxALIGN_CENTER_VERTICAL, 5);
+    ui_statistics_panel->Show();
+    show_statistics();
+}
+
+wxString StationCell::cell_name() const { return wxString::Format("Cell %d", number_); }
+
+void StationCell::set_project(const Project& project, const std::string& path) {
+    project_ = project;
+    project_path_ = path;
+    ui_script_path->SetValue(from_utf8(path));
+    show_info();
+}
+
+void StationCell::show_prompt(const wxString& text, const wxColour& background,
+                              const wxColour& foreground) {
+    ui_prompt->SetLabel(text);
+    ui_prompt->SetBackgroundColour(background);
+    ui_prompt->SetForegroundColour(foreground);
+    ui_prompt->Refresh();
+}
+
+void StationCell::log(const wxString& line) {
+    ui_test_logger->AppendText(from_utf8(format_local(now_ms()).substr(11)) + "  " + line + "\n");
+}
+
+bool StationCell::start() {
+    if (running_) {
+        log("Start refused: a test is already running");
+        return false;
+    }
+    const wxString serial = ui_serial_number->GetValue().Strip(wxString::both);
+    if (const wxString problem = serial_problem(serial); !problem.empty()) {
+        ui_blink_timer.Stop();
+        show_prompt(problem, attention_colour());
+        ui_serial_number->SetFocus();
+        return false;
+    }
+    if (project_.items.empty()) {
+        show_prompt("No test project", attention_colour());
+        return false;
+    }
+
+    running_ = true;
+    running_project_ = project_;
+    current_ = TestRecord{};
+    current_.cell = to_utf8(cell_name());
+    current_.serial = to_utf8(serial);
+    current_.begin_ms = now_ms();
+
+    ui_blink_timer.Stop();
+    if (ui_assertions->GetNumberRows() > 0) ui_assertions->DeleteRows(0, ui_assertions->GetNumberRows());
+    ui_test_logger->Clear();
+    ui_gauge->SetRange(int(running_project_.items.size()));
+    ui_gauge->SetValue(0);
+    ui_elapse_time->SetValue(from_utf8(format_duration(0)));
+    ui_start->Disable();
+    ui_serial_number->SetEditable(false);
+    show_prompt("Testing " + serial + " ...", busy_colour());
+    log(wxString::Format("Test of %s started: %s, %zu items", serial,
+                         from_utf8(running_project_.title), running_project_.items.size()));
+    ui_refresh_timer.Start(item_ms_);
+    return true;
+}
+
+void StationCell::measure_next_item() {
+    const TestItem& item = running_project_.items[current_.items.size()];
+    ItemResult result{item.name, simulator_.measure(item), item.lower, item.upper, item.unit, false};
+    result.ok = within_limits(result.value, item.lower, item.upper);
+    current_.items.push_back(result);
+
+    const wxString verdict = result.ok ? "OK" : "NG";
+    append_row(ui_assertions, {from_utf8(result.name), from_utf8(format_number(result.value)),
+                               from_utf8(format_number(result.lower)),
+                               from_utf8(format_number(result.upper)), from_utf8(result.unit), verdict});
+    const int row = ui_assertions->GetNumberRows() - 1;
+    ui_assertions->SetCellTextColour(row, 5, result.ok ? ok_colour() : ng_colour());
+    ui_assertions->MakeCellVisible(row, 0);
+    log(wxString::Format("%s = %s %s  [%s, %s]  %s", from_utf8(result.name),
+                         from_utf8(format_number(result.value)), from_utf8(result.unit),
+                         from_utf8(format_number(result.lower)),
+                         from_utf8(format_number(result.upper)), verdict));
+}
+
+void StationCell::on_refresh_timer_event(wxTimerEvent&) {
+    if (!running_) return;
+    measure_next_item();
+    ui_gauge->SetValue(int(current_.items.size()));
+    ui_elapse_time->SetValue(from_utf8(format_duration(now_ms() - current_.begin_ms)));
+    if (current_.items.size() == running_project_.items.size()) end_test(Verdict::ok);
+}
+
+void StationCell::abort() {
+    if (!running_) return;
+    end_test(Verdict::aborted);
+}
+
+// Verdict::ok here means "completed": the items decide between OK and NG.
+void StationCell::end_test(Verdict verdict) {
+    ui_refresh_timer.Stop();
+    running_ = false;
+    current_.end_ms = now_ms();
+    if (verdict == Verdict::aborted) {
+        current_.verdict = Verdict::aborted;
+        current_.description = "aborted after " + std::to_string(current_.items.size()) + " of " +
+                               std::to_string(running_project_.items.size()) + " items";
+    } else {
+        conclude(current_);
+    }
+    const TestRecord record = current_;
+
+    ui_start->Enable();
+    ui_serial_number->SetEditable(true);
+    ui_serial_number->Clear();
+    ui_elapse_time->SetValue(from_utf8(format_duration(record.duration_ms())));
+    const wxString serial = from_utf8(record.serial);
+    switch (record.verdict) {
+        case Verdict::ok: verdict_colour_ = ok_colour(); break;
+        case Verdict::ng: verdict_colour_ = ng_colour(); break;
+        case Verdict::aborted: verdict_colour_ = idle_colour(); break;
+    }
+    show_prompt(serial + ": " + verdict_text(record.verdict), verdict_colour_, *wxWHITE);
+    // The operator's first question about an NG unit: which item?
+    for (std::size_t row = 0; row < record.items.size(); ++row)
+        if (!record.items[row].ok) {
+            ui_assertions->MakeCellVisible(int(row), 0);
+            break;
+        }
+    if (record.verdict != Verdict::aborted) {
+        blinks_left_ = kBlinkToggles;
+        ui_blink_timer.Start(kBlinkMs);
+    }
+    log(wxString::Format("Test of %s ended: %s (%s)", serial, verdict_text(record.verdict),
+                         from_utf8(record.description)));
+
+    append_row(ui_history_grid,
+               {from_utf8(format_local(record.begin_ms)), from_utf8(format_local(record.end_ms)),
+                serial, verdict_text(record.verdict), from_utf8(record.description)});
+    counters_.count(record.verdict);
+    show_statistics();
+    ui_serial_number->SetFocus();
+    if (on_finished_) on_finished_(*this, record);
+}
+
+void StationCell::on_blink_timer_event(wxTimerEvent&) {
+    if (--blinks_left_ <= 0) {
+        ui_blink_timer.Stop();
+        show_prompt(ui_prompt->GetLabel(), verdict_colour_, *wxWHITE);
+        return;
+    }
+    const bool lit = blinks_left_ % 2 == 0;
+    show_prompt(ui_prompt->GetLabel(), lit ? verdict_colour_ : GetBackgroundColour(),
+                lit ? *wxWHITE : verdict_colour_);
+}
+
+void StationCell::clear_statistics() {
+    counters_ = Counters{};
+    show_statistics();
+}
+
+void StationCell::show_statistics() {
+    ui_ok_count->SetValue(wxString::Format("%zu", counters_.ok));
+    ui_ng_count->SetValue(wxString::Format("%zu", counters_.ng));
+    ui_ok_percent->SetValue(from_utf8(counters_.yield()));
+}
+
+void StationCell::show_info() {
+    info_->SetLabel(wxString::Format("%s: %zu items, %d ms per item, seed %llu",
+                                     from_utf8(project_.title), project_.items.size(), item_ms_,
+                                     static_cast<unsigned long long>(seed_)));
+}
+
+void StationCell::set_debug_mode(bool on) {
+    ui_script_panel->Show(on);
+    ui_other_info_panel->Show(on);
+    Layout();
+}
+
+void StationCell::on_start_cell_test(wxCommandEvent&) { start(); }
+void StationCell::on_abort_cell_test(wxCommandEvent&) { abort(); }
+
+void StationCell::on_browse_script(wxCommandEvent&) {
+    if (running_) {
+        log("Project not changed: a test is running");
+        return;
+    }
+    wxFileDialog dialog(this, "Test project for " + cell_name(),
+                        wxPathOnly(from_utf8(project_path_)), wxEmptyString, kProjectWildcard,
+                        wxFD_OPEN | wxFD_FILE_MUST_EXIST);
+    if (dialog.ShowModal() != wxID_OK) return;
+    const std::string path = chosen_path(dialog);
+    try {
+        set_project(load_project(path), path);
+        log("Project " + from_utf8(project_.title) + " loaded");
+    } catch (const ProjectError& error) {
+        wxMessageBox(from_utf8(error.what()), "Cannot load the project", wxOK | wxICON_ERROR, this);
+    }
+}
+
+}  // namespace station

@@ -1,0 +1,265 @@
+#include "host/station_frame.h"
+
+#include <cxxabi.h>
+
+#include <cstdlib>
+#include <memory>
+#include <stdexcept>
+#include <typeinfo>
+
+#include <wx/filedlg.h>
+#include <wx/filename.h>
+#include <wx/menu.h>
+#include <wx/msgdlg.h>
+#include <wx/sizer.h>
+#include <wx/stattext.h>
+#include <wx/textctrl.h>
+#include <wx/toolbar.h>
+
+#include <atsui/station/about_dialog.h>
+#include <atsui/station/manual_operation_dialog.h>
+#include <atsui/station/ticker_exception_dialog.h>
+
+#include "host/look.h"
+#include "host/manual_operation.h"
+#include "host/parameters_dialog.h"
+#include "host/station_cell.h"
+#include "host/station_viewer.h"
+#include "logic/simulator.h"
+#include "logic/text.h"
+
+namespace station {
+
+namespace {
+
+std::string type_name(const std::exception& error) {
+    int status = 0;
+    std::unique_ptr<char, void (*)(void*)> name(
+        abi::__cxa_demangle(typeid(error).name(), nullptr, nullptr, &status), std::free);
+    return status == 0 && name ? name.get() : typeid(error).name();
+}
+
+}  // namespace
+
+StationFrame::StationFrame(const Options& options, const Project& project,
+                           const std::string& project_path)
+    : Frame(nullptr), plugin_folder(executable_folder()), options_(options), project_(project),
+      project_path_(project_path) {
+    SetTitle("ATS - " + from_utf8(project_.title));
+    CreateStatusBar(1);
+
+    project_label_ = new wxStaticText(this, wxID_ANY, wxEmptyString);
+    project_label_->SetFont(project_label_->GetFont().Larger().Bold());
+    ui_additional_top_sizer->Add(project_label_, 0, wxALL | wxALIGN_CENTER_VERTICAL, 5);
+    project_label_->SetLabel("Project: " + from_utf8(project_.title));
+
+    wxSizer* area = ui_cell_panel->GetSizer();
+    area->Detach(m_panel9);
+    m_panel9->Destroy();
+    m_panel9 = nullptr;
+    for (int n = 1; n <= options_.cells; ++n) {
+        auto* cell = new StationCell(
+            ui_cell_panel, n, options_.seed, options_.item_ms,
+            [this](StationCell& c, const TestRecord& r) { record(c, r); });
+        cell->set_project(project_, project_path_);
+        area->Add(cell, 1, wxEXPAND | wxALL, 5);
+        cells_.push_back(cell);
+    }
+    show_counters();
+    SetSize(FromDIP(wxSize(1400, 1000)));
+    Layout();
+    Centre();
+    ui_initializer_trigger.StartOnce(50);
+}
+
+StationFrame::~StationFrame() { DestroyChildren(); }
+
+bool StationFrame::tests_running() const {
+    for (const StationCell* cell : cells_)
+        if (cell->running()) return true;
+    return false;
+}
+
+void StationFrame::report(const wxString& text) { SetStatusText(text); }
+
+void StationFrame::record(StationCell&, const TestRecord& record) {
+    history_.push_back(record);
+    counters_.count(record.verdict);
+    show_counters();
+    if (viewer_) viewer_->panel->refresh();
+}
+
+void StationFrame::show_counters() {
+    ui_ok_count->SetValue(wxString::Format("%zu", counters_.ok));
+    ui_ng_count->SetValue(wxString::Format("%zu", counters_.ng));
+    ui_ok_percent->SetValue(from_utf8(counters_.yield()));
+}
+
+void StationFrame::history_changed() {
+    if (viewer_) viewer_->panel->refresh();
+    report(wxString::Format("History holds %zu tests", history_.size()));
+}
+
+void StationFrame::on_close_app(wxEvent& event) {
+    if (event.GetEventType() != wxEVT_CLOSE_WINDOW) {
+        Close();
+        return;
+    }
+    auto& close = static_cast<wxCloseEvent&>(event);
+    if (tests_running()) {
+        if (close.CanVeto()) {
+            wxMessageDialog ask(this, "Tests are running. Abort them and exit?", "Exit",
+                                wxYES_NO | wxNO_DEFAULT | wxICON_QUESTION);
+            if (ask.ShowModal() != wxID_YES) {
+                close.Veto();
+                return;
+            }
+        }
+        for (StationCell* cell : cells_) cell->abort();
+    }
+    ui_ticker_timer.Stop();
+    if (viewer_) viewer_->Destroy();
+    Destroy();
+}
+
+void StationFrame::on_show_manual_operation_dialog(wxCommandEvent&) {
+    wxString why;
+    if (show_custom_manual_operation_dialog(this, plugin_folder, why)) return;
+    report("Custom manual operation dialog not shown: " + why);
+    tov_atsui::ManualOperationDialog dialog(this);
+    dialog.ui_message->SetInsertionPoint(0);
+    dialog.ui_message->ShowPosition(0);
+    dialog.ShowModal();
+}
+
+void StationFrame::on_start_ticker(wxCommandEvent&) {
+    if (ui_ticker_timer.IsRunning()) return;
+    ui_ticker_timer.Start(options_.ticker_ms);
+    report("Ticker started");
+}
+
+// The ticker's health check: every running cell must be driven by its timer.
+void StationFrame::health_check() {
+    ++ticks_;
+    if (options_.ticker_fault_after > 0 && ticks_ == options_.ticker_fault_after)
+        throw std::runtime_error("health check failed on tick " + std::to_string(ticks_) +
+                                 " (fault injected with --ticker-fault-after)");
+    int running = 0;
+    for (const StationCell* cell : cells_) {
+        if (!cell->running()) continue;
+        ++running;
+        if (!cell->ui_refresh_timer.IsRunning())
+            throw std::logic_error(to_utf8(cell->cell_name()) + " is running without its timer");
+    }
+    report(wxString::Format("Ticker %d: %d of %zu cells testing, %zu tests recorded", ticks_,
+                            running, cells_.size(), history_.size()));
+}
+
+void StationFrame::on_ticker_timer_event(wxTimerEvent&) {
+    try {
+        health_check();
+    } catch (const std::exception& error) {
+        ui_ticker_timer.Stop();
+        tov_atsui::TickerExceptionDialog dialog(this);
+        dialog.ui_exception_trace->SetValue(wxString::Format(
+            "%s: %s\n  in StationFrame::health_check, tick %d at %s\n  from "
+            "StationFrame::on_ticker_timer_event",
+            from_utf8(type_name(error)), from_utf8(error.what()), ticks_,
+            from_utf8(format_local(now_ms()))));
+        if (dialog.ShowModal() == wxID_OK) {
+            ui_ticker_timer.Start(options_.ticker_ms);
+            report("Ticker resumed");
+        } else {
+            report("Ticker stopped");
+        }
+    }
+}
+
+void StationFrame::on_trigger_initializer(wxTimerEvent&) {
+    if (!cells_.empty()) cells_.front()->ui_serial_number->SetFocus();
+    report(wxString::Format("Ready: %s, %zu cells, seed %llu", from_utf8(project_.title),
+                            cells_.size(), static_cast<unsigned long long>(options_.seed)));
+}
+
+void StationFrame::on_clear_statistics(wxCommandEvent&) {
+    counters_ = Counters{};
+    for (StationCell* cell : cells_) cell->clear_statistics();
+    show_counters();
+}
+
+void StationFrame::on_change_debug_mode(wxCommandEvent&) {
+    const bool on = ui_in_debug_mode->IsChecked();
+    for (StationCell* cell : cells_) cell->set_debug_mode(on);
+    ui_cell_panel->Layout();
+}
+
+void StationFrame::on_export_assertion_config(wxCommandEvent&) {
+    const wxFileName current(from_utf8(project_path_));
+    wxFileDialog dialog(this, "Export test parameters", current.GetPath(),
+                        current.GetName() + "-parameters.atp", kProjectWildcard,
+                        wxFD_SAVE | wxFD_OVERWRITE_PROMPT);
+    if (dialog.ShowModal() != wxID_OK) return;
+    try {
+        save_project(chosen_path(dialog), project_);
+        report("Test parameters exported to " + from_utf8(chosen_path(dialog)));
+    } catch (const std::exception& error) {
+        wxMessageBox(from_utf8(error.what()), "Export failed", wxOK | wxICON_ERROR, this);
+    }
+}
+
+void StationFrame::apply_project(const Project& project, const wxString& how) {
+    project_ = project;
+    for (StationCell* cell : cells_) cell->set_project(project_, project_path_);
+    SetTitle("ATS - " + from_utf8(project_.title));
+    project_label_->SetLabel("Project: " + from_utf8(project_.title));
+    Layout();
+    report(how);
+}
+
+void StationFrame::on_edit_test_parameters(wxCommandEvent&) {
+    ParametersDialog dialog(this, project_);
+    if (dialog.ShowModal() != wxID_OK) return;
+    apply_project(dialog.project(), "Test parameters changed; Save Test Parameters keeps them");
+}
+
+void StationFrame::on_reload_test_parameters(wxCommandEvent&) {
+    try {
+        apply_project(load_project(project_path_), "Test parameters reloaded");
+    } catch (const ProjectError& error) {
+        wxMessageBox(from_utf8(error.what()) + "\n\nThe current parameters stay in use.",
+                     "Reload failed", wxOK | wxICON_ERROR, this);
+    }
+}
+
+void StationFrame::on_save_test_parameters(wxCommandEvent&) {
+    try {
+        save_project(project_path_, project_);
+        report("Test parameters saved to " + from_utf8(project_path_));
+    } catch (const std::exception& error) {
+        wxMessageBox(from_utf8(error.what()), "Save failed", wxOK | wxICON_ERROR, this);
+    }
+}
+
+void StationFrame::on_show_test_data_window(wxCommandEvent&) { show_viewer(); }
+
+StationViewerFrame* StationFrame::show_viewer() {
+    if (!viewer_) viewer_ = new StationViewerFrame(this, history_, [this] { history_changed(); });
+    viewer_->Show();
+    viewer_->Raise();
+    return viewer_.get();
+}
+
+void StationFrame::on_show_about_dialog(wxCommandEvent&) {
+    tov_atsui::AboutDialog dialog(this);
+    dialog.ShowModal();
+}
+
+void StationFrame::on_start_all(wxCommandEvent&) {
+    for (StationCell* cell : cells_) cell->start();
+}
+
+void StationFrame::on_abort_all(wxCommandEvent&) {
+    for (StationCell* cell : cells_) cell->abort();
+}
+
+}  // namespace station

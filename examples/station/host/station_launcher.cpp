@@ -1,0 +1,82 @@
+#include "host/station_launcher.h"
+
+#include <wx/artprov.h>
+#include <wx/dirdlg.h>
+#include <wx/filename.h>
+#include <wx/listctrl.h>
+#include <wx/msgdlg.h>
+#include <wx/statbmp.h>
+#include <wx/textctrl.h>
+#include <wx/utils.h>
+
+#include "host/look.h"
+#include "logic/project.h"
+
+namespace station {
+
+StationLauncher::StationLauncher(const std::string& folder, OpenHandler on_open)
+    : ATSLauncher(nullptr), on_open_(std::move(on_open)) {
+    m_bitmap4->SetBitmap(wxArtProvider::GetBitmap(wxART_EXECUTABLE_FILE, wxART_OTHER, wxSize(48, 48)));
+    ui_project_list->Bind(wxEVT_LIST_ITEM_SELECTED, &StationLauncher::on_selected, this);
+    ui_project_list->Bind(wxEVT_LIST_ITEM_ACTIVATED, &StationLauncher::on_activated, this);
+    // Closed without a choice: nothing else keeps the program alive.
+    Bind(wxEVT_CLOSE_WINDOW, [this](wxCloseEvent&) { Destroy(); });
+    show_folder(folder);
+}
+
+void StationLauncher::show_folder(const std::string& folder) {
+    folder_ = folder;
+    projects_ = find_projects(folder);
+    ui_project_list->DeleteAllItems();
+    // find_projects sorts, and the list keeps that order (it sorts only through SortItems).
+    for (std::size_t i = 0; i < projects_.size(); ++i) {
+        const long item = ui_project_list->InsertItem(long(i), wxFileName(from_utf8(projects_[i])).GetName());
+        ui_project_list->SetItemData(item, long(i));
+    }
+    ui_project_path->Clear();
+    SetTitle("Welcome to Pelno - " + from_utf8(folder));
+}
+
+void StationLauncher::on_selected(wxListEvent& event) {
+    const long index = long(ui_project_list->GetItemData(event.GetIndex()));
+    if (index >= 0 && index < long(projects_.size()))
+        ui_project_path->SetValue(from_utf8(projects_[index]));
+}
+
+void StationLauncher::on_activated(wxListEvent& event) {
+    on_selected(event);
+    open_chosen();
+}
+
+void StationLauncher::on_click_projects(wxCommandEvent&) { show_folder(folder_); }
+
+void StationLauncher::on_click_learn(wxCommandEvent&) {
+    const wxString readme = STATION_README;
+    if (!wxFileName::FileExists(readme) || !wxLaunchDefaultApplication(readme))
+        wxMessageBox("The README is at " + readme, "Learn Pelno", wxOK | wxICON_INFORMATION, this);
+}
+
+void StationLauncher::on_browse(wxCommandEvent&) {
+    wxDirDialog dialog(this, "Folder of test projects", from_utf8(folder_),
+                       wxDD_DEFAULT_STYLE | wxDD_DIR_MUST_EXIST);
+    if (dialog.ShowModal() == wxID_OK) show_folder(to_utf8(dialog.GetPath()));
+}
+
+void StationLauncher::on_open(wxCommandEvent&) { open_chosen(); }
+
+void StationLauncher::open_chosen() {
+    const std::string path = to_utf8(ui_project_path->GetValue());
+    if (path.empty()) {
+        wxMessageBox("Choose a project in the list first.", "Open", wxOK | wxICON_INFORMATION, this);
+        return;
+    }
+    try {
+        load_project(path);
+    } catch (const ProjectError& error) {
+        wxMessageBox(from_utf8(error.what()), "Cannot open the project", wxOK | wxICON_ERROR, this);
+        return;
+    }
+    if (on_open_ && on_open_(path)) Destroy();
+}
+
+}  // namespace station

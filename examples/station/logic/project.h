@@ -1,0 +1,53 @@
+#pragma once
+
+// A test project: the items a station measures, each with its limits and unit.
+//
+// File format (UTF-8 text, one entry per line):
+//
+//     # a comment; blank lines are ignored
+//     title: Power supply board PSU-12
+//     Output voltage ; 11.4 ; 12.6 ; V
+//     Ripple         ; 0    ; 0.05 ; V
+//
+// An item line is "name ; lower ; upper ; unit", the unit may be left out.
+// Limits are plain decimal numbers with lower <= upper; names are unique.
+
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace station {
+
+struct TestItem {
+    std::string name;
+    double lower = 0;
+    double upper = 0;
+    std::string unit;
+};
+
+struct Project {
+    std::string title;
+    std::vector<TestItem> items;
+};
+
+// A project that cannot be read; what() names the file or line and the fault.
+class ProjectError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+Project parse_project(const std::string& text);
+std::string format_project(const Project& project);
+
+// The title defaults to the file's name without its extension.
+Project load_project(const std::string& path);
+// Replaces the file only once the new text is completely written.
+void save_project(const std::string& path, const Project& project);
+
+inline constexpr const char* kProjectExtension = ".atp";
+
+// Project files directly in folder, sorted by file name; empty when the
+// folder cannot be read.
+std::vector<std::string> find_projects(const std::string& folder);
+
+}  // namespace station

@@ -1,0 +1,67 @@
+#include "logic/statistics.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "logic/text.h"
+
+namespace station {
+
+ItemStatistics item_statistics(const std::vector<TestRecord>& records, const std::string& item) {
+    ItemStatistics s;
+    std::vector<double> values;
+    for (const TestRecord& record : records)
+        for (const ItemResult& result : record.items)
+            if (result.name == item) {
+                values.push_back(result.value);
+                ++(result.ok ? s.ok : s.ng);
+            }
+    s.count = values.size();
+    if (values.empty()) return s;
+
+    std::sort(values.begin(), values.end());
+    s.minimum = values.front();
+    s.maximum = values.back();
+    double sum = 0;
+    for (double v : values) sum += v;
+    s.average = sum / double(values.size());
+    const std::size_t half = values.size() / 2;
+    s.median = values.size() % 2 ? values[half] : (values[half - 1] + values[half]) / 2;
+    if (values.size() > 1) {
+        double squares = 0;
+        for (double v : values) squares += (v - s.average) * (v - s.average);
+        s.variance = squares / double(values.size() - 1);
+    }
+    s.std_deviation = std::sqrt(s.variance);
+    return s;
+}
+
+TotalStatistics total_statistics(const std::vector<TestRecord>& records) {
+    TotalStatistics s;
+    std::int64_t sum = 0;
+    bool first = true;
+    for (const TestRecord& record : records) {
+        if (record.verdict == Verdict::aborted) {
+            ++s.aborted;
+            continue;
+        }
+        ++(record.verdict == Verdict::ok ? s.ok : s.ng);
+        const std::int64_t duration = record.duration_ms();
+        sum += duration;
+        s.longest_ms = first ? duration : std::max(s.longest_ms, duration);
+        s.shortest_ms = first ? duration : std::min(s.shortest_ms, duration);
+        first = false;
+    }
+    const std::size_t tests = s.ok + s.ng;
+    if (tests > 0) s.average_ms = sum / std::int64_t(tests);
+    return s;
+}
+
+void Counters::count(Verdict verdict) {
+    if (verdict == Verdict::ok) ++ok;
+    if (verdict == Verdict::ng) ++ng;
+}
+
+std::string Counters::yield() const { return format_percent(ok, ok + ng); }
+
+}  // namespace station

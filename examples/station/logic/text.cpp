@@ -1,0 +1,146 @@
+#include "logic/text.h"
+
+#include <charconv>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <ctime>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+#include <unistd.h>
+
+namespace station {
+
+std::string_view trim(std::string_view text) {
+    const auto space = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+    while (!text.empty() && space(text.front())) text.remove_prefix(1);
+    while (!text.empty() && space(text.back())) text.remove_suffix(1);
+    return text;
+}
+
+std::string format_number(double value) {
+    char buffer[64];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+    return std::string(buffer, result.ptr);
+}
+
+std::optional<double> parse_number(std::string_view text) {
+    // from_chars takes no leading '+', which people do write in limits.
+    if (!text.empty() && text.front() == '+') text.remove_prefix(1);
+    if (text.empty()) return std::nullopt;
+    double value = 0;
+    const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (result.ec != std::errc() || result.ptr != text.data() + text.size()) return std::nullopt;
+    if (!std::isfinite(value)) return std::nullopt;
+    return value;
+}
+
+void write_file_atomically(const std::string& path, const std::string& content) {
+    if (path.empty()) throw std::runtime_error("no file name given");
+    const std::string temporary = path + ".part";
+    {
+        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+        if (!out) throw std::runtime_error("cannot write " + path);
+        out.write(content.data(), static_cast<std::streamsize>(content.size()));
+        out.flush();
+        if (!out) {
+            out.close();
+            std::remove(temporary.c_str());
+            throw std::runtime_error("cannot write " + path);
+        }
+    }
+    if (std::rename(temporary.c_str(), path.c_str()) != 0) {
+        std::remove(temporary.c_str());
+        throw std::runtime_error("cannot replace " + path);
+    }
+}
+
+std::string read_file(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) throw std::runtime_error("cannot open " + path);
+    std::ostringstream content;
+    content << in.rdbuf();
+    if (in.bad()) throw std::runtime_error("cannot read " + path);
+    return content.str();
+}
+
+std::int64_t now_ms() {
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
+}
+
+namespace {
+
+std::int64_t floor_div(std::int64_t a, std::int64_t b) { return a / b - ((a % b != 0) && ((a < 0) != (b < 0))); }
+
+}  // namespace
+
+std::string format_utc(std::int64_t ms) {
+    const std::time_t seconds = static_cast<std::time_t>(floor_div(ms, 1000));
+    const int millis = static_cast<int>(ms - std::int64_t(seconds) * 1000);
+    std::tm utc{};
+    gmtime_r(&seconds, &utc);
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02dT%02d:%02d:%02d.%03dZ", utc.tm_year + 1900,
+                  utc.tm_mon + 1, utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec, millis);
+    return buffer;
+}
+
+std::optional<std::int64_t> parse_utc(std::string_view text) {
+    // Exactly the shape format_utc writes.
+    if (text.size() != 24 || text[4] != '-' || text[7] != '-' || text[10] != 'T' ||
+        text[13] != ':' || text[16] != ':' || text[19] != '.' || text[23] != 'Z')
+        return std::nullopt;
+    const auto field = [&](std::size_t at, std::size_t length) -> int {
+        int value = 0;
+        const char* begin = text.data() + at;
+        const auto result = std::from_chars(begin, begin + length, value);
+        return (result.ec == std::errc() && result.ptr == begin + length) ? value : -1;
+    };
+    const int year = field(0, 4), month = field(5, 2), day = field(8, 2), hour = field(11, 2),
+              minute = field(14, 2), second = field(17, 2), millis = field(20, 3);
+    if (year < 1970 || month < 1 || month > 12 || day < 1 || day > 31 || hour < 0 || hour > 23 ||
+        minute < 0 || minute > 59 || second < 0 || second > 60 || millis < 0)
+        return std::nullopt;
+    std::tm utc{};
+    utc.tm_year = year - 1900;
+    utc.tm_mon = month - 1;
+    utc.tm_mday = day;
+    utc.tm_hour = hour;
+    utc.tm_min = minute;
+    utc.tm_sec = second;
+    const std::time_t seconds = timegm(&utc);
+    // timegm normalises 31 February into March; such a date is not a date.
+    if (utc.tm_mday != day || utc.tm_mon != month - 1) return std::nullopt;
+    return std::int64_t(seconds) * 1000 + millis;
+}
+
+std::string format_local(std::int64_t ms) {
+    const std::time_t seconds = static_cast<std::time_t>(floor_div(ms, 1000));
+    std::tm local{};
+    localtime_r(&seconds, &local);
+    char buffer[40];
+    std::strftime(buffer, sizeof buffer, "%Y-%m-%d %H:%M:%S", &local);
+    return buffer;
+}
+
+std::string format_duration(std::int64_t ms) {
+    const std::int64_t total = ms < 0 ? 0 : ms / 1000;
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "%02lld:%02lld:%02lld", static_cast<long long>(total / 3600),
+                  static_cast<long long>(total / 60 % 60), static_cast<long long>(total % 60));
+    return buffer;
+}
+
+std::string format_percent(std::size_t part, std::size_t whole) {
+    if (whole == 0) return "0%";
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "%.1f", 100.0 * double(part) / double(whole));
+    std::string text = buffer;
+    if (text.size() > 2 && text.compare(text.size() - 2, 2, ".0") == 0) text.resize(text.size() - 2);
+    return text + "%";
+}
+
+}  // namespace station

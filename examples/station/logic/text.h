@@ -1,0 +1,37 @@
+#pragma once
+
+// Small text helpers shared by the station's file formats.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace station {
+
+std::string_view trim(std::string_view text);
+
+// Shortest text that reads back as the same double.
+std::string format_number(double value);
+// The whole of text must be a finite decimal number.
+std::optional<double> parse_number(std::string_view text);
+
+// Writes path through a temporary file in the same folder, so a failed write
+// never leaves a half-written file behind. Throws std::runtime_error.
+void write_file_atomically(const std::string& path, const std::string& content);
+// Throws std::runtime_error when the file cannot be read.
+std::string read_file(const std::string& path);
+
+// Times are milliseconds since the epoch (UTC).
+std::int64_t now_ms();
+// "2026-12-08T14:00:05.123Z": exact, for files.
+std::string format_utc(std::int64_t ms);
+std::optional<std::int64_t> parse_utc(std::string_view text);
+// "2026-12-08 15:00:05" in the local time zone: for people.
+std::string format_local(std::int64_t ms);
+// "01:02:03"
+std::string format_duration(std::int64_t ms);
+// "66.7%" of part in whole, "0%" for an empty whole.
+std::string format_percent(std::size_t part, std::size_t whole);
+
+}  // namespace station

@@ -1,0 +1,466 @@
+// The reference station driven as an operator drives it: a real station
+// window, real typing and clicks, real timers, the real test data window.
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <string>
+
+#include <unistd.h>
+
+#include <wx/choice.h>
+#include <wx/gauge.h>
+#include <wx/grid.h>
+#include <wx/listctrl.h>
+#include <wx/radiobox.h>
+#include <wx/testing.h>
+#include <wx/toolbar.h>
+#include <wx/uiaction.h>
+
+#include <atsui/station/manual_operation_dialog.h>
+#include <atsui/station/ticker_exception_dialog.h>
+
+#include "host/parameters_dialog.h"
+#include "host/station_cell.h"
+#include "host/station_frame.h"
+#include "host/station_launcher.h"
+#include "host/station_viewer.h"
+#include "logic/history_csv.h"
+#include "logic/statistics.h"
+#include "logic/text.h"
+#include "support/harness.h"
+
+using namespace atsui_test;
+using namespace station;
+namespace fs = std::filesystem;
+
+namespace {
+
+// Answers a modal dialog of type T with whatever check returns.
+template <class T>
+class Answer : public wxExpectModalBase<T, Answer<T>> {
+public:
+    explicit Answer(std::function<int(T*)> check) : check_(std::move(check)) {}
+
+protected:
+    int OnInvoked(T* dialog) const override { return check_(dialog); }
+
+private:
+    std::function<int(T*)> check_;
+};
+
+constexpr int kFinishMs = 10000;
+
+}  // namespace
+
+class StationSession : public ::testing::Test {
+protected:
+    void SetUp() override {
+        assertions_before = assertion_count();
+        // The suite runs in two locales at once: each process has its own folder.
+        folder = fs::temp_directory_path() /
+                 ("station-session-" + std::to_string(::getpid()) + "-" +
+                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(folder);
+        fs::create_directories(folder);
+        project_path = (folder / "board.atp").string();
+        std::ofstream(project_path) << "title: Test board\n"
+                                       "Supply ; 4.75 ; 5.25 ; V\n"
+                                       "Current ; 10 ; 90 ; mA\n"
+                                       "Gain ; 25 ; 27 ; dB\n"
+                                       "Noise ; -100 ; -85 ; dBV\n";
+        options.cells = 2;
+        options.seed = 11;
+        options.item_ms = 20;
+        options.ticker_ms = 20;
+    }
+
+    void open() {
+        frame = new StationFrame(options, load_project(project_path), project_path);
+        frame->Show();
+        pump(100);
+    }
+
+    void TearDown() override {
+        if (frame) {
+            for (StationCell* cell : frame->cells()) cell->abort();
+            frame->Destroy();
+            pump(50);
+        }
+        fs::remove_all(folder);
+        EXPECT_EQ(assertion_count(), assertions_before) << "toolkit assertions during the test";
+    }
+
+    bool all_idle() const {
+        for (const StationCell* cell : frame->cells())
+            if (cell->running()) return false;
+        return true;
+    }
+
+    StationCell* cell(int n) const { return frame->cells()[n - 1]; }
+
+    Options options;
+    fs::path folder;
+    std::string project_path;
+    StationFrame* frame = nullptr;
+    int assertions_before = 0;
+};
+
+TEST_F(StationSession, TwoCellsRunToTheEndAndTheViewerAgrees) {
+    // Slow enough that both cells are still testing when Start comes again.
+    options.item_ms = 250;
+    open();
+    StationCell* c1 = cell(1);
+    StationCell* c2 = cell(2);
+    const std::size_t items = frame->project().items.size();
+    EXPECT_EQ(c1->ui_cell_name->GetLabel(), "Cell 1");
+    EXPECT_EQ(c2->ui_cell_name->GetLabel(), "Cell 2");
+
+    // An empty serial number starts nothing and says why.
+    click(c1->ui_start);
+    pump(60);
+    EXPECT_FALSE(c1->running());
+    EXPECT_NE(c1->ui_prompt->GetLabel(), "Ready");
+    EXPECT_TRUE(c1->ui_prompt->GetLabel().Lower().Contains("serial"));
+    EXPECT_FALSE(c1->ui_refresh_timer.IsRunning());
+
+    // The operator types a serial number and Enter into cell 1 and clicks
+    // "Start" in cell 2.
+    ASSERT_TRUE(activate(frame)) << "the station did not become active";
+    c1->ui_serial_number->SetFocus();
+    pump(100);
+    wxUIActionSimulator sim;
+    sim.Text("UNIT-A");
+    pump(100);
+    sim.Char(WXK_RETURN);
+    ASSERT_TRUE(pump_until([&] { return c1->running(); }));
+    c2->ui_serial_number->SetValue("UNIT-B");
+    sim.MouseMove(c2->ui_start->GetScreenRect().GetPosition() + c2->ui_start->GetSize() / 2);
+    pump(100);
+    sim.MouseClick();
+    ASSERT_TRUE(pump_until([&] { return c2->running(); }));
+    EXPECT_FALSE(c1->ui_start->IsEnabled());
+    EXPECT_FALSE(c1->ui_serial_number->IsEditable());
+
+    // Starting again, by button or for all cells, does not double a test.
+    ASSERT_TRUE(c1->running() && c2->running());
+    const std::int64_t repeated_at = now_ms();
+    click(c1->ui_start);
+    press_enter(c2->ui_serial_number);
+    click_tool(frame->ui_toolbar, frame->ui_start_all);
+
+    ASSERT_TRUE(pump_until([&] { return all_idle(); }, kFinishMs));
+    pump(60);
+
+    // Two results, one per cell, counted in the main window.
+    const auto& history = frame->history();
+    ASSERT_EQ(history.size(), 2u);
+    std::size_t ok = 0, ng = 0;
+    for (const TestRecord& r : history) {
+        EXPECT_EQ(r.items.size(), items);
+        EXPECT_NE(r.verdict, Verdict::aborted);
+        EXPECT_LT(r.begin_ms, repeated_at) << r.cell << " started its test over";
+        ++(r.verdict == Verdict::ok ? ok : ng);
+    }
+    EXPECT_EQ(history[0].cell == "Cell 1" ? history[0].serial : history[1].serial, "UNIT-A");
+    EXPECT_EQ(frame->ui_ok_count->GetValue(), wxString::Format("%zu", ok));
+    EXPECT_EQ(frame->ui_ng_count->GetValue(), wxString::Format("%zu", ng));
+    EXPECT_EQ(frame->ui_ok_percent->GetValue(), wxString::FromUTF8(format_percent(ok, ok + ng)));
+
+    // Each cell shows its own test: rows, gauge, verdict, history, statistics.
+    for (StationCell* c : {c1, c2}) {
+        SCOPED_TRACE(c->cell_name().utf8_string());
+        const TestRecord& r = history[0].cell == c->cell_name().utf8_string() ? history[0] : history[1];
+        EXPECT_EQ(c->ui_assertions->GetNumberRows(), int(items));
+        EXPECT_EQ(c->ui_assertions->GetCellValue(int(items) - 1, 5), r.items.back().ok ? "OK" : "NG");
+        EXPECT_EQ(c->ui_gauge->GetValue(), c->ui_gauge->GetRange());
+        EXPECT_TRUE(c->ui_prompt->GetLabel().Contains(verdict_text(r.verdict))) << c->ui_prompt->GetLabel();
+        EXPECT_EQ(c->ui_prompt->GetBackgroundColour(), r.verdict == Verdict::ok ? wxColour(0, 128, 64) : wxColour(255, 0, 0));
+        EXPECT_TRUE(c->ui_blink_timer.IsRunning());
+        EXPECT_EQ(c->ui_history_grid->GetNumberRows(), 1);
+        EXPECT_EQ(c->ui_history_grid->GetCellValue(0, 2), wxString::FromUTF8(r.serial));
+        EXPECT_EQ(c->ui_ok_count->GetValue(), r.verdict == Verdict::ok ? "1" : "0");
+        EXPECT_TRUE(c->ui_statistics_panel->IsShown());
+        EXPECT_NE(c->ui_test_logger->GetValue().Find(wxString::FromUTF8(r.items[1].name)), wxNOT_FOUND);
+        EXPECT_TRUE(c->ui_start->IsEnabled());
+    }
+
+    // The test data window lists both tests and both cells.
+    select_menu(frame, frame->m_menuItem7);
+    pump(100);
+    StationViewerFrame* viewer = frame->viewer();
+    ASSERT_NE(viewer, nullptr);
+    StationViewerPanel* panel = viewer->panel;
+    EXPECT_TRUE(viewer->IsShown());
+    EXPECT_EQ(panel->ui_history->GetNumberRows(), 2);
+    EXPECT_NE(panel->ui_cell_filter->FindString("Cell 1"), wxNOT_FOUND);
+    EXPECT_NE(panel->ui_cell_filter->FindString("Cell 2"), wxNOT_FOUND);
+    EXPECT_EQ(panel->ui_cell_filter->GetStringSelection(), "all");
+
+    // Selecting a test shows its items; selecting an item, its figures over
+    // both tests.
+    panel->ui_history->SetGridCursor(1, 0);
+    pump(30);
+    const TestRecord* shown = panel->test_at_row(1);
+    ASSERT_NE(shown, nullptr);
+    ASSERT_EQ(panel->ui_assertions->GetNumberRows(), int(shown->items.size()));
+    EXPECT_EQ(panel->ui_assertions->GetCellValue(2, 0), wxString::FromUTF8(shown->items[2].name));
+    panel->ui_assertions->SetGridCursor(2, 0);
+    pump(30);
+    const double a = history[0].items[2].value, b = history[1].items[2].value;
+    double shown_max = 0, shown_min = 0, shown_mean = 0;
+    ASSERT_TRUE(panel->ui_single_item_max->GetValue().ToCDouble(&shown_max)) << panel->ui_single_item_max->GetValue();
+    ASSERT_TRUE(panel->ui_single_item_min->GetValue().ToCDouble(&shown_min));
+    ASSERT_TRUE(panel->ui_single_item_average->GetValue().ToCDouble(&shown_mean));
+    EXPECT_NEAR(shown_max, std::max(a, b), 1e-9);
+    EXPECT_NEAR(shown_min, std::min(a, b), 1e-9);
+    EXPECT_NEAR(shown_mean, (a + b) / 2, 1e-5 * std::abs(a + b) + 1e-9);
+    const int item_ok = int(history[0].items[2].ok) + int(history[1].items[2].ok);
+    EXPECT_EQ(panel->ui_single_item_ok_count->GetValue(), wxString::Format("%d", item_ok));
+    EXPECT_EQ(panel->ui_single_item_ng_count->GetValue(), wxString::Format("%d", 2 - item_ok));
+
+    // The selector, shown by the station, switches to the total figures.
+    EXPECT_TRUE(panel->ui_statistics_analyzer->IsShown());
+    choose(panel->ui_statistics_analyzer, 1);
+    pump(30);
+    EXPECT_TRUE(panel->ui_total_statistics_panel->IsShown());
+    EXPECT_FALSE(panel->ui_single_item_analyze_panel->IsShown());
+    EXPECT_EQ(panel->ui_total_statistics_ok_count->GetValue(), frame->ui_ok_count->GetValue());
+    EXPECT_EQ(panel->ui_total_statistics_ng_count->GetValue(), frame->ui_ng_count->GetValue());
+    EXPECT_EQ(panel->ui_total_statistics_yield->GetValue(), frame->ui_ok_percent->GetValue());
+    EXPECT_FALSE(panel->ui_total_statistics_max_test_time->GetValue().empty());
+
+    // The filter narrows the list to one cell.
+    choose(panel->ui_cell_filter, panel->ui_cell_filter->FindString("Cell 2"));
+    pump(30);
+    ASSERT_EQ(panel->ui_history->GetNumberRows(), 1);
+    EXPECT_EQ(panel->test_at_row(0)->cell, "Cell 2");
+    choose(panel->ui_cell_filter, panel->ui_cell_filter->FindString("all"));
+
+    // Export, clear after asking, import: the same history comes back.
+    const std::vector<TestRecord> before = history;
+    const wxString csv = wxString::FromUTF8((folder / "history.csv").string());
+    wxTEST_DIALOG(click(panel->m_button10), wxExpectModal<wxFileDialog>(csv));
+    ASSERT_TRUE(fs::exists(csv.utf8_string()));
+
+    wxTEST_DIALOG(click(panel->m_button9), wxExpectModal<wxMessageDialog>(wxID_NO));
+    EXPECT_EQ(history.size(), 2u) << "cleared although the operator said no";
+    wxTEST_DIALOG(click(panel->m_button9), wxExpectModal<wxMessageDialog>(wxID_YES));
+    EXPECT_TRUE(history.empty());
+    EXPECT_EQ(panel->ui_history->GetNumberRows(), 0);
+
+    wxTEST_DIALOG(click(panel->m_button11), wxExpectModal<wxFileDialog>(csv));
+    ASSERT_EQ(history.size(), before.size());
+    EXPECT_EQ(history_to_csv(history), history_to_csv(before));
+    EXPECT_EQ(panel->ui_history->GetNumberRows(), 2);
+
+    // A damaged file is refused with a message and changes nothing.
+    const wxString damaged = wxString::FromUTF8((folder / "damaged.csv").string());
+    {
+        std::string text = history_to_csv(before);
+        text.replace(text.find(",OK"), 3, ",MAYBE");
+        std::ofstream(damaged.utf8_string()) << text;
+    }
+    wxTEST_DIALOG(click(panel->m_button11), wxExpectModal<wxFileDialog>(damaged),
+                  Answer<wxMessageDialog>([](wxMessageDialog* box) {
+                      EXPECT_TRUE(box->GetMessage().Contains("line")) << box->GetMessage();
+                      return wxID_OK;
+                  }));
+    EXPECT_EQ(history_to_csv(history), history_to_csv(before));
+
+    // The selected unit's data as a workbook.
+    panel->ui_history->SetGridCursor(0, 0);
+    const wxString workbook = wxString::FromUTF8((folder / "unit.xlsx").string());
+    wxTEST_DIALOG(click(panel->m_button12), wxExpectModal<wxFileDialog>(workbook));
+    EXPECT_GT(fs::file_size(workbook.utf8_string()), 0u);
+
+    // "Clear Statistics" zeroes the counters but keeps the history.
+    select_menu(frame, frame->m_menuItem5);
+    EXPECT_EQ(frame->ui_ok_count->GetValue(), "0");
+    EXPECT_EQ(frame->ui_ng_count->GetValue(), "0");
+    EXPECT_EQ(frame->ui_ok_percent->GetValue(), "0%");
+    EXPECT_EQ(c1->ui_ok_count->GetValue(), "0");
+    EXPECT_EQ(history.size(), 2u);
+}
+
+TEST_F(StationSession, AbortStopsARunningTestAndRecordsIt) {
+    options.item_ms = 400;
+    open();
+    cell(1)->ui_serial_number->SetValue("UNIT-C");
+    cell(2)->ui_serial_number->SetValue("UNIT-D");
+    click_tool(frame->ui_toolbar, frame->ui_start_all);
+    ASSERT_TRUE(cell(1)->running() && cell(2)->running());
+
+    // Exit asks while tests run; "No" keeps the station.
+    wxTEST_DIALOG(select_menu(frame, frame->ui_exit_menu_item), wxExpectModal<wxMessageDialog>(wxID_NO));
+    pump(30);
+    ASSERT_TRUE(cell(1)->running());
+    EXPECT_TRUE(frame->IsShown());
+
+    click(cell(1)->ui_abort);
+    EXPECT_FALSE(cell(1)->running());
+    EXPECT_FALSE(cell(1)->ui_refresh_timer.IsRunning());
+    EXPECT_TRUE(cell(2)->running());
+    click_tool(frame->ui_toolbar, frame->ui_abort_all);
+    EXPECT_TRUE(all_idle());
+
+    ASSERT_EQ(frame->history().size(), 2u);
+    for (const TestRecord& r : frame->history()) {
+        EXPECT_EQ(r.verdict, Verdict::aborted);
+        EXPECT_LT(r.items.size(), frame->project().items.size());
+    }
+    EXPECT_EQ(frame->ui_ok_count->GetValue(), "0");
+    EXPECT_EQ(frame->ui_ng_count->GetValue(), "0");
+    EXPECT_TRUE(cell(1)->ui_prompt->GetLabel().Contains("Aborted"));
+    EXPECT_EQ(cell(1)->ui_history_grid->GetCellValue(0, 3), "Aborted");
+    // Nothing more arrives from the stopped cells.
+    pump(500);
+    EXPECT_EQ(frame->history().size(), 2u);
+}
+
+TEST_F(StationSession, FailingTickerReportsItsTraceAndResumesOnRequest) {
+    options.ticker_fault_after = 2;
+    open();
+    wxString trace;
+    wxTEST_DIALOG(
+        {
+            select_menu(frame, frame->m_menuItem4);
+            pump_until([&] { return frame->ticker_ticks() >= 2; }, 3000);
+        },
+        Answer<tov_atsui::TickerExceptionDialog>([&](tov_atsui::TickerExceptionDialog* dialog) {
+            trace = dialog->ui_exception_trace->GetValue();
+            EXPECT_FALSE(frame->ui_ticker_timer.IsRunning()) << "the ticker kept running behind its report";
+            return wxID_OK;
+        }));
+    EXPECT_TRUE(trace.Contains("tick 2")) << trace;
+    EXPECT_TRUE(trace.Contains("runtime_error")) << trace;
+    EXPECT_TRUE(frame->ui_ticker_timer.IsRunning()) << "\"Resume Ticker\" left the ticker stopped";
+    ASSERT_TRUE(pump_until([&] { return frame->ticker_ticks() >= 4; }, 3000));
+}
+
+TEST_F(StationSession, ManualOperationUsesThePluginOrFallsBack) {
+    open();
+    frame->plugin_folder = wxString::FromUTF8(folder.string());
+    wxTEST_DIALOG(select_menu(frame, frame->ui_manual_operation_menu_item),
+                  wxExpectDismissableModal<tov_atsui::ManualOperationDialog>(wxID_OK));
+    EXPECT_TRUE(frame->GetStatusBar()->GetStatusText().Contains("not found"));
+
+    // A file that is not a shared library is no plug-in either.
+    std::ofstream((folder / "manual_operation_dialog.so").string()) << "not a library";
+    wxTEST_DIALOG(select_menu(frame, frame->ui_manual_operation_menu_item),
+                  wxExpectDismissableModal<tov_atsui::ManualOperationDialog>(wxID_OK));
+
+    frame->plugin_folder = STATION_PLUGIN_DIR;
+    wxString title;
+    wxTEST_DIALOG(select_menu(frame, frame->ui_manual_operation_menu_item),
+                  Answer<wxDialog>([&](wxDialog* dialog) {
+                      EXPECT_EQ(dynamic_cast<tov_atsui::ManualOperationDialog*>(dialog), nullptr);
+                      title = dialog->GetTitle();
+                      return wxID_CLOSE;
+                  }));
+    EXPECT_EQ(title, "Manual Operation");
+}
+
+TEST_F(StationSession, TestParametersAreEditedReloadedAndSaved) {
+    open();
+    // Invalid text keeps the dialog open with a message; valid text applies.
+    wxTEST_DIALOG(select_menu(frame, frame->m_menuItem8),
+                  Answer<wxDialog>([](wxDialog* dialog) {
+                      auto* editor = static_cast<ParametersDialog*>(dialog)->editor;
+                      editor->SetValue("Supply ; 5 ; 4 ; V\n");
+                      wxTEST_DIALOG(click(static_cast<wxButton*>(dialog->FindWindow(wxID_OK))),
+                                    wxExpectModal<wxMessageDialog>(wxID_OK));
+                      editor->SetValue("Supply ; 4.9 ; 5.1 ; V\n");
+                      click(static_cast<wxButton*>(dialog->FindWindow(wxID_OK)));
+                      return wxID_OK;
+                  }));
+    ASSERT_EQ(frame->project().items.size(), 1u);
+    EXPECT_EQ(cell(1)->project().items[0].upper, 5.1);
+
+    // Reload reads the file again, which still has the old limits.
+    select_menu(frame, frame->m_menuItem9);
+    EXPECT_EQ(frame->project().items.size(), 4u);
+
+    // A broken file on disk is refused and the current limits stay.
+    std::ofstream(project_path) << "Supply ; x ; 5 ; V\n";
+    wxTEST_DIALOG(select_menu(frame, frame->m_menuItem9), wxExpectModal<wxMessageDialog>(wxID_OK));
+    EXPECT_EQ(frame->project().items.size(), 4u);
+
+    select_menu(frame, frame->m_menuItem11);
+    EXPECT_EQ(load_project(project_path).items.size(), 4u);
+
+    const std::string exported = (folder / "exported.atp").string();
+    wxTEST_DIALOG(select_menu(frame, frame->ui_export_assertion_config),
+                  wxExpectModal<wxFileDialog>(wxString::FromUTF8(exported)));
+    EXPECT_EQ(format_project(load_project(exported)), format_project(frame->project()));
+}
+
+TEST_F(StationSession, DebugModeShowsScriptRowsAndPicksAProjectPerCell) {
+    open();
+    for (StationCell* c : frame->cells()) {
+        EXPECT_FALSE(c->ui_script_panel->IsShown());
+        EXPECT_FALSE(c->ui_other_info_panel->IsShown());
+    }
+    select_menu(frame, frame->ui_in_debug_mode);
+    pump(30);
+    for (StationCell* c : frame->cells()) {
+        EXPECT_TRUE(c->ui_script_panel->IsShown());
+        EXPECT_TRUE(c->ui_other_info_panel->IsShown());
+        EXPECT_GT(c->ui_script_panel->GetSize().y, 0) << "shown but not laid out";
+        EXPECT_EQ(c->ui_script_path->GetValue(), wxString::FromUTF8(project_path));
+    }
+
+    const std::string other = (folder / "other.atp").string();
+    std::ofstream(other) << "title: Other\nOnly ; 0 ; 1 ; V\n";
+    wxTEST_DIALOG(click(cell(2)->ui_browse_script), wxExpectModal<wxFileDialog>(wxString::FromUTF8(other)));
+    EXPECT_EQ(cell(2)->project().title, "Other");
+    EXPECT_EQ(cell(2)->ui_script_path->GetValue(), wxString::FromUTF8(other));
+    EXPECT_EQ(cell(1)->project().title, "Test board");
+
+    cell(2)->ui_serial_number->SetValue("UNIT-E");
+    click(cell(2)->ui_start);
+    ASSERT_TRUE(pump_until([&] { return all_idle(); }, kFinishMs));
+    ASSERT_EQ(frame->history().size(), 1u);
+    EXPECT_EQ(frame->history()[0].items.size(), 1u);
+
+    select_menu(frame, frame->ui_in_debug_mode);
+    EXPECT_FALSE(cell(1)->ui_script_panel->IsShown());
+}
+
+TEST_F(StationSession, LauncherListsProjectsAndOpensTheChosenOne) {
+    std::ofstream((folder / "second.atp").string()) << "x ; 0 ; 1\n";
+    std::ofstream((folder / "broken.atp").string()) << "x ; 1 ; 0\n";
+    std::string opened;
+    auto* launcher = new StationLauncher(folder.string(), [&](const std::string& path) {
+        opened = path;
+        return true;
+    });
+    wxWeakRef<StationLauncher> alive(launcher);
+    launcher->Show();
+    pump(50);
+    ASSERT_EQ(launcher->ui_project_list->GetItemCount(), 3);
+    EXPECT_EQ(launcher->ui_project_list->GetItemText(0), "board");
+
+    // "Open" without a choice explains itself.
+    wxTEST_DIALOG(click(launcher->m_button14), wxExpectModal<wxMessageDialog>(wxID_OK));
+    EXPECT_TRUE(opened.empty());
+
+    // A broken project is not opened.
+    launcher->ui_project_list->SetItemState(1, wxLIST_STATE_SELECTED, wxLIST_STATE_SELECTED);
+    pump(30);
+    EXPECT_TRUE(launcher->ui_project_path->GetValue().EndsWith("broken.atp"));
+    wxTEST_DIALOG(click(launcher->m_button14), wxExpectModal<wxMessageDialog>(wxID_OK));
+    EXPECT_TRUE(opened.empty());
+
+    // A new file appears after "Projects".
+    std::ofstream((folder / "third.atp").string()) << "x ; 0 ; 1\n";
+    click(launcher->ui_button_projects);
+    EXPECT_EQ(launcher->ui_project_list->GetItemCount(), 4);
+
+    launcher->ui_project_list->SetItemState(0, wxLIST_STATE_SELECTED, wxLIST_STATE_SELECTED);
+    pump(30);
+    click(launcher->m_button14);
+    EXPECT_EQ(opened, project_path);
+    pump(50);
+    EXPECT_FALSE(alive) << "the launcher stayed after opening a project";
+}

@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Runs the window benchmarks (under a private virtual display when there is
+# none) and writes docs/performance.md with the plot of the station series.
+#   bench/run.sh BUILD_DIR [DOCS_DIR] [benchmark flags...]
+set -euo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=$(cd "${1:-$root/build-bench}" && pwd)
+docs=${2:-$root/docs}
+shift $(( $# < 2 ? $# : 2 ))
+mkdir -p "$docs" "$build/bench-results"
+results=$build/bench-results
+
+run=("$build/bench/atsui_bench"
+     --report="$docs/performance.md"
+     --plot-data="$results/cells.dat"
+     --plot-image=performance-cells.png
+     --notes="$root/bench/notes.md"
+     --benchmark_out="$results/raw.json" --benchmark_out_format=json
+     "$@")
+[ -n "${DISPLAY:-}" ] || run=("$root/tests/with-display.sh" "${run[@]}")
+"${run[@]}" | tee "$results/console.txt"
+
+gnuplot -e "data='$results/cells.dat'; out='$docs/performance-cells.png'" "$root/bench/plot.gp"
+echo "wrote $docs/performance.md and $docs/performance-cells.png"

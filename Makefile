@@ -1,5 +1,5 @@
 # The front door. CMake is the real build; see CMakePresets.json.
-.PHONY: all deps build test demo clean
+.PHONY: all deps build test demo reliability bench clean
 
 all: build
 
@@ -10,11 +10,28 @@ build: deps
 	cmake --preset default
 	cmake --build --preset default
 
+# The whole suite, then again built with AddressSanitizer, UBSan and leak
+# detection (preset asan, tests/sanitizers/).
 test: build
 	ctest --preset default
+	cmake --preset asan
+	cmake --build --preset asan
+	ctest --preset asan
+
+# Long soak and event storm runs; writes docs/reliability.md.
+reliability: build
+	tests/reliability/report.sh build docs/reliability.md
+
+# How fast the windows build, against XRC and the bare widgets (bench/):
+# checks the comparators, then writes docs/performance.md and its plot.
+bench: deps
+	cmake --preset bench
+	cmake --build --preset bench
+	ctest --preset bench
+	bench/run.sh build-bench docs
 
 demo: build
 	scripts/demo.sh build
 
 clean:
-	rm -rf build
+	rm -rf build build-asan build-bench

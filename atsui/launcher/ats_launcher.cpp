@@ -83,7 +83,7 @@ void restore_label_order(wxListCtrl* list) {
 }  // namespace
 
 ATSLauncher::ATSLauncher(wxWindow* parent)
-    : wxDialog(parent, wxID_ANY, "Welcome to Pelno", wxDefaultPosition, wxDefaultSize,
+    : wxDialog(detail::top_level_parent(parent, "ATSLauncher"), wxID_ANY, "Welcome to Pelno", wxDefaultPosition, wxDefaultSize,
                wxDEFAULT_DIALOG_STYLE) {
     SetSizeHints(wxDefaultSize, wxDefaultSize);
 

@@ -9,7 +9,7 @@
 namespace tov_atsui {
 
 AboutDialog::AboutDialog(wxWindow* parent)
-    : wxDialog(parent, wxID_ANY, wxEmptyString, wxDefaultPosition, wxDefaultSize, 0) {
+    : wxDialog(detail::top_level_parent(parent, "AboutDialog"), wxID_ANY, wxEmptyString, wxDefaultPosition, wxDefaultSize, 0) {
     SetSizeHints(wxDefaultSize, wxDefaultSize);
     const wxFont font = detail::plain_font(20);
 

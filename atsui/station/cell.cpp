@@ -41,7 +41,8 @@ constexpr int kCentredItem = wxALL | wxALIGN_CENTER_VERTICAL;
 
 Cell::Cell(wxWindow* parent, wxWindowID id, const wxPoint& pos, const wxSize& size, long style,
            const wxString& name)
-    : wxPanel(detail::require_parent(parent, "Cell"), id, pos, size, style, name) {
+    : wxPanel(detail::require_parent(parent, "Cell"), detail::require_window_id(id, "Cell"), pos,
+              size, style, name) {
     detail::own_timer(ui_refresh_timer, this);
     detail::own_timer(ui_blink_timer, this);
 
@@ -206,6 +207,10 @@ Cell::Cell(wxWindow* parent, wxWindowID id, const wxPoint& pos, const wxSize& si
     ui_start->Bind(wxEVT_BUTTON, &Cell::on_start_cell_test, this);
     ui_abort->Bind(wxEVT_BUTTON, &Cell::on_abort_cell_test, this);
     ui_browse_script->Bind(wxEVT_BUTTON, &Cell::on_browse_script, this);
+}
+
+bool Cell::Reparent(wxWindowBase* new_parent) {
+    return detail::prepare_reparent(this, new_parent) && wxPanel::Reparent(new_parent);
 }
 
 void Cell::on_refresh_timer_event(wxTimerEvent& event) { event.Skip(); }

@@ -17,12 +17,20 @@ namespace tov_atsui {
 
 // The panel of one test cell. Four regions are built hidden (extra
 // information, statistics, script row, image column); the host shows them.
-// A null parent is refused with std::invalid_argument before any window exists.
+// A null parent, a parent being destroyed, a parent that cannot hold children
+// (a button, a menu bar) and an id the toolkit rejects are refused with
+// std::invalid_argument before any window exists.
+//
+// Reparent() refuses (returns false, changes nothing) no parent and a parent
+// inside the cell itself; a moved cell leaves its old parent's sizer, so the
+// host adds it to the new one.
 class Cell : public wxPanel {
 public:
     explicit Cell(wxWindow* parent, wxWindowID id = wxID_ANY,
                   const wxPoint& pos = wxDefaultPosition, const wxSize& size = wxSize(-1, -1),
                   long style = wxTAB_TRAVERSAL, const wxString& name = wxEmptyString);
+
+    bool Reparent(wxWindowBase* new_parent) override;
 
     wxTimer ui_refresh_timer;
     wxTimer ui_blink_timer;

@@ -40,8 +40,8 @@ wxMenuItem* append_item(wxMenu* menu, const wxString& label, wxItemKind kind = w
 }  // namespace
 
 Frame::Frame(wxWindow* parent)
-    : wxFrame(parent, wxID_ANY, "Tarvo Auto Test System", wxDefaultPosition, wxSize(-1, -1),
-              wxDEFAULT_FRAME_STYLE | wxTAB_TRAVERSAL) {
+    : wxFrame(detail::top_level_parent(parent, "Frame"), wxID_ANY, "Tarvo Auto Test System",
+              wxDefaultPosition, wxSize(-1, -1), wxDEFAULT_FRAME_STYLE | wxTAB_TRAVERSAL) {
     SetSizeHints(wxDefaultSize, wxDefaultSize);
 
     // Top part: the host's row, then the statistics bar.
@@ -152,6 +152,12 @@ Frame::Frame(wxWindow* parent)
     Bind(wxEVT_TIMER, &Frame::on_trigger_initializer, this, ui_initializer_trigger.GetId());
     Bind(wxEVT_TOOL, &Frame::on_start_all, this, ui_start_all->GetId());
     Bind(wxEVT_TOOL, &Frame::on_abort_all, this, ui_abort_all->GetId());
+}
+
+bool Frame::Destroy() {
+    ui_ticker_timer.Stop();
+    ui_initializer_trigger.Stop();
+    return detail::destroy_after_modal_children(this, [this] { return wxFrame::Destroy(); });
 }
 
 void Frame::on_close_app(wxEvent& event) { event.Skip(); }

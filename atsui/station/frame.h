@@ -18,9 +18,18 @@ namespace tov_atsui {
 // The station's main window: statistics bar, a two-column cell area for the
 // host's Cell panels, five menus, a tool bar and two timers. Every source is
 // bound to a virtual handler that skips the event unless a host overrides it.
+//
+// Construction throws std::logic_error before the wx application is
+// initialised and std::invalid_argument for a parent that is being destroyed.
+// Destroy() (also reached by a close request with the default handler) stops
+// both timers, so no timer event reaches a handler of a frame on its way out;
+// a modal dialog running on top of the frame is ended with wxID_CANCEL and
+// the frame is deleted only once that dialog's ShowModal has returned.
 class Frame : public wxFrame {
 public:
     explicit Frame(wxWindow* parent);
+
+    bool Destroy() override;
 
     // Row at the top for the host's own controls.
     wxBoxSizer* ui_additional_top_sizer;

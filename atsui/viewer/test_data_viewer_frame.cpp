@@ -7,8 +7,8 @@
 namespace tov_atsui {
 
 TestDataViewerFrame::TestDataViewerFrame(wxWindow* parent)
-    : wxFrame(parent, wxID_ANY, wxEmptyString, wxDefaultPosition, wxSize(-1, -1),
-              wxDEFAULT_FRAME_STYLE | wxTAB_TRAVERSAL) {
+    : wxFrame(detail::top_level_parent(parent, "TestDataViewerFrame"), wxID_ANY, wxEmptyString,
+              wxDefaultPosition, wxSize(-1, -1), wxDEFAULT_FRAME_STYLE | wxTAB_TRAVERSAL) {
     SetSizeHints(wxDefaultSize, wxDefaultSize);
 
     // Empty on purpose: the host puts its viewer panel here.
@@ -16,6 +16,10 @@ TestDataViewerFrame::TestDataViewerFrame(wxWindow* parent)
     detail::finish_window(this, ui_root_sizer);
 
     Bind(wxEVT_CLOSE_WINDOW, &TestDataViewerFrame::on_close_window, this);
+}
+
+bool TestDataViewerFrame::Destroy() {
+    return detail::destroy_after_modal_children(this, [this] { return wxFrame::Destroy(); });
 }
 
 void TestDataViewerFrame::on_close_window(wxCloseEvent& event) { event.Skip(); }

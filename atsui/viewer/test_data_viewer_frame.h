@@ -8,9 +8,17 @@ namespace tov_atsui {
 
 // The empty top-level window of the test data viewer; the host puts a
 // TestDataViewerPanel into ui_root_sizer.
+//
+// Construction throws std::logic_error before the wx application is
+// initialised and std::invalid_argument for a parent that is being destroyed.
+// Destroy() (also reached by a close request with the default handler) ends a
+// modal dialog running on top of the frame with wxID_CANCEL and deletes the
+// frame only once that dialog's ShowModal has returned.
 class TestDataViewerFrame : public wxFrame {
 public:
     explicit TestDataViewerFrame(wxWindow* parent);
+
+    bool Destroy() override;
 
     wxBoxSizer* ui_root_sizer;
 

@@ -88,7 +88,8 @@ void set_up_sash_once(TestDataViewerPanel* panel, wxSplitterWindow* splitter,
 
 TestDataViewerPanel::TestDataViewerPanel(wxWindow* parent, wxWindowID id, const wxPoint& pos,
                                          const wxSize& size, long style, const wxString& name)
-    : wxPanel(detail::require_parent(parent, "TestDataViewerPanel"), id, pos, size, style,
+    : wxPanel(detail::require_parent(parent, "TestDataViewerPanel"),
+              detail::require_window_id(id, "TestDataViewerPanel"), pos, size, style,
               name) {
     auto* ui_root_sizer = new wxBoxSizer(wxHORIZONTAL);
 
@@ -191,6 +192,10 @@ TestDataViewerPanel::TestDataViewerPanel(wxWindow* parent, wxWindowID id, const 
     ui_cell_filter->Bind(wxEVT_CHOICE, &TestDataViewerPanel::on_cell_filter_changed, this);
     ui_statistics_analyzer->Bind(wxEVT_RADIOBOX,
                                  &TestDataViewerPanel::on_refresh_statistics_analyzer, this);
+}
+
+bool TestDataViewerPanel::Reparent(wxWindowBase* new_parent) {
+    return detail::prepare_reparent(this, new_parent) && wxPanel::Reparent(new_parent);
 }
 
 void TestDataViewerPanel::on_clear_data(wxCommandEvent& event) { event.Skip(); }

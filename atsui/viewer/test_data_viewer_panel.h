@@ -14,8 +14,14 @@ class wxTextCtrl;
 namespace tov_atsui {
 
 // Browses recorded test data: command row, history and test-item grids
-// between two splitters, and the statistics pane. A null parent is refused
-// with std::invalid_argument before any window exists.
+// between two splitters, and the statistics pane. A null parent, a parent
+// being destroyed, a parent that cannot hold children (a button, a menu bar)
+// and an id the toolkit rejects are refused with std::invalid_argument before
+// any window exists.
+//
+// Reparent() refuses (returns false, changes nothing) no parent and a parent
+// inside the panel itself; a moved panel leaves its old parent's sizer, so the
+// host adds it to the new one.
 class TestDataViewerPanel : public wxPanel {
 public:
     explicit TestDataViewerPanel(wxWindow* parent, wxWindowID id = wxID_ANY,
@@ -23,6 +29,8 @@ public:
                                  const wxSize& size = wxSize(-1, 640),
                                  long style = wxTAB_TRAVERSAL,
                                  const wxString& name = wxEmptyString);
+
+    bool Reparent(wxWindowBase* new_parent) override;
 
     wxSplitterWindow* m_splitter2;
     wxPanel* m_panel15;

@@ -83,8 +83,8 @@ void restore_label_order(wxListCtrl* list) {
 }  // namespace
 
 ATSLauncher::ATSLauncher(wxWindow* parent)
-    : wxDialog(detail::top_level_parent(parent, "ATSLauncher"), wxID_ANY, "Welcome to Pelno", wxDefaultPosition, wxDefaultSize,
-               wxDEFAULT_DIALOG_STYLE) {
+    : wxDialog(detail::top_level_parent(parent, "ATSLauncher"), wxID_ANY, "Welcome to Pelno",
+               wxDefaultPosition, wxDefaultSize, wxDEFAULT_DIALOG_STYLE) {
     SetSizeHints(wxDefaultSize, wxDefaultSize);
 
     auto* bSizer36 = new wxBoxSizer(wxHORIZONTAL);

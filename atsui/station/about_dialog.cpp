@@ -9,7 +9,8 @@
 namespace tov_atsui {
 
 AboutDialog::AboutDialog(wxWindow* parent)
-    : wxDialog(detail::top_level_parent(parent, "AboutDialog"), wxID_ANY, wxEmptyString, wxDefaultPosition, wxDefaultSize, 0) {
+    : wxDialog(detail::top_level_parent(parent, "AboutDialog"), wxID_ANY, wxEmptyString,
+               wxDefaultPosition, wxDefaultSize, 0) {
     SetSizeHints(wxDefaultSize, wxDefaultSize);
     const wxFont font = detail::plain_font(20);
 

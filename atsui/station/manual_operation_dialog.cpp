@@ -29,7 +29,8 @@ constexpr const char kExplanation[] =
 }  // namespace
 
 ManualOperationDialog::ManualOperationDialog(wxWindow* parent)
-    : wxDialog(detail::top_level_parent(parent, "ManualOperationDialog"), wxID_ANY, wxEmptyString, wxDefaultPosition, wxDefaultSize, 0) {
+    : wxDialog(detail::top_level_parent(parent, "ManualOperationDialog"), wxID_ANY, wxEmptyString,
+               wxDefaultPosition, wxDefaultSize, 0) {
     SetSizeHints(wxDefaultSize, wxDefaultSize);
     const wxFont font = detail::plain_font(20);
 

@@ -11,7 +11,8 @@
 namespace tov_atsui {
 
 TickerExceptionDialog::TickerExceptionDialog(wxWindow* parent)
-    : wxDialog(detail::top_level_parent(parent, "TickerExceptionDialog"), wxID_ANY, wxEmptyString, wxDefaultPosition, wxDefaultSize,
+    : wxDialog(detail::top_level_parent(parent, "TickerExceptionDialog"), wxID_ANY, wxEmptyString,
+               wxDefaultPosition, wxDefaultSize,
                wxDEFAULT_DIALOG_STYLE | wxMAXIMIZE_BOX | wxMINIMIZE_BOX | wxRESIZE_BORDER) {
     SetSizeHints(wxDefaultSize, wxDefaultSize);
     const wxFont font = detail::plain_font(20);

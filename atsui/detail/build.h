@@ -18,8 +18,8 @@ class wxWindowBase;
 
 // Hidden from the shared library's symbol table: the module's interface is
 // its eight window classes and nothing else.
-namespace tov_atsui {
-namespace __attribute__((visibility("hidden"))) detail {
+#pragma GCC visibility push(hidden)
+namespace tov_atsui::detail {
 
 // Throws std::invalid_argument naming the class when parent is null, is being
 // destroyed (its deletion would take the new window with it at the next idle
@@ -97,5 +97,5 @@ inline constexpr GridColumn kHistoryColumns[] = {
     {"Begin Time", 150}, {"End Time", 150}, {"Serial Number", 200},
     {"Result", 150}, {"Description", 200}};
 
-}  // namespace detail
-}  // namespace tov_atsui
+}  // namespace tov_atsui::detail
+#pragma GCC visibility pop

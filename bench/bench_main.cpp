@@ -117,7 +117,8 @@ void station(benchmark::State& state, Variant v) {
             construct += ms_since(mark);
         } else {
             auto* ours = new tov_atsui::Frame(nullptr);
-            for (int i = 0; i < cells; ++i) add_cell(ours, build(cell_kind, v, ours->ui_cell_panel));
+            for (int i = 0; i < cells; ++i)
+                add_cell(ours, build(cell_kind, v, ours->ui_cell_panel));
             frame = ours;
             construct += ms_since(mark);
             frame->Layout();
@@ -178,8 +179,9 @@ void register_benchmarks() {
     }
     for (Variant v : variants) {
         for (int cells : kCellCounts) {
-            auto* b = benchmark::RegisterBenchmark(station_bench_name(v, cells).c_str(),
-                                                   [v](benchmark::State& state) { station(state, v); });
+            auto* b =
+                benchmark::RegisterBenchmark(station_bench_name(v, cells).c_str(),
+                                             [v](benchmark::State& state) { station(state, v); });
             b->Arg(cells)->Unit(benchmark::kMillisecond)->UseRealTime();
             // A 64-cell station takes about a second; a fixed count keeps
             // the run to minutes.
@@ -383,8 +385,10 @@ int run(int argc, char** argv) {
         return 2;
     }
 
-    g_hidden_host = new wxFrame(nullptr, wxID_ANY, "hidden host", wxDefaultPosition, wxSize(800, 600));
-    g_shown_host = new wxFrame(nullptr, wxID_ANY, "shown host", wxDefaultPosition, wxSize(1000, 800));
+    g_hidden_host =
+        new wxFrame(nullptr, wxID_ANY, "hidden host", wxDefaultPosition, wxSize(800, 600));
+    g_shown_host =
+        new wxFrame(nullptr, wxID_ANY, "shown host", wxDefaultPosition, wxSize(1000, 800));
     g_shown_host->Show();
     settle();
     record_floors(g_hidden_host);
@@ -393,8 +397,9 @@ int run(int argc, char** argv) {
     if (!memory.empty()) {
         const std::string what = memory.substr(0, memory.find(':'));
         const std::string v = memory.substr(memory.find(':') + 1);
-        status = memory_series(what, v == "xrc" ? Variant::xrc : v == "floor" ? Variant::floor
-                                                                              : Variant::ours);
+        status = memory_series(what, v == "xrc"     ? Variant::xrc
+                                     : v == "floor" ? Variant::floor
+                                                    : Variant::ours);
     } else {
         Results results;
         for (int i = 1; i < n; ++i) {
@@ -408,8 +413,7 @@ int run(int argc, char** argv) {
 
         CollectingReporter reporter(results);
         benchmark::RunSpecifiedBenchmarks(&reporter);
-        results.machine = machine_description() + ", " + results.machine + ", " +
-                          wxVERSION_STRING;
+        results.machine = machine_description() + ", " + results.machine + ", " + wxVERSION_STRING;
         if (reporter.errors) status = 1;
 
         if (!report.empty()) {

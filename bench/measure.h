@@ -14,7 +14,7 @@ const char* variant_name(Variant v);
 // Medians over the repetitions of one benchmark, in milliseconds.
 struct Timing {
     double total_ms = 0;
-    double cpu_ms = 0;  // this process only: the X server's share is left out
+    double cpu_ms = 0;                        // this process only: the X server's share is left out
     std::map<std::string, double> phases_ms;  // construct, layout, show, destroy
     int repetitions = 0;
 };
@@ -41,8 +41,8 @@ inline const std::vector<int> kCellCounts = {0, 1, 2, 4, 8, 16, 32, 64};
 struct Results {
     std::map<std::string, Timing> timings;  // by benchmark name
     std::vector<MemorySeries> memory;
-    std::string machine;                    // CPU, cores, toolkit
-    std::string flags;                      // how the run was made
+    std::string machine;  // CPU, cores, toolkit
+    std::string flags;    // how the run was made
 };
 
 inline constexpr const char* kLabelWithWrap = "static_text/with_wrap";

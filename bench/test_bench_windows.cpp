@@ -45,7 +45,8 @@ void collect_rects(wxWindow* w, const std::string& path, std::map<std::string, w
     out[path] = w->GetRect();
     if (wxDynamicCast(w, wxGrid)) return;
     int i = 0;
-    for (wxWindow* child : w->GetChildren()) collect_rects(child, path + "/" + std::to_string(i++), out);
+    for (wxWindow* child : w->GetChildren())
+        collect_rects(child, path + "/" + std::to_string(i++), out);
 }
 
 // The grid's and the list control's inner windows are the toolkit's own.
@@ -65,7 +66,6 @@ protected:
         static const bool loaded = load_xrc_documents();
         ASSERT_TRUE(loaded) << "XRC documents in " << ATSUI_BENCH_XRC_DIR;
     }
-
 };
 
 TEST_F(BenchWindowsTest, RecordingsTellWindowsApart) {
@@ -196,7 +196,8 @@ protected:
 
     void window(const char* name, bool shown, double ours, double xrc, double floor) {
         results.timings[window_bench_name(name, shown, Variant::ours)] = {ours, ours, {}, 9};
-        if (xrc > 0) results.timings[window_bench_name(name, shown, Variant::xrc)] = {xrc, xrc, {}, 9};
+        if (xrc > 0)
+            results.timings[window_bench_name(name, shown, Variant::xrc)] = {xrc, xrc, {}, 9};
         results.timings[window_bench_name(name, shown, Variant::floor)] = {floor, floor, {}, 9};
     }
 
@@ -224,8 +225,10 @@ TEST_F(BenchReport, RatiosAndPerCellCostComeFromTheSameRunsMedians) {
     station(Variant::ours, 20, 2);
     station(Variant::xrc, 20, 3);
     station(Variant::floor, 10, 1);
-    results.memory.push_back({"Cell", Variant::ours, {{0, 500, 50}, {1, 1700, 170}, {2, 2400, 240},
-                                                      {4, 3800, 380}, {8, 6600, 660}}});
+    results.memory.push_back(
+        {"Cell",
+         Variant::ours,
+         {{0, 500, 50}, {1, 1700, 170}, {2, 2400, 240}, {4, 3800, 380}, {8, 6600, 660}}});
     const std::string text = report();
 
     EXPECT_NE(text.find("| Cell | 3.00 | 4.00 | 2.00 | 0.75 | 1.50 |"), std::string::npos) << text;

@@ -76,8 +76,8 @@ void record_into(wxWindow* w, WindowNode& node) {
     if (auto* list = wxDynamicCast(w, wxListBox)) node.items = list->GetStrings();
     if (auto* radio = wxDynamicCast(w, wxRadioBox)) {
         for (unsigned i = 0; i < radio->GetCount(); ++i) node.items.push_back(radio->GetString(i));
-        node.major_dim = static_cast<int>((node.style & wxRA_SPECIFY_ROWS) ? radio->GetRowCount()
-                                                                           : radio->GetColumnCount());
+        node.major_dim = static_cast<int>(
+            (node.style & wxRA_SPECIFY_ROWS) ? radio->GetRowCount() : radio->GetColumnCount());
         node.selection = radio->GetSelection();
     }
     if (auto* book = wxDynamicCast(w, wxNotebook)) node.selection = book->GetSelection();
@@ -136,8 +136,10 @@ void finish(const WindowNode& n, wxWindow* w, const std::vector<wxWindow*>& kids
             book->AddPage(kids[i], n.pages[i], static_cast<int>(i) == n.selection);
     }
     if (auto* splitter = wxDynamicCast(w, wxSplitterWindow); splitter && kids.size() >= 2) {
-        if (n.split_mode == wxSPLIT_HORIZONTAL) splitter->SplitHorizontally(kids[0], kids[1], 0);
-        else if (n.split_mode == wxSPLIT_VERTICAL) splitter->SplitVertically(kids[0], kids[1], 0);
+        if (n.split_mode == wxSPLIT_HORIZONTAL)
+            splitter->SplitHorizontally(kids[0], kids[1], 0);
+        else if (n.split_mode == wxSPLIT_VERTICAL)
+            splitter->SplitVertically(kids[0], kids[1], 0);
     }
     if (n.selection >= 0) {
         if (auto* choice = wxDynamicCast(w, wxChoice)) choice->SetSelection(n.selection);
@@ -155,7 +157,9 @@ void rebuild_children(const WindowNode& n, wxWindow* w) {
 
 std::string text(const wxString& s) { return s.utf8_string(); }
 
-std::string colour(const wxColour& c) { return c.IsOk() ? text(c.GetAsString(wxC2S_HTML_SYNTAX)) : "none"; }
+std::string colour(const wxColour& c) {
+    return c.IsOk() ? text(c.GetAsString(wxC2S_HTML_SYNTAX)) : "none";
+}
 
 std::string font(const wxFont& f) {
     if (!f.IsOk()) return "none";
@@ -192,8 +196,8 @@ void compare(const WindowNode& e, const WindowNode& a, bool appearance, const st
                std::to_string(a.default_button));
     }
     if (e.children.size() != a.children.size()) {
-        out.push_back(path + ": " + std::to_string(e.children.size()) + " children != " +
-                      std::to_string(a.children.size()));
+        out.push_back(path + ": " + std::to_string(e.children.size()) +
+                      " children != " + std::to_string(a.children.size()));
         return;
     }
     for (size_t i = 0; i < e.children.size(); ++i)

@@ -38,28 +38,28 @@ struct ToolNode {
 };
 
 struct WindowNode {
-    std::string cls;          // wxClassInfo name
-    wxWindowID id = wxID_ANY; // kept only for the toolkit's standard ids
+    std::string cls;           // wxClassInfo name
+    wxWindowID id = wxID_ANY;  // kept only for the toolkit's standard ids
     long style = 0;
-    wxString label;           // label, title or value, by kind
+    wxString label;  // label, title or value, by kind
     bool shown = true;
     wxSize size = wxDefaultSize;  // top-level windows only
 
-    int range = 0;            // wxGauge
-    wxArrayString items;      // wxChoice, wxRadioBox, wxListBox
-    int major_dim = 0;        // wxRadioBox
-    int selection = -1;       // wxChoice, wxRadioBox, wxNotebook
-    wxArrayString pages;      // wxNotebook page texts, in child order
-    int split_mode = 0;       // wxSplitterWindow: 0 unsplit, else wxSPLIT_*
-    wxBitmap bitmap;          // wxStaticBitmap
+    int range = 0;        // wxGauge
+    wxArrayString items;  // wxChoice, wxRadioBox, wxListBox
+    int major_dim = 0;    // wxRadioBox
+    int selection = -1;   // wxChoice, wxRadioBox, wxNotebook
+    wxArrayString pages;  // wxNotebook page texts, in child order
+    int split_mode = 0;   // wxSplitterWindow: 0 unsplit, else wxSPLIT_*
+    wxBitmap bitmap;      // wxStaticBitmap
 
     // Appearance, compared by the tests but never replayed.
     wxFont font;
     wxColour fg, bg;
     bool default_button = false;
 
-    std::vector<MenuNode> menus;   // frame's menu bar
-    long toolbar_style = 0;        // frame's tool bar, when it has one
+    std::vector<MenuNode> menus;  // frame's menu bar
+    long toolbar_style = 0;       // frame's tool bar, when it has one
     std::vector<ToolNode> tools;
 
     std::vector<WindowNode> children;

@@ -20,7 +20,7 @@ struct WindowKind {
     bool panel;        // a child panel rather than a frame or dialog
     std::function<wxWindow*(wxWindow* parent)> ours;
     std::function<wxWindow*(wxWindow* parent)> xrc;  // empty when there is no document
-    WindowNode recording;                           // filled by record_floors()
+    WindowNode recording;                            // filled by record_floors()
 };
 
 // The eight windows, in the order the module defines them.

@@ -26,8 +26,10 @@ struct Column {
     int width;
 };
 
-constexpr Column kHistoryColumns[] = {{"Begin Time", 150}, {"End Time", 150},
-                                      {"Serial Number", 200}, {"Result", 150},
+constexpr Column kHistoryColumns[] = {{"Begin Time", 150},
+                                      {"End Time", 150},
+                                      {"Serial Number", 200},
+                                      {"Result", 150},
                                       {"Description", 200}};
 
 constexpr Column kTestItemColumns[] = {{"Item Name", 300}, {"Value", 150}, {"Lower", 100},
@@ -193,11 +195,14 @@ XrcViewerPanel::XrcViewerPanel(wxWindow* parent) {
     m_staticText18 = member<wxStaticText>(this, "m_staticText18");
     ui_total_statistics_yield = member<wxTextCtrl>(this, "ui_total_statistics_yield");
     m_staticText19 = member<wxStaticText>(this, "m_staticText19");
-    ui_total_statistics_max_test_time = member<wxTextCtrl>(this, "ui_total_statistics_max_test_time");
+    ui_total_statistics_max_test_time =
+        member<wxTextCtrl>(this, "ui_total_statistics_max_test_time");
     m_staticText20 = member<wxStaticText>(this, "m_staticText20");
-    ui_total_statistics_min_test_time = member<wxTextCtrl>(this, "ui_total_statistics_min_test_time");
+    ui_total_statistics_min_test_time =
+        member<wxTextCtrl>(this, "ui_total_statistics_min_test_time");
     m_staticText21 = member<wxStaticText>(this, "m_staticText21");
-    ui_total_statistics_average_test_time = member<wxTextCtrl>(this, "ui_total_statistics_average_test_time");
+    ui_total_statistics_average_test_time =
+        member<wxTextCtrl>(this, "ui_total_statistics_average_test_time");
 
     set_up_grid(ui_history, kHistoryColumns, 50);
     set_up_grid(ui_assertions, kTestItemColumns, 50);

@@ -71,13 +71,16 @@ TEST_F(CellTest, CaptionsValuesAndVisibility) {
     EXPECT_EQ(c->m_staticText3->GetLabel(), "NG");
     EXPECT_EQ(c->m_staticText4->GetLabel(), "Yield");
 
-    for (wxWindow* hidden : {static_cast<wxWindow*>(c->ui_other_info_panel), static_cast<wxWindow*>(c->ui_statistics_panel),
-                             static_cast<wxWindow*>(c->ui_script_panel), static_cast<wxWindow*>(c->ui_image_panel)})
+    for (wxWindow* hidden :
+         {static_cast<wxWindow*>(c->ui_other_info_panel),
+          static_cast<wxWindow*>(c->ui_statistics_panel),
+          static_cast<wxWindow*>(c->ui_script_panel), static_cast<wxWindow*>(c->ui_image_panel)})
         EXPECT_FALSE(hidden->IsShown());
-    for (wxWindow* shown : {static_cast<wxWindow*>(c->ui_serial_number_panel), static_cast<wxWindow*>(c->ui_start),
-                            static_cast<wxWindow*>(c->ui_abort), static_cast<wxWindow*>(c->ui_prompt),
-                            static_cast<wxWindow*>(c->ui_view_notebook), static_cast<wxWindow*>(c->ui_cell_name),
-                            static_cast<wxWindow*>(c->ui_elapse_time), static_cast<wxWindow*>(c->ui_gauge)})
+    for (wxWindow* shown :
+         {static_cast<wxWindow*>(c->ui_serial_number_panel), static_cast<wxWindow*>(c->ui_start),
+          static_cast<wxWindow*>(c->ui_abort), static_cast<wxWindow*>(c->ui_prompt),
+          static_cast<wxWindow*>(c->ui_view_notebook), static_cast<wxWindow*>(c->ui_cell_name),
+          static_cast<wxWindow*>(c->ui_elapse_time), static_cast<wxWindow*>(c->ui_gauge)})
         EXPECT_TRUE(shown->IsShown());
 
     EXPECT_FALSE(c->ui_refresh_timer.IsRunning());
@@ -104,14 +107,18 @@ TEST_F(CellTest, StylesAndParents) {
     for (wxTextCtrl* field : {c->ui_ok_count, c->ui_ng_count, c->ui_ok_percent})
         EXPECT_TRUE(field->IsEditable());
 
-    auto* box = dynamic_cast<wxStaticBoxSizer*>(c->ui_statistics_panel->GetSizer()->GetItem(size_t(0))
-                                                    ->GetSizer()->GetItem(size_t(1))->GetSizer());
+    auto* box = dynamic_cast<wxStaticBoxSizer*>(c->ui_statistics_panel->GetSizer()
+                                                    ->GetItem(size_t(0))
+                                                    ->GetSizer()
+                                                    ->GetItem(size_t(1))
+                                                    ->GetSizer());
     ASSERT_NE(box, nullptr);
     EXPECT_EQ(box->GetStaticBox()->GetLabel(), "Statistics");
     EXPECT_EQ(box->GetOrientation(), wxHORIZONTAL);
-    for (wxWindow* w : {static_cast<wxWindow*>(c->m_staticText2), static_cast<wxWindow*>(c->ui_ok_count),
-                        static_cast<wxWindow*>(c->m_staticText3), static_cast<wxWindow*>(c->ui_ng_count),
-                        static_cast<wxWindow*>(c->m_staticText4), static_cast<wxWindow*>(c->ui_ok_percent)}) {
+    for (wxWindow* w :
+         {static_cast<wxWindow*>(c->m_staticText2), static_cast<wxWindow*>(c->ui_ok_count),
+          static_cast<wxWindow*>(c->m_staticText3), static_cast<wxWindow*>(c->ui_ng_count),
+          static_cast<wxWindow*>(c->m_staticText4), static_cast<wxWindow*>(c->ui_ok_percent)}) {
         EXPECT_EQ(w->GetParent(), box->GetStaticBox());
         EXPECT_EQ(placement_of(w), (Placement{0, kCentred, 5}));
     }
@@ -120,9 +127,10 @@ TEST_F(CellTest, StylesAndParents) {
     EXPECT_EQ(c->ui_browse_script->GetParent(), c->ui_script_panel);
     EXPECT_EQ(c->ui_bitmap->GetParent(), c->ui_image_panel);
     EXPECT_EQ(c->m_staticline11->GetParent(), c->ui_other_info_panel);
-    for (wxWindow* w : {static_cast<wxWindow*>(c->ui_start), static_cast<wxWindow*>(c->ui_abort),
-                        static_cast<wxWindow*>(c->ui_prompt), static_cast<wxWindow*>(c->ui_view_notebook),
-                        static_cast<wxWindow*>(c->ui_cell_name), static_cast<wxWindow*>(c->ui_gauge)})
+    for (wxWindow* w :
+         {static_cast<wxWindow*>(c->ui_start), static_cast<wxWindow*>(c->ui_abort),
+          static_cast<wxWindow*>(c->ui_prompt), static_cast<wxWindow*>(c->ui_view_notebook),
+          static_cast<wxWindow*>(c->ui_cell_name), static_cast<wxWindow*>(c->ui_gauge)})
         EXPECT_EQ(w->GetParent(), c);
 }
 
@@ -131,8 +139,9 @@ TEST_F(CellTest, FontsAreRealDejaVuFacesAndColoursAsListed) {
         << "fonts-dejavu-core must be installed";
     Cell* c = make();
     const int normal = wxNORMAL_FONT->GetPointSize();
-    for (wxWindow* w : {static_cast<wxWindow*>(c->m_staticText1), static_cast<wxWindow*>(c->ui_serial_number),
-                        static_cast<wxWindow*>(c->ui_start), static_cast<wxWindow*>(c->ui_abort)})
+    for (wxWindow* w :
+         {static_cast<wxWindow*>(c->m_staticText1), static_cast<wxWindow*>(c->ui_serial_number),
+          static_cast<wxWindow*>(c->ui_start), static_cast<wxWindow*>(c->ui_abort)})
         expect_face_font(w, normal);
     expect_face_font(c->ui_prompt, 20);
     expect_face_font(c->ui_cell_name, 16);
@@ -169,8 +178,11 @@ TEST_F(CellTest, NotebookPagesAndGrids) {
     EXPECT_EQ(c->ui_assertions->GetRowLabelSize(), 50);
     EXPECT_EQ(c->ui_history_grid->GetNumberRows(), 0);
     EXPECT_EQ(c->ui_history_grid->GetRowLabelSize(), 80);
-    const std::vector<std::pair<const char*, int>> columns = {
-        {"Begin Time", 150}, {"End Time", 150}, {"Serial Number", 200}, {"Result", 150}, {"Description", 200}};
+    const std::vector<std::pair<const char*, int>> columns = {{"Begin Time", 150},
+                                                              {"End Time", 150},
+                                                              {"Serial Number", 200},
+                                                              {"Result", 150},
+                                                              {"Description", 200}};
     ASSERT_EQ(c->ui_history_grid->GetNumberCols(), 5);
     for (int col = 0; col < 5; ++col) {
         EXPECT_EQ(c->ui_history_grid->GetColLabelValue(col), columns[col].first);
@@ -346,8 +358,8 @@ TEST_F(CellTest, NullParentIsRefusedBeforeAnythingIsCreated) {
 }
 
 TEST_F(CellTest, ConstructorArgumentsReachThePanel) {
-    Cell* c = new Cell(top, 4321, wxPoint(3, 4), wxSize(640, 480), wxTAB_TRAVERSAL | wxBORDER_SIMPLE,
-                       "cell-a");
+    Cell* c = new Cell(top, 4321, wxPoint(3, 4), wxSize(640, 480),
+                       wxTAB_TRAVERSAL | wxBORDER_SIMPLE, "cell-a");
     EXPECT_EQ(c->GetId(), 4321);
     EXPECT_EQ(c->GetName(), "cell-a");
     EXPECT_TRUE(c->HasFlag(wxBORDER_SIMPLE));
@@ -405,8 +417,10 @@ TEST_F(CellTest, HiddenRegionsTakeNoRoomUntilShown) {
     EXPECT_EQ(script.width, c->ui_prompt->GetRect().width + 10);
 
     // Hidden again, they give the room back.
-    for (wxWindow* w : {static_cast<wxWindow*>(c->ui_other_info_panel), static_cast<wxWindow*>(c->ui_statistics_panel),
-                        static_cast<wxWindow*>(c->ui_script_panel), static_cast<wxWindow*>(c->ui_image_panel)})
+    for (wxWindow* w :
+         {static_cast<wxWindow*>(c->ui_other_info_panel),
+          static_cast<wxWindow*>(c->ui_statistics_panel),
+          static_cast<wxWindow*>(c->ui_script_panel), static_cast<wxWindow*>(c->ui_image_panel)})
         w->Hide();
     c->Layout();
     pump(20);
@@ -449,7 +463,10 @@ TEST_F(CellTest, RepeatedConstructionAndDestructionIsClean) {
             top->Layout();
             pump(5);
         }
-        if (round % 4 == 0) c->Destroy(); else delete c;
+        if (round % 4 == 0)
+            c->Destroy();
+        else
+            delete c;
         pump(2);
     }
     EXPECT_EQ(assertion_count(), before);

@@ -155,9 +155,9 @@ TEST_F(DialogTest, TickerDialogLayoutGivesExtraHeightToTheButtonRow) {
     const wxSize client = d->GetClientSize();
 
     // Every row spans the width; the trace keeps its height.
-    for (wxWindow* row : {static_cast<wxWindow*>(d->m_staticText13),
-                          static_cast<wxWindow*>(d->ui_exception_trace),
-                          static_cast<wxWindow*>(d->m_staticline3)}) {
+    for (wxWindow* row :
+         {static_cast<wxWindow*>(d->m_staticText13), static_cast<wxWindow*>(d->ui_exception_trace),
+          static_cast<wxWindow*>(d->m_staticline3)}) {
         EXPECT_EQ(row->GetPosition().x, 5);
         EXPECT_EQ(row->GetSize().x, client.x - 10);
     }
@@ -314,18 +314,18 @@ TEST_F(DialogTest, ManualOperationTextIsExactInEveryLocale) {
     }
     EXPECT_EQ(expected.size(), 391u);
     EXPECT_EQ(shown.size(), 391u);
-    EXPECT_TRUE(shown == expected) << "the text differs from the first differing code point at "
-                                   << std::distance(shown.begin(),
-                                                    std::mismatch(shown.begin(), shown.end(),
-                                                                  expected.begin(), expected.end())
-                                                        .first);
+    EXPECT_TRUE(shown == expected)
+        << "the text differs from the first differing code point at "
+        << std::distance(
+               shown.begin(),
+               std::mismatch(shown.begin(), shown.end(), expected.begin(), expected.end()).first);
     EXPECT_EQ(std::count(shown.begin(), shown.end(), U'\n'), 10);
     EXPECT_NE(shown.back(), U'\n');
     EXPECT_EQ(d.ui_message->GetNumberOfLines(), 11);
     EXPECT_EQ(d.ui_message->GetLineText(5), wxEmptyString);
     // Full-width punctuation, not its ASCII look-alikes.
-    for (char32_t c : {U'\uFF08', U'\uFF09', U'\uFF0C', U'\uFF1A', U'\u201C', U'\u201D', U'\u3002',
-                       U'\u3001'})
+    for (char32_t c :
+         {U'\uFF08', U'\uFF09', U'\uFF0C', U'\uFF1A', U'\u201C', U'\u201D', U'\u3002', U'\u3001'})
         EXPECT_NE(shown.find(c), std::u32string::npos) << std::hex << unsigned(c);
     for (char32_t c : {U'(', U')', U',', U':', U'"'})
         EXPECT_EQ(shown.find(c), std::u32string::npos) << char(c);

@@ -19,17 +19,23 @@ struct CountingFrame : Frame {
     using Frame::Frame;
     CallLog log;
     void on_close_app(wxEvent&) override { log.hit("on_close_app"); }
-    void on_show_manual_operation_dialog(wxCommandEvent&) override { log.hit("on_show_manual_operation_dialog"); }
+    void on_show_manual_operation_dialog(wxCommandEvent&) override {
+        log.hit("on_show_manual_operation_dialog");
+    }
     void on_start_ticker(wxCommandEvent&) override { log.hit("on_start_ticker"); }
     void on_clear_statistics(wxCommandEvent&) override { log.hit("on_clear_statistics"); }
     void on_change_debug_mode(wxCommandEvent& e) override {
         log.hit("on_change_debug_mode");
         debug_checked_in_handler = e.IsChecked();
     }
-    void on_export_assertion_config(wxCommandEvent&) override { log.hit("on_export_assertion_config"); }
+    void on_export_assertion_config(wxCommandEvent&) override {
+        log.hit("on_export_assertion_config");
+    }
     void on_show_test_data_window(wxCommandEvent&) override { log.hit("on_show_test_data_window"); }
     void on_edit_test_parameters(wxCommandEvent&) override { log.hit("on_edit_test_parameters"); }
-    void on_reload_test_parameters(wxCommandEvent&) override { log.hit("on_reload_test_parameters"); }
+    void on_reload_test_parameters(wxCommandEvent&) override {
+        log.hit("on_reload_test_parameters");
+    }
     void on_save_test_parameters(wxCommandEvent&) override { log.hit("on_save_test_parameters"); }
     void on_show_about_dialog(wxCommandEvent&) override { log.hit("on_show_about_dialog"); }
     void on_ticker_timer_event(wxTimerEvent&) override { log.hit("on_ticker_timer_event"); }
@@ -74,13 +80,15 @@ TEST_F(FrameTest, TitleMenusAndItemsAreAsBuilt) {
 
     const std::vector<MenuRow> expected = {
         {"File", {"Exit"}},
-        {"Edit", {"Manual Operation", "Start Ticker", "Clear Statistics", "Debug Mode",
-                  "导出测试项参数文件"}},
+        {"Edit",
+         {"Manual Operation", "Start Ticker", "Clear Statistics", "Debug Mode",
+          "导出测试项参数文件"}},
         {"View", {"Test Data Window"}},
         {"Option", {"Edit Test Parameters", "Reload Test Parameters", "Save Test Parameters"}},
         {"Help", {"About"}},
     };
-    const std::vector<wxMenu*> members = {f->m_menu1, f->m_menu2, f->m_menu4, f->m_menu5, f->m_menu3};
+    const std::vector<wxMenu*> members = {f->m_menu1, f->m_menu2, f->m_menu4, f->m_menu5,
+                                          f->m_menu3};
     ASSERT_EQ(f->m_menubar1->GetMenuCount(), expected.size());
     int items = 0;
     for (size_t m = 0; m < expected.size(); ++m) {
@@ -105,15 +113,19 @@ TEST_F(FrameTest, TitleMenusAndItemsAreAsBuilt) {
 
     // The members are the items in bar order.
     const std::vector<wxMenuItem*> in_order = {
-        f->ui_exit_menu_item, f->ui_manual_operation_menu_item, f->m_menuItem4, f->m_menuItem5,
-        f->ui_in_debug_mode, f->ui_export_assertion_config, f->m_menuItem7, f->m_menuItem8,
-        f->m_menuItem9, f->m_menuItem11, f->ui_about_menu_item};
+        f->ui_exit_menu_item, f->ui_manual_operation_menu_item,
+        f->m_menuItem4,       f->m_menuItem5,
+        f->ui_in_debug_mode,  f->ui_export_assertion_config,
+        f->m_menuItem7,       f->m_menuItem8,
+        f->m_menuItem9,       f->m_menuItem11,
+        f->ui_about_menu_item};
     std::vector<wxMenuItem*> actual;
     for (wxMenu* menu : members)
         for (wxMenuItem* item : menu->GetMenuItems()) actual.push_back(item);
     EXPECT_EQ(actual, in_order);
-    EXPECT_EQ(code_points(f->ui_export_assertion_config->GetItemLabel()),
-              (std::u32string{0x5BFC, 0x51FA, 0x6D4B, 0x8BD5, 0x9879, 0x53C2, 0x6570, 0x6587, 0x4EF6}));
+    EXPECT_EQ(
+        code_points(f->ui_export_assertion_config->GetItemLabel()),
+        (std::u32string{0x5BFC, 0x51FA, 0x6D4B, 0x8BD5, 0x9879, 0x53C2, 0x6570, 0x6587, 0x4EF6}));
 }
 
 TEST_F(FrameTest, StatisticsFiguresShowZeroesInTheirColours) {
@@ -205,8 +217,10 @@ TEST_F(FrameTest, ToolBarHoldsTwoArtProviderTools) {
         EXPECT_TRUE(tool->GetNormalBitmap().IsOk());
         EXPECT_TRUE(tool->IsEnabled());
     }
-    EXPECT_TRUE(f->ui_start_all->GetNormalBitmap().IsSameAs(wxArtProvider::GetBitmap(wxART_GO_FORWARD)) ||
-                f->ui_start_all->GetNormalBitmap().GetSize() == wxArtProvider::GetBitmap(wxART_GO_FORWARD).GetSize());
+    EXPECT_TRUE(
+        f->ui_start_all->GetNormalBitmap().IsSameAs(wxArtProvider::GetBitmap(wxART_GO_FORWARD)) ||
+        f->ui_start_all->GetNormalBitmap().GetSize() ==
+            wxArtProvider::GetBitmap(wxART_GO_FORWARD).GetSize());
     EXPECT_EQ(bar->GetToolSeparation(), 0);
     EXPECT_EQ(bar->GetToolPacking(), 0);
     EXPECT_FALSE(bar->HasFlag(wxTB_TEXT));
@@ -238,11 +252,13 @@ TEST_F(FrameTest, EverySourceReachesExactlyItsOwnHandler) {
     };
     const std::vector<Route> routes = {
         {[&] { select_menu(f.frame, f->ui_exit_menu_item); }, "on_close_app"},
-        {[&] { select_menu(f.frame, f->ui_manual_operation_menu_item); }, "on_show_manual_operation_dialog"},
+        {[&] { select_menu(f.frame, f->ui_manual_operation_menu_item); },
+         "on_show_manual_operation_dialog"},
         {[&] { select_menu(f.frame, f->m_menuItem4); }, "on_start_ticker"},
         {[&] { select_menu(f.frame, f->m_menuItem5); }, "on_clear_statistics"},
         {[&] { select_menu(f.frame, f->ui_in_debug_mode); }, "on_change_debug_mode"},
-        {[&] { select_menu(f.frame, f->ui_export_assertion_config); }, "on_export_assertion_config"},
+        {[&] { select_menu(f.frame, f->ui_export_assertion_config); },
+         "on_export_assertion_config"},
         {[&] { select_menu(f.frame, f->m_menuItem7); }, "on_show_test_data_window"},
         {[&] { select_menu(f.frame, f->m_menuItem8); }, "on_edit_test_parameters"},
         {[&] { select_menu(f.frame, f->m_menuItem9); }, "on_reload_test_parameters"},
@@ -284,7 +300,8 @@ TEST_F(FrameTest, RunningTimersReachTheirHandlers) {
     f->ui_initializer_trigger.Stop();
     EXPECT_EQ(f->log.count("on_ticker_timer_event"), 1);
     pump(50);
-    EXPECT_EQ(f->log.total(), f->log.count("on_ticker_timer_event") + f->log.count("on_trigger_initializer"));
+    EXPECT_EQ(f->log.total(),
+              f->log.count("on_ticker_timer_event") + f->log.count("on_trigger_initializer"));
 }
 
 TEST_F(FrameTest, DefaultHandlersSkipEveryEvent) {
@@ -361,7 +378,8 @@ TEST_F(FrameTest, LayoutGivesExtraHeightToTheCellAreaAndKeepsFiguresCentred) {
     f->Layout();
     pump(30);
     EXPECT_EQ(f->ui_statistics_panel->GetSize().y, stats_height);
-    EXPECT_EQ(f->ui_cell_panel->GetSize().y, f->GetClientSize().y - f->ui_statistics_panel->GetSize().y);
+    EXPECT_EQ(f->ui_cell_panel->GetSize().y,
+              f->GetClientSize().y - f->ui_statistics_panel->GetSize().y);
     EXPECT_GT(f->ui_cell_panel->GetSize().y, cells.height + 250);
     EXPECT_EQ(f->m_panel9->GetSize().x, second->GetSize().x);
     centred();
@@ -391,7 +409,7 @@ TEST_F(FrameTest, RepeatedConstructionAndDestructionIsClean) {
         }
         for (int i = 0; i < 2; ++i)
             frame->ui_cell_panel->GetSizer()->Add(new tov_atsui::Cell(frame->ui_cell_panel), 1,
-                                                   wxEXPAND | wxALL, 5);
+                                                  wxEXPAND | wxALL, 5);
         frame->Layout();
         frame->Destroy();
         pump(5);

@@ -49,9 +49,9 @@ std::vector<long> selected_of(wxListCtrl* list) {
 long index_of(wxListCtrl* list, const wxString& label) { return list->FindItem(-1, label); }
 
 // Project names as a host might find them on disk: out of order, mixed case.
-const std::vector<wxString> kProjects = {"psu_burn_in", "Motor_EOL", "adc_cal", "Zeta-Rig",
-                                         "board_ict", "motor_eol_v2"};
-const std::vector<wxString> kProjectsSorted = {"adc_cal", "board_ict", "Motor_EOL",
+const std::vector<wxString> kProjects = {"psu_burn_in", "Motor_EOL", "adc_cal",
+                                         "Zeta-Rig",    "board_ict", "motor_eol_v2"};
+const std::vector<wxString> kProjectsSorted = {"adc_cal",      "board_ict",   "Motor_EOL",
                                                "motor_eol_v2", "psu_burn_in", "Zeta-Rig"};
 
 }  // namespace
@@ -248,8 +248,7 @@ TEST_F(LauncherTest, ProjectsAHostAddsComeOutSortedWithTheirData) {
 
     // A selected project stays selected while others arrive before it, and
     // a host that follows the selection finds its own data on every item.
-    list->SetItemState(index_of(list, "psu_burn_in"), wxLIST_STATE_SELECTED,
-                       wxLIST_STATE_SELECTED);
+    list->SetItemState(index_of(list, "psu_burn_in"), wxLIST_STATE_SELECTED, wxLIST_STATE_SELECTED);
     std::vector<std::pair<wxString, wxUIntPtr>> followed;
     auto follow = [&](wxListEvent& e) {
         if (e.GetIndex() >= 0)

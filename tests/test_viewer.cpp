@@ -118,8 +118,10 @@ protected:
 TEST_F(ViewerPanelTest, CommandRowCaptionsToolTipFilterAndSelector) {
     TestDataViewerPanel* p = make();
     const std::vector<std::pair<wxButton*, const char*>> buttons = {
-        {p->m_button9, "清空数据"}, {p->m_button10, "导出数据"},
-        {p->m_button11, "导入数据"}, {p->m_button12, "保存单品数据"}};
+        {p->m_button9, "清空数据"},
+        {p->m_button10, "导出数据"},
+        {p->m_button11, "导入数据"},
+        {p->m_button12, "保存单品数据"}};
     for (const auto& [button, caption] : buttons) {
         EXPECT_EQ(code_points(button->GetLabel()), code_points_utf8(caption)) << caption;
         EXPECT_EQ(button->GetParent(), p->m_panel15);
@@ -192,12 +194,15 @@ TEST_F(ViewerPanelTest, SplittersDivideThePanelAsBuilt) {
 TEST_F(ViewerPanelTest, GridsStartEmptyWithTheirColumnsAndAreReadOnly) {
     TestDataViewerPanel* p = make();
     using Columns = std::vector<std::pair<const char*, int>>;
-    const Columns history = {{"Begin Time", 150}, {"End Time", 150}, {"Serial Number", 200},
-                             {"Result", 150},     {"Description", 200}};
+    const Columns history = {{"Begin Time", 150},
+                             {"End Time", 150},
+                             {"Serial Number", 200},
+                             {"Result", 150},
+                             {"Description", 200}};
     const Columns items = {{"Item Name", 300}, {"Value", 150}, {"Lower", 100},
                            {"Upper", 100},     {"Unit", 100},  {"Result", 100}};
-    for (const auto& [grid, columns] : {std::make_pair(p->ui_history, history),
-                                        std::make_pair(p->ui_assertions, items)}) {
+    for (const auto& [grid, columns] :
+         {std::make_pair(p->ui_history, history), std::make_pair(p->ui_assertions, items)}) {
         SCOPED_TRACE(columns.size());
         EXPECT_EQ(grid->GetNumberRows(), 0);
         ASSERT_EQ(grid->GetNumberCols(), static_cast<int>(columns.size()));
@@ -236,7 +241,8 @@ TEST_F(ViewerPanelTest, GridsStartEmptyWithTheirColumnsAndAreReadOnly) {
     tov_atsui::Cell cell(top);
     ASSERT_EQ(cell.ui_history_grid->GetNumberCols(), p->ui_history->GetNumberCols());
     for (int col = 0; col < p->ui_history->GetNumberCols(); ++col) {
-        EXPECT_EQ(cell.ui_history_grid->GetColLabelValue(col), p->ui_history->GetColLabelValue(col));
+        EXPECT_EQ(cell.ui_history_grid->GetColLabelValue(col),
+                  p->ui_history->GetColLabelValue(col));
         EXPECT_EQ(cell.ui_history_grid->GetColSize(col), p->ui_history->GetColSize(col));
     }
 }
@@ -312,8 +318,7 @@ TEST_F(ViewerPanelTest, NullParentIsRefusedBeforeAnythingIsCreated) {
         TestDataViewerPanel on_nothing(nullptr);
         FAIL() << "a viewer panel was built without a parent";
     } catch (const std::invalid_argument& e) {
-        EXPECT_NE(std::string(e.what()).find("TestDataViewerPanel"), std::string::npos)
-            << e.what();
+        EXPECT_NE(std::string(e.what()).find("TestDataViewerPanel"), std::string::npos) << e.what();
     }
     EXPECT_THROW(new CountingPanel(nullptr, wxID_ANY, wxDefaultPosition, wxSize(300, 200)),
                  std::invalid_argument);
@@ -380,7 +385,7 @@ TEST_F(ViewerPanelTest, CommandRowIsCentredAndTheHiddenSelectorTakesNoRoom) {
     EXPECT_EQ(inner.x, 0);
     EXPECT_EQ(inner.width, pane->GetClientSize().x);
     EXPECT_EQ(inner.GetBottom() + 1, pane->GetClientSize().y);
-    const std::vector<wxWindow*> row = {p->m_button9,  p->m_button10,      p->m_button11,
+    const std::vector<wxWindow*> row = {p->m_button9,  p->m_button10,     p->m_button11,
                                         p->m_button12, p->m_staticText33, p->ui_cell_filter};
     const int centre = centre_y(p->m_button9);
     int right = 0;
@@ -420,8 +425,10 @@ TEST_F(ViewerPanelTest, StatisticsPaneShowsSingleItemsAndTotalsBelowWhenShown) {
         SCOPED_TRACE(pairs[i].caption);
         EXPECT_NEAR(centre_y(pairs[i].label), centre_y(pairs[i].field), 1);
         EXPECT_EQ(centre_y(pairs[i].field), centre_y(pairs[i - i % 3].field));
-        if (i % 3) EXPECT_GT(pairs[i].label->GetPosition().x, pairs[i - 1].field->GetRect().GetRight());
-        if (i >= 3) EXPECT_GT(pairs[i].field->GetPosition().y, pairs[i - 3].field->GetRect().GetBottom());
+        if (i % 3)
+            EXPECT_GT(pairs[i].label->GetPosition().x, pairs[i - 1].field->GetRect().GetRight());
+        if (i >= 3)
+            EXPECT_GT(pairs[i].field->GetPosition().y, pairs[i - 3].field->GetRect().GetBottom());
     }
     // The hidden totals take no room.
     EXPECT_EQ(p->ui_statistics_and_analyze_sizer->GetMinSize().y, single->GetBestSize().y + 10);
@@ -457,7 +464,8 @@ TEST_F(ViewerPanelTest, ReadOnlyFieldsRejectTypingAndGridsEditing) {
     p->ui_assertions->Refresh();
     pump(50);
     const wxRect cell = p->ui_assertions->CellToRect(0, 0);
-    const wxPoint at = p->ui_assertions->GetGridWindow()->ClientToScreen(cell.GetPosition() + wxPoint(5, 5));
+    const wxPoint at =
+        p->ui_assertions->GetGridWindow()->ClientToScreen(cell.GetPosition() + wxPoint(5, 5));
     sim.MouseMove(at);
     pump(100);
     sim.MouseDblClick();
@@ -550,9 +558,10 @@ TEST_F(ViewerSashTest, SashStaysWhereTheUserDraggedIt) {
         const bool vertical = s->GetSplitMode() == wxSPLIT_VERTICAL;
         const int on_sash = s->GetSashPosition() + s->GetSashSize() / 2;
         const int across = (vertical ? s->GetClientSize().y : s->GetClientSize().x) / 2;
-        const wxPoint from = s->ClientToScreen(vertical ? wxPoint(on_sash, across)
-                                                        : wxPoint(across, on_sash));
-        const wxPoint target = from + (vertical ? wxPoint(to - on_sash, 0) : wxPoint(0, to - on_sash));
+        const wxPoint from =
+            s->ClientToScreen(vertical ? wxPoint(on_sash, across) : wxPoint(across, on_sash));
+        const wxPoint target =
+            from + (vertical ? wxPoint(to - on_sash, 0) : wxPoint(0, to - on_sash));
         sim.MouseMove(from);
         pump(80);
         sim.MouseDown();
@@ -651,7 +660,10 @@ TEST_F(ViewerFrameTest, RepeatedConstructionAndDestructionIsClean) {
             frame->Show();
             pump(5);
         }
-        if (round % 4 == 0) frame->Close(); else frame->Destroy();
+        if (round % 4 == 0)
+            frame->Close();
+        else
+            frame->Destroy();
         pump(5);
     }
     pump(30);

@@ -93,9 +93,11 @@ void set_up_readonly_grid(wxGrid* grid, const GridColumn (&columns)[N], int row_
 }
 
 // Columns of both history grids (a cell's and the viewer's).
-inline constexpr GridColumn kHistoryColumns[] = {
-    {"Begin Time", 150}, {"End Time", 150}, {"Serial Number", 200},
-    {"Result", 150}, {"Description", 200}};
+inline constexpr GridColumn kHistoryColumns[] = {{"Begin Time", 150},
+                                                 {"End Time", 150},
+                                                 {"Serial Number", 200},
+                                                 {"Result", 150},
+                                                 {"Description", 200}};
 
 }  // namespace tov_atsui::detail
 #pragma GCC visibility pop

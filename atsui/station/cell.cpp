@@ -189,8 +189,8 @@ Cell::Cell(wxWindow* parent, wxWindowID id, const wxPoint& pos, const wxSize& si
     // Image column (hidden).
     ui_image_panel = make_hidden_panel(this);
     auto* bSizer16 = new wxBoxSizer(wxHORIZONTAL);
-    m_staticline2 = new wxStaticLine(ui_image_panel, wxID_ANY, wxDefaultPosition, wxDefaultSize,
-                                     wxLI_VERTICAL);
+    m_staticline2 =
+        new wxStaticLine(ui_image_panel, wxID_ANY, wxDefaultPosition, wxDefaultSize, wxLI_VERTICAL);
     bSizer16->Add(m_staticline2, 0, wxEXPAND | wxLEFT | wxRIGHT, 5);
     ui_bitmap = new wxStaticBitmap(ui_image_panel, wxID_ANY, wxNullBitmap, wxDefaultPosition,
                                    wxDefaultSize, 0);

@@ -76,7 +76,8 @@ Frame::Frame(wxWindow* parent)
     // Cell area.
     ui_cell_panel = new wxPanel(this, wxID_ANY, wxDefaultPosition, wxDefaultSize, wxTAB_TRAVERSAL);
     auto* gSizer1 = new wxGridSizer(0, 2, 0, 0);
-    m_panel9 = new wxPanel(ui_cell_panel, wxID_ANY, wxDefaultPosition, wxDefaultSize, wxTAB_TRAVERSAL);
+    m_panel9 =
+        new wxPanel(ui_cell_panel, wxID_ANY, wxDefaultPosition, wxDefaultSize, wxTAB_TRAVERSAL);
     gSizer1->Add(m_panel9, 1, wxEXPAND | wxALL, 5);
     detail::finish_panel(ui_cell_panel, gSizer1);
     bSizer11->Add(ui_cell_panel, 1, wxEXPAND | wxALL, 0);
@@ -124,12 +125,12 @@ Frame::Frame(wxWindow* parent)
     ui_toolbar = CreateToolBar(wxTB_DEFAULT_STYLE | wxTB_HORIZONTAL, wxID_ANY);
     ui_toolbar->SetToolSeparation(0);
     ui_toolbar->SetToolPacking(0);
-    ui_start_all = ui_toolbar->AddTool(wxID_ANY, "tool", wxArtProvider::GetBitmap(wxART_GO_FORWARD),
-                                       wxNullBitmap, wxITEM_NORMAL, "Start All Cells",
-                                       wxEmptyString, nullptr);
-    ui_abort_all = ui_toolbar->AddTool(wxID_ANY, "tool", wxArtProvider::GetBitmap(wxART_CROSS_MARK),
-                                       wxNullBitmap, wxITEM_NORMAL, "Abort All Cells",
-                                       wxEmptyString, nullptr);
+    ui_start_all =
+        ui_toolbar->AddTool(wxID_ANY, "tool", wxArtProvider::GetBitmap(wxART_GO_FORWARD),
+                            wxNullBitmap, wxITEM_NORMAL, "Start All Cells", wxEmptyString, nullptr);
+    ui_abort_all =
+        ui_toolbar->AddTool(wxID_ANY, "tool", wxArtProvider::GetBitmap(wxART_CROSS_MARK),
+                            wxNullBitmap, wxITEM_NORMAL, "Abort All Cells", wxEmptyString, nullptr);
     ui_toolbar->Realize();
 
     Centre(wxBOTH);

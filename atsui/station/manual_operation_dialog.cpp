@@ -37,8 +37,7 @@ ManualOperationDialog::ManualOperationDialog(wxWindow* parent)
     auto* bSizer18 = new wxBoxSizer(wxVERTICAL);
 
     ui_message = new wxTextCtrl(this, wxID_ANY, detail::utf8(kExplanation), wxDefaultPosition,
-                                wxSize(700, 500),
-                                wxTE_MULTILINE | wxTE_NO_VSCROLL | wxTE_READONLY);
+                                wxSize(700, 500), wxTE_MULTILINE | wxTE_NO_VSCROLL | wxTE_READONLY);
     ui_message->SetFont(font);
     ui_message->SetBackgroundColour(wxSystemSettings::GetColour(wxSYS_COLOUR_3DLIGHT));
     // wxGTK leaves the cursor after the text, which scrolls the view to its

@@ -19,9 +19,9 @@ using detail::utf8;
 
 namespace {
 
-constexpr detail::GridColumn kTestItemColumns[] = {
-    {"Item Name", 300}, {"Value", 150}, {"Lower", 100},
-    {"Upper", 100},     {"Unit", 100},  {"Result", 100}};
+constexpr detail::GridColumn kTestItemColumns[] = {{"Item Name", 300}, {"Value", 150},
+                                                   {"Lower", 100},     {"Upper", 100},
+                                                   {"Unit", 100},      {"Result", 100}};
 
 constexpr int kCentredItem = wxALL | wxALIGN_CENTER_VERTICAL;
 
@@ -89,8 +89,7 @@ void set_up_sash_once(TestDataViewerPanel* panel, wxSplitterWindow* splitter,
 TestDataViewerPanel::TestDataViewerPanel(wxWindow* parent, wxWindowID id, const wxPoint& pos,
                                          const wxSize& size, long style, const wxString& name)
     : wxPanel(detail::require_parent(parent, "TestDataViewerPanel"),
-              detail::require_window_id(id, "TestDataViewerPanel"), pos, size, style,
-              name) {
+              detail::require_window_id(id, "TestDataViewerPanel"), pos, size, style, name) {
     auto* ui_root_sizer = new wxBoxSizer(wxHORIZONTAL);
 
     m_splitter2 = new wxSplitterWindow(this, wxID_ANY, wxDefaultPosition, wxDefaultSize,
@@ -107,25 +106,24 @@ TestDataViewerPanel::TestDataViewerPanel(wxWindow* parent, wxWindowID id, const 
     m_button11 = add_button(m_panel15, utf8("导入数据"), bSizer24);
     m_button12 = new wxButton(m_panel15, wxID_ANY, utf8("保存单品数据"), wxDefaultPosition,
                               wxDefaultSize, 0);
-    m_button12->SetToolTip(
-        utf8("保存选中的单个UUT测试数据到指定的文件中，Excel文档格式"));
+    m_button12->SetToolTip(utf8("保存选中的单个UUT测试数据到指定的文件中，Excel文档格式"));
     bSizer24->Add(m_button12, 0, kCentredItem, 5);
 
     m_staticText33 = detail::make_label(m_panel15, "Cell");
     bSizer24->Add(m_staticText33, 0, kCentredItem, 5);
     const wxString ui_cell_filterChoices[] = {"all"};
-    ui_cell_filter = new wxChoice(m_panel15, wxID_ANY, wxDefaultPosition, wxDefaultSize,
-                                  WXSIZEOF(ui_cell_filterChoices), ui_cell_filterChoices,
-                                  wxCB_SORT);
+    ui_cell_filter =
+        new wxChoice(m_panel15, wxID_ANY, wxDefaultPosition, wxDefaultSize,
+                     WXSIZEOF(ui_cell_filterChoices), ui_cell_filterChoices, wxCB_SORT);
     ui_cell_filter->SetSelection(0);
     bSizer24->Add(ui_cell_filter, 0, kCentredItem, 5);
     bSizer24->Add(0, 0, 1, wxEXPAND, 5);
 
     const wxString ui_statistics_analyzerChoices[] = {utf8("单项分析"), utf8("总量统计")};
-    ui_statistics_analyzer = new wxRadioBox(
-        m_panel15, wxID_ANY, utf8("数据统计与分析"), wxDefaultPosition, wxDefaultSize,
-        WXSIZEOF(ui_statistics_analyzerChoices), ui_statistics_analyzerChoices, 1,
-        wxRA_SPECIFY_ROWS);
+    ui_statistics_analyzer =
+        new wxRadioBox(m_panel15, wxID_ANY, utf8("数据统计与分析"), wxDefaultPosition,
+                       wxDefaultSize, WXSIZEOF(ui_statistics_analyzerChoices),
+                       ui_statistics_analyzerChoices, 1, wxRA_SPECIFY_ROWS);
     ui_statistics_analyzer->SetSelection(0);
     ui_statistics_analyzer->Hide();
     bSizer24->Add(ui_statistics_analyzer, 0, wxALL, 5);

@@ -26,8 +26,7 @@ class TestDataViewerPanel : public wxPanel {
 public:
     explicit TestDataViewerPanel(wxWindow* parent, wxWindowID id = wxID_ANY,
                                  const wxPoint& pos = wxDefaultPosition,
-                                 const wxSize& size = wxSize(-1, 640),
-                                 long style = wxTAB_TRAVERSAL,
+                                 const wxSize& size = wxSize(-1, 640), long style = wxTAB_TRAVERSAL,
                                  const wxString& name = wxEmptyString);
 
     bool Reparent(wxWindowBase* new_parent) override;

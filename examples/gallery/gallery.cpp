@@ -96,8 +96,8 @@ std::vector<Shot> shots() {
 
 bool capture(wxTopLevelWindow* window, const wxString& file) {
     const wxRect r = window->GetScreenRect();
-    const wxString command = wxString::Format("import -window root -crop %dx%d+%d+%d +repage \"%s\"",
-                                              r.width, r.height, r.x, r.y, file);
+    const wxString command = wxString::Format(
+        "import -window root -crop %dx%d+%d+%d +repage \"%s\"", r.width, r.height, r.x, r.y, file);
     return wxExecute(command, wxEXEC_SYNC) == 0;
 }
 
@@ -131,7 +131,8 @@ private:
     void next(wxTimerEvent&) {
         if (open_) {
             const wxString file = wxFileName(dir_, shots_[index_].name + ".png").GetFullPath();
-            if (capture(open_, file)) wxPrintf("wrote %s\n", file);
+            if (capture(open_, file))
+                wxPrintf("wrote %s\n", file);
             else {
                 wxFprintf(stderr, "could not capture %s\n", file);
                 failed_ = true;

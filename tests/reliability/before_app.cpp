@@ -53,8 +53,8 @@ const std::vector<std::pair<const char*, std::function<void()>>>& top_level_wind
 
 void expect_all_refused(const std::string& when) {
     for (const auto& [name, construct] : top_level_windows())
-        expect(refused_without_app(construct), std::string(name) + " " + when +
-                                                   " throws std::logic_error");
+        expect(refused_without_app(construct),
+               std::string(name) + " " + when + " throws std::logic_error");
 }
 
 int main(int argc, char** argv) {

@@ -73,7 +73,8 @@ TEST_F(Lifecycle, FrameDestroyedWhileItsTimersRunHearsNoMoreTicks) {
     CallLog log;
     TimedFrame* frame = station(log);
     start_all_timers(frame);
-    ASSERT_TRUE(pump_until([&] { return log.count("ticker") >= 3 && log.count("cell blink") >= 8; }));
+    ASSERT_TRUE(
+        pump_until([&] { return log.count("ticker") >= 3 && log.count("cell blink") >= 8; }));
     frame->Destroy();
     EXPECT_FALSE(frame->ui_ticker_timer.IsRunning());
     EXPECT_FALSE(frame->ui_initializer_trigger.IsRunning());
@@ -298,17 +299,18 @@ TEST_F(Lifecycle, HandlersCalledDirectlyOnHiddenWindows) {
         (frame->*handler)(tick);
         EXPECT_TRUE(skipped(tick));
     }
-    for (auto handler : {&Cell::on_start_cell_test, &Cell::on_abort_cell_test, &Cell::on_browse_script}) {
+    for (auto handler :
+         {&Cell::on_start_cell_test, &Cell::on_abort_cell_test, &Cell::on_browse_script}) {
         (cell->*handler)(command);
         EXPECT_TRUE(skipped(command));
     }
     cell->on_refresh_timer_event(tick);
     cell->on_blink_timer_event(tick);
-    for (auto handler : {&TestDataViewerPanel::on_clear_data, &TestDataViewerPanel::on_export_data,
-                         &TestDataViewerPanel::on_import_data,
-                         &TestDataViewerPanel::on_save_single_uut_test_data,
-                         &TestDataViewerPanel::on_cell_filter_changed,
-                         &TestDataViewerPanel::on_refresh_statistics_analyzer}) {
+    for (auto handler :
+         {&TestDataViewerPanel::on_clear_data, &TestDataViewerPanel::on_export_data,
+          &TestDataViewerPanel::on_import_data, &TestDataViewerPanel::on_save_single_uut_test_data,
+          &TestDataViewerPanel::on_cell_filter_changed,
+          &TestDataViewerPanel::on_refresh_statistics_analyzer}) {
         (panel->*handler)(command);
         EXPECT_TRUE(skipped(command));
     }
@@ -329,5 +331,6 @@ TEST_F(Lifecycle, HandlersCalledDirectlyOnHiddenWindows) {
     EXPECT_EQ(frame->ui_ok_count->GetValue(), "0");
     EXPECT_EQ(cell->ui_prompt->GetLabel(), "Ready");
     pump(20);
-    for (wxWindow* window : std::vector<wxWindow*>{frame, viewer, launcher}) destroy_for_good(window);
+    for (wxWindow* window : std::vector<wxWindow*>{frame, viewer, launcher})
+        destroy_for_good(window);
 }

@@ -183,16 +183,24 @@ TEST_F(Misuse, IdsTheToolkitRejectsAreRefusedOthersWork) {
 }
 
 TEST_F(Misuse, OddSizesPositionsAndStylesStillLayOut) {
-    const std::vector<wxSize> sizes = {wxSize(-5, -5), wxSize(0, 0), wxSize(1, 1),
-                                       wxSize(100000, 100000), wxSize(INT_MAX, INT_MAX),
+    const std::vector<wxSize> sizes = {wxSize(-5, -5),
+                                       wxSize(0, 0),
+                                       wxSize(1, 1),
+                                       wxSize(100000, 100000),
+                                       wxSize(INT_MAX, INT_MAX),
                                        wxSize(INT_MIN, INT_MIN)};
     const std::vector<wxPoint> positions = {wxPoint(-100000, -100000), wxPoint(INT_MAX, INT_MAX),
                                             wxPoint(INT_MIN, INT_MIN)};
-    const std::vector<long> styles = {0L, -1L, LONG_MAX, long(wxHSCROLL | wxVSCROLL),
-                                      long(wxTRANSPARENT_WINDOW), long(wxBORDER_DOUBLE)};
+    const std::vector<long> styles = {0L,
+                                      -1L,
+                                      LONG_MAX,
+                                      long(wxHSCROLL | wxVSCROLL),
+                                      long(wxTRANSPARENT_WINDOW),
+                                      long(wxBORDER_DOUBLE)};
     const wxSize client(900, 700);
     for (const PanelKind& kind : panel_kinds()) {
-        auto check = [&](const std::string& what, const wxPoint& pos, const wxSize& size, long style) {
+        auto check = [&](const std::string& what, const wxPoint& pos, const wxSize& size,
+                         long style) {
             SCOPED_TRACE(std::string(kind.name) + " with " + what);
             wxWindow* panel = kind.make(top, wxID_ANY, pos, size, style);
             show_in_top(panel, client);

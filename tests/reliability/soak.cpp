@@ -128,6 +128,6 @@ TEST_F(WindowTest, SoakSeesWindowsThatAreKept) {
     }
     const long after = settled_resident_kib();
     for (wxWindow* window : kept) window->Destroy();
-    EXPECT_GT(after - before, kFlatBoundKib) << "60 kept cells grew resident memory by only "
-                                             << after - before << " KiB";
+    EXPECT_GT(after - before, kFlatBoundKib)
+        << "60 kept cells grew resident memory by only " << after - before << " KiB";
 }

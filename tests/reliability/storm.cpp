@@ -61,7 +61,8 @@ public:
 private:
     void on_event(wxEvent& event) { ++by_id[event.GetId()]; }
     static std::vector<wxEventType> types() {
-        return {wxEVT_MENU, wxEVT_TIMER, wxEVT_BUTTON, wxEVT_TEXT_ENTER, wxEVT_CHOICE, wxEVT_RADIOBOX};
+        return {wxEVT_MENU,       wxEVT_TIMER,  wxEVT_BUTTON,
+                wxEVT_TEXT_ENTER, wxEVT_CHOICE, wxEVT_RADIOBOX};
     }
 };
 
@@ -81,7 +82,8 @@ Tally storm(std::mt19937& rng, int events, const std::function<std::vector<Sourc
         const std::vector<Source> now = sources();
         std::vector<int> weights;
         for (const Source& source : now) weights.push_back(source.weight);
-        const Source& source = now[std::discrete_distribution<size_t>(weights.begin(), weights.end())(rng)];
+        const Source& source =
+            now[std::discrete_distribution<size_t>(weights.begin(), weights.end())(rng)];
         ++tally.by_handler[source.handler];
         tally.sequence.push_back(source.handler);
         const int id = source.send();
@@ -103,10 +105,9 @@ std::string describe(const std::map<std::string, int>& counts) {
 }
 
 void report(const std::string& window, const char* handlers, const Tally& tally) {
-    const std::string line = "| " + window + " | " + handlers + " | " +
-                             std::to_string(tally.sequence.size()) + " | " +
-                             std::to_string(tally.by_handler.size()) + " | " +
-                             std::to_string(tally.closes) + " |";
+    const std::string line =
+        "| " + window + " | " + handlers + " | " + std::to_string(tally.sequence.size()) + " | " +
+        std::to_string(tally.by_handler.size()) + " | " + std::to_string(tally.closes) + " |";
     std::printf("storm %s\n", line.c_str());
     report_line("storm " + line);
 }
@@ -158,15 +159,14 @@ std::vector<Source> frame_sources(Frame* f) {
     menu("on_reload_test_parameters", f->m_menuItem9);
     menu("on_save_test_parameters", f->m_menuItem11);
     menu("on_show_about_dialog", f->ui_about_menu_item);
-    for (auto [handler, tool] : {std::pair{"on_start_all", f->ui_start_all},
-                                 std::pair{"on_abort_all", f->ui_abort_all}})
+    for (auto [handler, tool] :
+         {std::pair{"on_start_all", f->ui_start_all}, std::pair{"on_abort_all", f->ui_abort_all}})
         s.push_back({handler, [f, tool = tool] {
                          click_tool(f->ui_toolbar, tool);
                          return tool->GetId();
                      }});
-    for (auto [handler, timer] :
-         {std::pair{"on_ticker_timer_event", &f->ui_ticker_timer},
-          std::pair{"on_trigger_initializer", &f->ui_initializer_trigger}})
+    for (auto [handler, timer] : {std::pair{"on_ticker_timer_event", &f->ui_ticker_timer},
+                                  std::pair{"on_trigger_initializer", &f->ui_initializer_trigger}})
         s.push_back({handler, [timer = timer] {
                          fire(*timer);
                          return timer->GetId();
@@ -245,7 +245,8 @@ struct HostCell : Cell {
         for (int col = 0; col < ui_history_grid->GetNumberCols(); ++col)
             ui_history_grid->SetCellValue(row, col, ui_serial_number->GetValue());
         if (ui_assertions->GetNumberCols() == 0) ui_assertions->AppendCols(3);
-        if (ui_assertions->GetNumberRows() >= 20) ui_assertions->DeleteRows(0, ui_assertions->GetNumberRows());
+        if (ui_assertions->GetNumberRows() >= 20)
+            ui_assertions->DeleteRows(0, ui_assertions->GetNumberRows());
         ui_assertions->AppendRows(1);
     }
     void on_abort_cell_test(wxCommandEvent&) override {
@@ -290,7 +291,7 @@ struct HostFrame : Frame {
 
     void on_close_app(wxEvent& event) override {
         log.hit(event.GetEventType() == wxEVT_CLOSE_WINDOW ? "on_close_app (close request)"
-                                                            : "on_close_app");
+                                                           : "on_close_app");
     }
     void on_show_manual_operation_dialog(wxCommandEvent&) override {
         log.hit("on_show_manual_operation_dialog");
@@ -307,7 +308,9 @@ struct HostFrame : Frame {
         toggle(ui_statistics_panel);
         Layout();
     }
-    void on_export_assertion_config(wxCommandEvent&) override { log.hit("on_export_assertion_config"); }
+    void on_export_assertion_config(wxCommandEvent&) override {
+        log.hit("on_export_assertion_config");
+    }
     void on_show_test_data_window(wxCommandEvent&) override {
         log.hit("on_show_test_data_window");
         auto* viewer = new TestDataViewerFrame(this);
@@ -316,7 +319,9 @@ struct HostFrame : Frame {
         viewer->Destroy();
     }
     void on_edit_test_parameters(wxCommandEvent&) override { log.hit("on_edit_test_parameters"); }
-    void on_reload_test_parameters(wxCommandEvent&) override { log.hit("on_reload_test_parameters"); }
+    void on_reload_test_parameters(wxCommandEvent&) override {
+        log.hit("on_reload_test_parameters");
+    }
     void on_save_test_parameters(wxCommandEvent&) override {
         log.hit("on_save_test_parameters");
         ui_ok_percent->SetValue(U8("百分之百"));
@@ -435,7 +440,8 @@ struct HostLauncher : ATSLauncher {
     }
     void on_open(wxCommandEvent&) override {
         log.hit("on_open");
-        const long selected = ui_project_list->GetNextItem(-1, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED);
+        const long selected =
+            ui_project_list->GetNextItem(-1, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED);
         if (selected >= 0) ui_project_list->DeleteItem(selected);
     }
 };
@@ -615,7 +621,9 @@ TEST_F(Storm, DialogsEndWithTheButtonPressed) {
              t->ui_exception_trace->AppendText(U8("Traceback: 异常\n"));
          }},
         {"AboutDialog", [](wxWindow* p) { return new AboutDialog(p); },
-         [](wxDialog* d) { return std::vector<wxButton*>{static_cast<AboutDialog*>(d)->m_button6}; },
+         [](wxDialog* d) {
+             return std::vector<wxButton*>{static_cast<AboutDialog*>(d)->m_button6};
+         },
          [](wxDialog* d) { static_cast<AboutDialog*>(d)->m_staticText12->SetLabel("v2"); }},
         {"ManualOperationDialog", [](wxWindow* p) { return new ManualOperationDialog(p); },
          [](wxDialog* d) {

@@ -67,9 +67,9 @@ std::vector<TestRecord> awkward_history() {
     std::vector<TestRecord> h;
     h.push_back(make_test("Cell 1", "SN,with \"quotes\"", 1765200000123,
                           {item("Output, 12 V", 12.03, 11.4, 12.6), item("Ripple", 0.1, 0, 0.12)}));
-    h.push_back(make_test("Cell 2", "\xE5\x8D\x95\xE5\x85\x83-7", 1765200001999,
-                          {item("Offset", -0.30000000000000004, -0.3, 0.3, "K"),
-                           item("Tiny", 1e-300, 0, 1, "")}));
+    h.push_back(make_test(
+        "Cell 2", "\xE5\x8D\x95\xE5\x85\x83-7", 1765200001999,
+        {item("Offset", -0.30000000000000004, -0.3, 0.3, "K"), item("Tiny", 1e-300, 0, 1, "")}));
     TestRecord aborted;
     aborted.cell = "Cell 1";
     aborted.serial = "=1+1";
@@ -99,7 +99,8 @@ TEST(HistoryCsv, RoundTripLosesNothing) {
 TEST(HistoryCsv, BadFilesAreRefusedNamingTheLine) {
     const std::string good = history_to_csv(awkward_history());
     const std::string header = good.substr(0, good.find("\r\n") + 2);
-    const std::string test_row = "test,Cell 1,SN1,2026-12-08T14:00:00.000Z,2026-12-08T14:00:01.000Z,OK,d,,,,,,\r\n";
+    const std::string test_row =
+        "test,Cell 1,SN1,2026-12-08T14:00:00.000Z,2026-12-08T14:00:01.000Z,OK,d,,,,,,\r\n";
     const struct {
         std::string text;
         const char* expected;
@@ -109,17 +110,28 @@ TEST(HistoryCsv, BadFilesAreRefusedNamingTheLine) {
         {header + "test,Cell 1,SN1\r\n", "line 2: expected 13 fields"},
         {header + "item,,,,,,,v,1,0,2,V,OK\r\n", "line 2: an item row comes before"},
         {header + "row,,,,,,,,,,,,\r\n", "line 2: unknown row kind"},
-        {header + "test,Cell 1,SN1,yesterday,2026-12-08T14:00:01.000Z,OK,d,,,,,,\r\n", "line 2: a time"},
-        {header + "test,Cell 1,SN1,2026-02-31T14:00:00.000Z,2026-12-08T14:00:01.000Z,OK,d,,,,,,\r\n", "line 2: a time"},
-        {header + "test,Cell 1,SN1,2026-12-08T14:00:02.000Z,2026-12-08T14:00:01.000Z,OK,d,,,,,,\r\n", "line 2: the test ends before"},
-        {header + "test,Cell 1,SN1,2026-12-08T14:00:00.000Z,2026-12-08T14:00:01.000Z,PASS,d,,,,,,\r\n", "line 2: result \"PASS\""},
-        {header + "test,,SN1,2026-12-08T14:00:00.000Z,2026-12-08T14:00:01.000Z,OK,d,,,,,,\r\n", "line 2: the test has no cell"},
+        {header + "test,Cell 1,SN1,yesterday,2026-12-08T14:00:01.000Z,OK,d,,,,,,\r\n",
+         "line 2: a time"},
+        {header +
+             "test,Cell 1,SN1,2026-02-31T14:00:00.000Z,2026-12-08T14:00:01.000Z,OK,d,,,,,,\r\n",
+         "line 2: a time"},
+        {header +
+             "test,Cell 1,SN1,2026-12-08T14:00:02.000Z,2026-12-08T14:00:01.000Z,OK,d,,,,,,\r\n",
+         "line 2: the test ends before"},
+        {header +
+             "test,Cell 1,SN1,2026-12-08T14:00:00.000Z,2026-12-08T14:00:01.000Z,PASS,d,,,,,,\r\n",
+         "line 2: result \"PASS\""},
+        {header + "test,,SN1,2026-12-08T14:00:00.000Z,2026-12-08T14:00:01.000Z,OK,d,,,,,,\r\n",
+         "line 2: the test has no cell"},
         {header + test_row + "item,,,,,,,v,abc,0,2,V,OK\r\n", "line 3: value or limits"},
         {header + test_row + "item,,,,,,,v,1,3,2,V,OK\r\n", "line 3: lower limit is above"},
-        {header + test_row + "item,,,,,,,v,5,0,2,V,OK\r\n", "line 3: the item result does not match"},
+        {header + test_row + "item,,,,,,,v,5,0,2,V,OK\r\n",
+         "line 3: the item result does not match"},
         {header + test_row + "item,,,,,,,v,1,0,2,V,maybe\r\n", "line 3: item result is not"},
-        {header + test_row + "item,,,,,,,v,5,0,2,V,NG\r\n", "line 3: the result of the test before"},
-        {header + test_row + "item,,,,,,,\"v,1,0,2,V,OK\r\n", "line 3: a quoted field is not closed"},
+        {header + test_row + "item,,,,,,,v,5,0,2,V,NG\r\n",
+         "line 3: the result of the test before"},
+        {header + test_row + "item,,,,,,,\"v,1,0,2,V,OK\r\n",
+         "line 3: a quoted field is not closed"},
         {header + test_row + "item,,,,,,,v\"x,1,0,2,V,OK\r\n", "line 3: a quote inside"},
     };
     for (const auto& c : cases) {
@@ -145,7 +157,8 @@ TEST(HistoryCsv, FailedWriteKeepsTheOldFile) {
 }
 
 TEST(Times, UtcTextIsExactAndStrict) {
-    for (std::int64_t ms : {std::int64_t(0), std::int64_t(1765200000123), std::int64_t(951782400999)})
+    for (std::int64_t ms :
+         {std::int64_t(0), std::int64_t(1765200000123), std::int64_t(951782400999)})
         EXPECT_EQ(parse_utc(format_utc(ms)), ms) << format_utc(ms);
     EXPECT_EQ(format_utc(0), "1970-01-01T00:00:00.000Z");
     EXPECT_FALSE(parse_utc("2026-12-08 14:00:00.000Z"));
@@ -187,7 +200,8 @@ TEST(Workbook, HoldsTheUnitsDataAsTextAndNumbers) {
     EXPECT_NE(strings.find("<t>=HYPERLINK(\"http://x\")</t>"), std::string::npos) << strings;
     for (const ItemResult& i : unit.items) EXPECT_NE(strings.find(i.name), std::string::npos);
     EXPECT_NE(strings.find(verdict_text(unit.verdict)), std::string::npos);
-    EXPECT_NE(sheet.find("<v>" + format_number(unit.items[0].value) + "</v>"), std::string::npos) << sheet;
+    EXPECT_NE(sheet.find("<v>" + format_number(unit.items[0].value) + "</v>"), std::string::npos)
+        << sheet;
     fs::remove(file);
 
     EXPECT_THROW(write_unit_workbook("/nonexistent/folder/unit.xlsx", unit), WorkbookError);

@@ -19,8 +19,8 @@ struct TempFolder {
     fs::path path;
     TempFolder() {
         path = fs::temp_directory_path() /
-               ("station-test-" + std::to_string(::getpid()) +
-                "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+               ("station-test-" + std::to_string(::getpid()) + "-" +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(path);
         fs::create_directories(path);
     }
@@ -39,7 +39,8 @@ TEST(ProjectText, ReadsTitleItemsCommentsAndOptionalUnits) {
         "\r\n"
         "Gain left ; +25.5 ; 26.5 ; dB\r\n"
         "  Offset;-0.3;0.3  \r\n"
-        "Temperature ; 20 ; 55 ; \xC2\xB0" "C\n");
+        "Temperature ; 20 ; 55 ; \xC2\xB0"
+        "C\n");
     EXPECT_EQ(p.title, "Amplifier");
     ASSERT_EQ(p.items.size(), 3u);
     EXPECT_EQ(p.items[0].name, "Gain left");
@@ -49,7 +50,9 @@ TEST(ProjectText, ReadsTitleItemsCommentsAndOptionalUnits) {
     EXPECT_EQ(p.items[1].name, "Offset");
     EXPECT_EQ(p.items[1].lower, -0.3);
     EXPECT_EQ(p.items[1].unit, "");
-    EXPECT_EQ(p.items[2].unit, "\xC2\xB0" "C");
+    EXPECT_EQ(p.items[2].unit,
+              "\xC2\xB0"
+              "C");
 }
 
 TEST(ProjectText, RefusesBadInputNamingTheLine) {
@@ -84,8 +87,10 @@ TEST(ProjectText, RefusesBadInputNamingTheLine) {
 TEST(ProjectText, WrittenProjectReadsBackExactly) {
     Project p;
     p.title = "Round trip";
-    p.items = {{"Tiny", 1e-9, 3e-9, "A"}, {"Tenth", 0.1, 0.30000000000000004, ""},
-               {"Negative", -1234.5678, -0.001, "mV"}, {"Equal limits", 5, 5, "V"}};
+    p.items = {{"Tiny", 1e-9, 3e-9, "A"},
+               {"Tenth", 0.1, 0.30000000000000004, ""},
+               {"Negative", -1234.5678, -0.001, "mV"},
+               {"Equal limits", 5, 5, "V"}};
     const Project back = parse_project(format_project(p));
     EXPECT_EQ(back.title, p.title);
     ASSERT_EQ(back.items.size(), p.items.size());
@@ -127,7 +132,8 @@ TEST(ProjectFiles, FolderListingLoadingAndSaving) {
         load_project(folder.file("bad.atp"));
         ADD_FAILURE() << "a duplicate item was accepted";
     } catch (const ProjectError& error) {
-        EXPECT_NE(std::string(error.what()).find("bad.atp, line 2"), std::string::npos) << error.what();
+        EXPECT_NE(std::string(error.what()).find("bad.atp, line 2"), std::string::npos)
+            << error.what();
     }
     EXPECT_THROW(load_project(folder.file("missing.atp")), ProjectError);
 

@@ -170,18 +170,23 @@ TEST_F(StationSession, TwoCellsRunToTheEndAndTheViewerAgrees) {
     // Each cell shows its own test: rows, gauge, verdict, history, statistics.
     for (StationCell* c : {c1, c2}) {
         SCOPED_TRACE(c->cell_name().utf8_string());
-        const TestRecord& r = history[0].cell == c->cell_name().utf8_string() ? history[0] : history[1];
+        const TestRecord& r =
+            history[0].cell == c->cell_name().utf8_string() ? history[0] : history[1];
         EXPECT_EQ(c->ui_assertions->GetNumberRows(), int(items));
-        EXPECT_EQ(c->ui_assertions->GetCellValue(int(items) - 1, 5), r.items.back().ok ? "OK" : "NG");
+        EXPECT_EQ(c->ui_assertions->GetCellValue(int(items) - 1, 5),
+                  r.items.back().ok ? "OK" : "NG");
         EXPECT_EQ(c->ui_gauge->GetValue(), c->ui_gauge->GetRange());
-        EXPECT_TRUE(c->ui_prompt->GetLabel().Contains(verdict_text(r.verdict))) << c->ui_prompt->GetLabel();
-        EXPECT_EQ(c->ui_prompt->GetBackgroundColour(), r.verdict == Verdict::ok ? wxColour(0, 128, 64) : wxColour(255, 0, 0));
+        EXPECT_TRUE(c->ui_prompt->GetLabel().Contains(verdict_text(r.verdict)))
+            << c->ui_prompt->GetLabel();
+        EXPECT_EQ(c->ui_prompt->GetBackgroundColour(),
+                  r.verdict == Verdict::ok ? wxColour(0, 128, 64) : wxColour(255, 0, 0));
         EXPECT_TRUE(c->ui_blink_timer.IsRunning());
         EXPECT_EQ(c->ui_history_grid->GetNumberRows(), 1);
         EXPECT_EQ(c->ui_history_grid->GetCellValue(0, 2), wxString::FromUTF8(r.serial));
         EXPECT_EQ(c->ui_ok_count->GetValue(), r.verdict == Verdict::ok ? "1" : "0");
         EXPECT_TRUE(c->ui_statistics_panel->IsShown());
-        EXPECT_NE(c->ui_test_logger->GetValue().Find(wxString::FromUTF8(r.items[1].name)), wxNOT_FOUND);
+        EXPECT_NE(c->ui_test_logger->GetValue().Find(wxString::FromUTF8(r.items[1].name)),
+                  wxNOT_FOUND);
         EXPECT_TRUE(c->ui_start->IsEnabled());
     }
 
@@ -209,7 +214,8 @@ TEST_F(StationSession, TwoCellsRunToTheEndAndTheViewerAgrees) {
     pump(30);
     const double a = history[0].items[2].value, b = history[1].items[2].value;
     double shown_max = 0, shown_min = 0, shown_mean = 0;
-    ASSERT_TRUE(panel->ui_single_item_max->GetValue().ToCDouble(&shown_max)) << panel->ui_single_item_max->GetValue();
+    ASSERT_TRUE(panel->ui_single_item_max->GetValue().ToCDouble(&shown_max))
+        << panel->ui_single_item_max->GetValue();
     ASSERT_TRUE(panel->ui_single_item_min->GetValue().ToCDouble(&shown_min));
     ASSERT_TRUE(panel->ui_single_item_average->GetValue().ToCDouble(&shown_mean));
     EXPECT_NEAR(shown_max, std::max(a, b), 1e-9);
@@ -292,7 +298,8 @@ TEST_F(StationSession, AbortStopsARunningTestAndRecordsIt) {
     ASSERT_TRUE(cell(1)->running() && cell(2)->running());
 
     // Exit asks while tests run; "No" keeps the station.
-    wxTEST_DIALOG(select_menu(frame, frame->ui_exit_menu_item), wxExpectModal<wxMessageDialog>(wxID_NO));
+    wxTEST_DIALOG(select_menu(frame, frame->ui_exit_menu_item),
+                  wxExpectModal<wxMessageDialog>(wxID_NO));
     pump(30);
     ASSERT_TRUE(cell(1)->running());
     EXPECT_TRUE(frame->IsShown());
@@ -329,7 +336,8 @@ TEST_F(StationSession, FailingTickerReportsItsTraceAndResumesOnRequest) {
         },
         Answer<tov_atsui::TickerExceptionDialog>([&](tov_atsui::TickerExceptionDialog* dialog) {
             trace = dialog->ui_exception_trace->GetValue();
-            EXPECT_FALSE(frame->ui_ticker_timer.IsRunning()) << "the ticker kept running behind its report";
+            EXPECT_FALSE(frame->ui_ticker_timer.IsRunning())
+                << "the ticker kept running behind its report";
             return wxID_OK;
         }));
     EXPECT_TRUE(trace.Contains("tick 2")) << trace;
@@ -364,8 +372,7 @@ TEST_F(StationSession, ManualOperationUsesThePluginOrFallsBack) {
 TEST_F(StationSession, TestParametersAreEditedReloadedAndSaved) {
     open();
     // Invalid text keeps the dialog open with a message; valid text applies.
-    wxTEST_DIALOG(select_menu(frame, frame->m_menuItem8),
-                  Answer<wxDialog>([](wxDialog* dialog) {
+    wxTEST_DIALOG(select_menu(frame, frame->m_menuItem8), Answer<wxDialog>([](wxDialog* dialog) {
                       auto* editor = static_cast<ParametersDialog*>(dialog)->editor;
                       editor->SetValue("Supply ; 5 ; 4 ; V\n");
                       wxTEST_DIALOG(click(static_cast<wxButton*>(dialog->FindWindow(wxID_OK))),
@@ -412,7 +419,8 @@ TEST_F(StationSession, DebugModeShowsScriptRowsAndPicksAProjectPerCell) {
 
     const std::string other = (folder / "other.atp").string();
     std::ofstream(other) << "title: Other\nOnly ; 0 ; 1 ; V\n";
-    wxTEST_DIALOG(click(cell(2)->ui_browse_script), wxExpectModal<wxFileDialog>(wxString::FromUTF8(other)));
+    wxTEST_DIALOG(click(cell(2)->ui_browse_script),
+                  wxExpectModal<wxFileDialog>(wxString::FromUTF8(other)));
     EXPECT_EQ(cell(2)->project().title, "Other");
     EXPECT_EQ(cell(2)->ui_script_path->GetValue(), wxString::FromUTF8(other));
     EXPECT_EQ(cell(1)->project().title, "Test board");

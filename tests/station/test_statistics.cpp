@@ -41,7 +41,8 @@ TEST(ItemFigures, OverEveryRecordedValueOfTheItem) {
     EXPECT_EQ(s.ok, 6u);
     EXPECT_EQ(s.ng, 2u);
 
-    const ItemStatistics odd = item_statistics({test_with(Verdict::ok, 1, {{3, true}, {1, true}, {8, true}})}, "Gain");
+    const ItemStatistics odd =
+        item_statistics({test_with(Verdict::ok, 1, {{3, true}, {1, true}, {8, true}})}, "Gain");
     EXPECT_EQ(odd.median, 3);
     const ItemStatistics one = item_statistics({test_with(Verdict::ok, 1, {{3, true}})}, "Gain");
     EXPECT_EQ(one.variance, 0);

@@ -108,7 +108,9 @@ Placement placement_of(wxWindow* window) {
     return placement(sizer->GetItem(window));
 }
 
-Placement placement_of(wxSizer* root, wxSizer* nested) { return placement(find_item(root, nested)); }
+Placement placement_of(wxSizer* root, wxSizer* nested) {
+    return placement(find_item(root, nested));
+}
 
 int CallLog::count(const std::string& handler) const {
     auto it = counts_.find(handler);

@@ -18,9 +18,9 @@ int g_outside_test = 0;
 void on_assert(const wxString& file, int line, const wxString& func, const wxString& cond,
                const wxString& msg) {
     ++g_assertions;
-    const std::string text = wxString::Format("%s:%d in %s: \"%s\" failed: %s", file, line, func,
-                                              cond, msg)
-                                 .utf8_string();
+    const std::string text =
+        wxString::Format("%s:%d in %s: \"%s\" failed: %s", file, line, func, cond, msg)
+            .utf8_string();
     if (::testing::UnitTest::GetInstance()->current_test_info()) {
         ADD_FAILURE() << "toolkit assertion: " << text;
     } else {

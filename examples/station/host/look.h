@@ -26,8 +26,9 @@ inline wxString utf8_caption(const char* text) { return wxString::FromUTF8(text)
 // shown (as wxTEST_DIALOG does); folder and name are always there.
 inline std::string chosen_path(const wxFileDialog& dialog) {
     const wxString path = dialog.GetPath();
-    return to_utf8(path.empty() ? wxFileName(dialog.GetDirectory(), dialog.GetFilename()).GetFullPath()
-                                : path);
+    return to_utf8(path.empty()
+                       ? wxFileName(dialog.GetDirectory(), dialog.GetFilename()).GetFullPath()
+                       : path);
 }
 
 inline const wxString kProjectWildcard = "Test projects (*.atp)|*.atp|All files (*)|*";

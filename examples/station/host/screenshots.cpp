@@ -43,7 +43,8 @@ void send_tool(wxFrame* frame, wxToolBarToolBase* tool) {
 
 wxDialog* modal_dialog() {
     for (wxWindow* window : wxTopLevelWindows)
-        if (auto* dialog = dynamic_cast<wxDialog*>(window); dialog && dialog->IsModal()) return dialog;
+        if (auto* dialog = dynamic_cast<wxDialog*>(window); dialog && dialog->IsModal())
+            return dialog;
     return nullptr;
 }
 
@@ -68,8 +69,8 @@ void ScreenshotSession::capture(wxTopLevelWindow* window, const wxString& name) 
     const wxString file = wxFileName(from_utf8(options_.screenshots), name + ".png").GetFullPath();
     window->Update();
     const wxRect r = window->GetScreenRect();
-    const wxString command = wxString::Format("import -window root -crop %dx%d+%d+%d +repage \"%s\"",
-                                              r.width, r.height, r.x, r.y, file);
+    const wxString command = wxString::Format(
+        "import -window root -crop %dx%d+%d+%d +repage \"%s\"", r.width, r.height, r.x, r.y, file);
     // No events while import runs: a step must not start inside another.
     if (wxExecute(command, wxEXEC_BLOCK) == 0) {
         wxPrintf("wrote %s\n", file);
@@ -104,24 +105,30 @@ void ScreenshotSession::start_round(int round) {
 }
 
 void ScreenshotSession::build_script() {
-    auto* launcher = new StationLauncher(options_.projects_folder, [](const std::string&) { return false; });
+    auto* launcher =
+        new StationLauncher(options_.projects_folder, [](const std::string&) { return false; });
     const std::string project = options_.projects_folder + "/power_supply.atp";
     auto wait_idle = [this] { return all_cells_idle(); };
 
     steps_ = {
-        {{}, [launcher] {
+        {{},
+         [launcher] {
              launcher->Show();
              const long item = launcher->ui_project_list->FindItem(-1, "power_supply");
              if (item >= 0)
-                 launcher->ui_project_list->SetItemState(item, wxLIST_STATE_SELECTED | wxLIST_STATE_FOCUSED,
-                                                          wxLIST_STATE_SELECTED | wxLIST_STATE_FOCUSED);
-         }, kSettleMs},
-        {{}, [this, launcher, project] {
+                 launcher->ui_project_list->SetItemState(
+                     item, wxLIST_STATE_SELECTED | wxLIST_STATE_FOCUSED,
+                     wxLIST_STATE_SELECTED | wxLIST_STATE_FOCUSED);
+         },
+         kSettleMs},
+        {{},
+         [this, launcher, project] {
              capture(launcher, "launcher");
              launcher->Destroy();
              station_ = open_station(options_, project);
              if (!station_) failed_ = true;
-         }, kSettleMs},
+         },
+         kSettleMs},
         {{}, [this] { start_round(0); }, 1000},
         {{}, [this] { capture(station_, "station-testing"); }, 0},
         {wait_idle, [this] { start_round(1); }, 400},
@@ -129,38 +136,52 @@ void ScreenshotSession::build_script() {
         {wait_idle, [] {}, 3600},
         {{}, [this] { capture(station_, "station-results"); }, 0},
         {{}, [this] { send_menu(station_, station_->ui_in_debug_mode); }, kSettleMs},
-        {{}, [this] {
+        {{},
+         [this] {
              capture(station_, "station-debug-mode");
              send_menu(station_, station_->ui_in_debug_mode);
-         }, 0},
-        {{}, [this] {
+         },
+         0},
+        {{},
+         [this] {
              StationViewerFrame* viewer = station_->show_viewer();
              viewer->panel->ui_history->SetGridCursor(2, 0);
              viewer->panel->ui_assertions->SetGridCursor(1, 0);
-         }, kSettleMs},
+         },
+         kSettleMs},
         {{}, [this] { capture(station_->viewer(), "viewer-single-item"); }, 0},
-        {{}, [this] {
+        {{},
+         [this] {
              StationViewerPanel* panel = station_->viewer()->panel;
              panel->ui_statistics_analyzer->SetSelection(1);
              wxCommandEvent event(wxEVT_RADIOBOX, panel->ui_statistics_analyzer->GetId());
              event.SetInt(1);
              event.SetEventObject(panel->ui_statistics_analyzer);
              panel->ui_statistics_analyzer->GetEventHandler()->ProcessEvent(event);
-         }, kSettleMs},
-        {{}, [this] {
+         },
+         kSettleMs},
+        {{},
+         [this] {
              capture(station_->viewer(), "viewer-total");
              station_->viewer()->Close();
-         }, 300},
-        {{}, [this] { CallAfter([this] { send_menu(station_, station_->ui_about_menu_item); }); }, kSettleMs},
+         },
+         300},
+        {{},
+         [this] { CallAfter([this] { send_menu(station_, station_->ui_about_menu_item); }); },
+         kSettleMs},
         {{}, [this] { capture_modal("about-dialog", wxID_OK); }, 300},
         {{}, [this] { send_menu(station_, station_->m_menuItem4); }, 100},
         {[] { return modal_dialog() != nullptr; }, [] {}, kSettleMs},
         {{}, [this] { capture_modal("ticker-exception-dialog", wxID_CANCEL); }, 300},
-        {{}, [this] {
+        {{},
+         [this] {
              CallAfter([this] { send_menu(station_, station_->ui_manual_operation_menu_item); });
-         }, kSettleMs},
+         },
+         kSettleMs},
         {{}, [this] { capture_modal("manual-operation-dialog", wxID_OK); }, 300},
-        {{}, [this] { CallAfter([this] { send_menu(station_, station_->m_menuItem8); }); }, kSettleMs},
+        {{},
+         [this] { CallAfter([this] { send_menu(station_, station_->m_menuItem8); }); },
+         kSettleMs},
         {{}, [this] { capture_modal("test-parameters-dialog", wxID_CANCEL); }, 300},
         {{}, [this] { station_->Close(); }, 0},
     };

@@ -33,15 +33,17 @@ void StationApp::OnInitCmdLine(wxCmdLineParser& parser) {
     wxApp::OnInitCmdLine(parser);
     parser.AddLongOption("project", "open this project at once, without the launcher");
     parser.AddLongOption("projects", "folder the launcher lists projects from");
-    parser.AddLongOption("cells", "number of test cells (1 to 16, default 4)", wxCMD_LINE_VAL_NUMBER);
+    parser.AddLongOption("cells", "number of test cells (1 to 16, default 4)",
+                         wxCMD_LINE_VAL_NUMBER);
     parser.AddLongOption("seed", "seed of the simulated measurements (default: from the clock)",
                          wxCMD_LINE_VAL_NUMBER);
     parser.AddLongOption("item-ms", "milliseconds per measured item (default 400)",
                          wxCMD_LINE_VAL_NUMBER);
     parser.AddLongOption("ticker-fault-after", "make the ticker's health check fail on tick N",
                          wxCMD_LINE_VAL_NUMBER);
-    parser.AddLongOption("screenshots", "run a scripted session, write one PNG per window into "
-                                        "this folder and exit");
+    parser.AddLongOption("screenshots",
+                         "run a scripted session, write one PNG per window into "
+                         "this folder and exit");
 }
 
 bool StationApp::OnCmdLineParsed(wxCmdLineParser& parser) {
@@ -82,8 +84,8 @@ bool StationApp::OnCmdLineParsed(wxCmdLineParser& parser) {
     } else if (!options_.screenshots.empty()) {
         options_.seed = 5;  // the committed gallery is reproducible
     } else {
-        options_.seed = std::uint64_t(
-            std::chrono::steady_clock::now().time_since_epoch().count() & 0x7fffffff);
+        options_.seed =
+            std::uint64_t(std::chrono::steady_clock::now().time_since_epoch().count() & 0x7fffffff);
     }
     return true;
 }
@@ -98,9 +100,9 @@ bool StationApp::OnInit() {
     if (!options_.project.empty()) return open_station(options_, options_.project) != nullptr;
 
     const Options options = options_;
-    auto* launcher = new StationLauncher(options_.projects_folder, [options](const std::string& path) {
-        return open_station(options, path) != nullptr;
-    });
+    auto* launcher = new StationLauncher(
+        options_.projects_folder,
+        [options](const std::string& path) { return open_station(options, path) != nullptr; });
     launcher->Show();
     return true;
 }

@@ -113,7 +113,8 @@ bool StationCell::start() {
     current_.begin_ms = now_ms();
 
     ui_blink_timer.Stop();
-    if (ui_assertions->GetNumberRows() > 0) ui_assertions->DeleteRows(0, ui_assertions->GetNumberRows());
+    if (ui_assertions->GetNumberRows() > 0)
+        ui_assertions->DeleteRows(0, ui_assertions->GetNumberRows());
     ui_test_logger->Clear();
     ui_gauge->SetRange(int(running_project_.items.size()));
     ui_gauge->SetValue(0);
@@ -129,14 +130,16 @@ bool StationCell::start() {
 
 void StationCell::measure_next_item() {
     const TestItem& item = running_project_.items[current_.items.size()];
-    ItemResult result{item.name, simulator_.measure(item), item.lower, item.upper, item.unit, false};
+    ItemResult result{item.name, simulator_.measure(item), item.lower, item.upper, item.unit,
+                      false};
     result.ok = within_limits(result.value, item.lower, item.upper);
     current_.items.push_back(result);
 
     const wxString verdict = result.ok ? "OK" : "NG";
-    append_row(ui_assertions, {from_utf8(result.name), from_utf8(format_number(result.value)),
-                               from_utf8(format_number(result.lower)),
-                               from_utf8(format_number(result.upper)), from_utf8(result.unit), verdict});
+    append_row(ui_assertions,
+               {from_utf8(result.name), from_utf8(format_number(result.value)),
+                from_utf8(format_number(result.lower)), from_utf8(format_number(result.upper)),
+                from_utf8(result.unit), verdict});
     const int row = ui_assertions->GetNumberRows() - 1;
     ui_assertions->SetCellTextColour(row, 5, result.ok ? ok_colour() : ng_colour());
     ui_assertions->MakeCellVisible(row, 0);

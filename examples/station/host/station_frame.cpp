@@ -43,7 +43,10 @@ std::string type_name(const std::exception& error) {
 
 StationFrame::StationFrame(const Options& options, const Project& project,
                            const std::string& project_path)
-    : Frame(nullptr), plugin_folder(executable_folder()), options_(options), project_(project),
+    : Frame(nullptr),
+      plugin_folder(executable_folder()),
+      options_(options),
+      project_(project),
       project_path_(project_path) {
     SetTitle("ATS - " + from_utf8(project_.title));
     CreateStatusBar(1);
@@ -58,9 +61,8 @@ StationFrame::StationFrame(const Options& options, const Project& project,
     m_panel9->Destroy();
     m_panel9 = nullptr;
     for (int n = 1; n <= options_.cells; ++n) {
-        auto* cell = new StationCell(
-            ui_cell_panel, n, options_.seed, options_.item_ms,
-            [this](StationCell& c, const TestRecord& r) { record(c, r); });
+        auto* cell = new StationCell(ui_cell_panel, n, options_.seed, options_.item_ms,
+                                     [this](StationCell& c, const TestRecord& r) { record(c, r); });
         cell->set_project(project_, project_path_);
         area->Add(cell, 1, wxEXPAND | wxALL, 5);
         cells_.push_back(cell);
@@ -161,11 +163,11 @@ void StationFrame::on_ticker_timer_event(wxTimerEvent&) {
     } catch (const std::exception& error) {
         ui_ticker_timer.Stop();
         tov_atsui::TickerExceptionDialog dialog(this);
-        dialog.ui_exception_trace->SetValue(wxString::Format(
-            "%s: %s\n  in StationFrame::health_check, tick %d at %s\n  from "
-            "StationFrame::on_ticker_timer_event",
-            from_utf8(type_name(error)), from_utf8(error.what()), ticks_,
-            from_utf8(format_local(now_ms()))));
+        dialog.ui_exception_trace->SetValue(
+            wxString::Format("%s: %s\n  in StationFrame::health_check, tick %d at %s\n  from "
+                             "StationFrame::on_ticker_timer_event",
+                             from_utf8(type_name(error)), from_utf8(error.what()), ticks_,
+                             from_utf8(format_local(now_ms()))));
         if (dialog.ShowModal() == wxID_OK) {
             ui_ticker_timer.Start(options_.ticker_ms);
             report("Ticker resumed");

@@ -16,7 +16,8 @@ namespace station {
 
 StationLauncher::StationLauncher(const std::string& folder, OpenHandler on_open)
     : ATSLauncher(nullptr), on_open_(std::move(on_open)) {
-    m_bitmap4->SetBitmap(wxArtProvider::GetBitmap(wxART_EXECUTABLE_FILE, wxART_OTHER, wxSize(48, 48)));
+    m_bitmap4->SetBitmap(
+        wxArtProvider::GetBitmap(wxART_EXECUTABLE_FILE, wxART_OTHER, wxSize(48, 48)));
     ui_project_list->Bind(wxEVT_LIST_ITEM_SELECTED, &StationLauncher::on_selected, this);
     ui_project_list->Bind(wxEVT_LIST_ITEM_ACTIVATED, &StationLauncher::on_activated, this);
     // Closed without a choice: nothing else keeps the program alive.
@@ -30,7 +31,8 @@ void StationLauncher::show_folder(const std::string& folder) {
     ui_project_list->DeleteAllItems();
     // find_projects sorts, and the list keeps that order (it sorts only through SortItems).
     for (std::size_t i = 0; i < projects_.size(); ++i) {
-        const long item = ui_project_list->InsertItem(long(i), wxFileName(from_utf8(projects_[i])).GetName());
+        const long item =
+            ui_project_list->InsertItem(long(i), wxFileName(from_utf8(projects_[i])).GetName());
         ui_project_list->SetItemData(item, long(i));
     }
     ui_project_path->Clear();
@@ -67,7 +69,8 @@ void StationLauncher::on_open(wxCommandEvent&) { open_chosen(); }
 void StationLauncher::open_chosen() {
     const std::string path = to_utf8(ui_project_path->GetValue());
     if (path.empty()) {
-        wxMessageBox("Choose a project in the list first.", "Open", wxOK | wxICON_INFORMATION, this);
+        wxMessageBox("Choose a project in the list first.", "Open", wxOK | wxICON_INFORMATION,
+                     this);
         return;
     }
     try {

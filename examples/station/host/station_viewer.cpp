@@ -84,7 +84,8 @@ void StationViewerPanel::refresh() {
         ui_history->SetCellValue(row, 3, verdict_text(r.verdict));
         ui_history->SetCellValue(row, 4, from_utf8(r.description));
         if (r.verdict != Verdict::aborted)
-            ui_history->SetCellTextColour(row, 3, r.verdict == Verdict::ok ? ok_colour() : ng_colour());
+            ui_history->SetCellTextColour(row, 3,
+                                          r.verdict == Verdict::ok ? ok_colour() : ng_colour());
     }
     selected_row_ = -1;
     clear_rows(ui_assertions);
@@ -124,20 +125,19 @@ void StationViewerPanel::on_item_selected(wxGridEvent& event) {
 }
 
 void StationViewerPanel::show_item_statistics() {
-    wxTextCtrl* fields[] = {ui_single_item_max,      ui_single_item_min,
-                            ui_single_item_average,  ui_single_item_middle,
-                            ui_single_item_variance, ui_single_item_std_deviation,
-                            ui_single_item_ok_count, ui_single_item_ng_count,
-                            ui_single_item_yield};
+    wxTextCtrl* fields[] = {
+        ui_single_item_max,      ui_single_item_min,      ui_single_item_average,
+        ui_single_item_middle,   ui_single_item_variance, ui_single_item_std_deviation,
+        ui_single_item_ok_count, ui_single_item_ng_count, ui_single_item_yield};
     const ItemStatistics s = item_statistics(history_, selected_item_);
     if (selected_item_.empty() || s.count == 0) {
         for (wxTextCtrl* field : fields) field->SetValue(wxEmptyString);
         return;
     }
-    const wxString values[] = {figure(s.maximum),  figure(s.minimum),  figure(s.average),
-                               figure(s.median),   figure(s.variance), figure(s.std_deviation),
-                               count(s.ok),        count(s.ng),
-                               from_utf8(format_percent(s.ok, s.ok + s.ng))};
+    const wxString values[] = {
+        figure(s.maximum), figure(s.minimum),  figure(s.average),
+        figure(s.median),  figure(s.variance), figure(s.std_deviation),
+        count(s.ok),       count(s.ng),        from_utf8(format_percent(s.ok, s.ok + s.ng))};
     for (std::size_t i = 0; i < std::size(fields); ++i) fields[i]->SetValue(values[i]);
 }
 

@@ -93,9 +93,9 @@ std::string history_to_csv(const std::vector<TestRecord>& records) {
         append_row(out, {"test", r.cell, r.serial, format_utc(r.begin_ms), format_utc(r.end_ms),
                          verdict_text(r.verdict), r.description, "", "", "", "", "", ""});
         for (const ItemResult& i : r.items)
-            append_row(out, {"item", "", "", "", "", "", "", i.name, format_number(i.value),
-                             format_number(i.lower), format_number(i.upper), i.unit,
-                             i.ok ? "OK" : "NG"});
+            append_row(
+                out, {"item", "", "", "", "", "", "", i.name, format_number(i.value),
+                      format_number(i.lower), format_number(i.upper), i.unit, i.ok ? "OK" : "NG"});
     }
     return out;
 }

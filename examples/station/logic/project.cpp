@@ -58,7 +58,8 @@ Project parse_project(const std::string& text) {
         item.lower = *lower;
         item.upper = *upper;
         if (fields.size() == 4) item.unit = std::string(fields[3]);
-        if (!names.insert(item.name).second) fail(number, "item \"" + item.name + "\" appears twice");
+        if (!names.insert(item.name).second)
+            fail(number, "item \"" + item.name + "\" appears twice");
         project.items.push_back(std::move(item));
     }
     if (project.items.empty()) throw ProjectError("the project names no test items");

@@ -73,7 +73,9 @@ std::int64_t now_ms() {
 
 namespace {
 
-std::int64_t floor_div(std::int64_t a, std::int64_t b) { return a / b - ((a % b != 0) && ((a < 0) != (b < 0))); }
+std::int64_t floor_div(std::int64_t a, std::int64_t b) {
+    return a / b - ((a % b != 0) && ((a < 0) != (b < 0)));
+}
 
 }  // namespace
 
@@ -129,8 +131,9 @@ std::string format_local(std::int64_t ms) {
 std::string format_duration(std::int64_t ms) {
     const std::int64_t total = ms < 0 ? 0 : ms / 1000;
     char buffer[32];
-    std::snprintf(buffer, sizeof buffer, "%02lld:%02lld:%02lld", static_cast<long long>(total / 3600),
-                  static_cast<long long>(total / 60 % 60), static_cast<long long>(total % 60));
+    std::snprintf(buffer, sizeof buffer, "%02lld:%02lld:%02lld",
+                  static_cast<long long>(total / 3600), static_cast<long long>(total / 60 % 60),
+                  static_cast<long long>(total % 60));
     return buffer;
 }
 
@@ -139,7 +142,8 @@ std::string format_percent(std::size_t part, std::size_t whole) {
     char buffer[32];
     std::snprintf(buffer, sizeof buffer, "%.1f", 100.0 * double(part) / double(whole));
     std::string text = buffer;
-    if (text.size() > 2 && text.compare(text.size() - 2, 2, ".0") == 0) text.resize(text.size() - 2);
+    if (text.size() > 2 && text.compare(text.size() - 2, 2, ".0") == 0)
+        text.resize(text.size() - 2);
     return text + "%";
 }
 

@@ -31,7 +31,8 @@ void write_unit_workbook(const std::string& path, const TestRecord& record) {
 
     ++row;
     const char* headings[] = {"Item Name", "Value", "Lower", "Upper", "Unit", "Result"};
-    for (lxw_col_t col = 0; col < 6; ++col) worksheet_write_string(sheet, row, col, headings[col], bold);
+    for (lxw_col_t col = 0; col < 6; ++col)
+        worksheet_write_string(sheet, row, col, headings[col], bold);
     for (const ItemResult& item : record.items) {
         ++row;
         worksheet_write_string(sheet, row, 0, item.name.c_str(), nullptr);

@@ -12,7 +12,8 @@ public:
         : wxDialog(parent, wxID_ANY, "Manual Operation") {
         auto* sizer = new wxBoxSizer(wxVERTICAL);
         auto* buttons = new wxGridSizer(2, 5, 5);
-        for (const char* action : {"Clamp fixture", "Release fixture", "Power on UUT", "Power off UUT"}) {
+        for (const char* action :
+             {"Clamp fixture", "Release fixture", "Power on UUT", "Power off UUT"}) {
             auto* button = new wxButton(this, wxID_ANY, action);
             button->Bind(wxEVT_BUTTON, [this, action](wxCommandEvent&) {
                 status_->SetLabel(wxString::Format("%s: done", action));
@@ -24,7 +25,8 @@ public:
         sizer->Add(status_, 0, wxLEFT | wxRIGHT, 10);
         sizer->Add(CreateStdDialogButtonSizer(wxCLOSE), 0, wxALL | wxEXPAND, 10);
         SetEscapeId(wxID_CLOSE);
-        Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { EndModal(wxID_CLOSE); }, wxID_CLOSE);
+        Bind(
+            wxEVT_BUTTON, [this](wxCommandEvent&) { EndModal(wxID_CLOSE); }, wxID_CLOSE);
         SetSizerAndFit(sizer);
     }
 

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # The front door. CMake is the real build; see CMakePresets.json.
 .PHONY: all deps build test demo reliability bench clean
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // How fast the windows build: each window against its XRC twin and its floor,
 // and the station's main frame with 0 to 64 cells. Hosts a real wxApp; the
 // "shown" measurements wait for the X server and pump its events.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # The station series: time to build, lay out, show and close a main frame
 # with N cells. Called by bench/run.sh with data= and out= set.
 set terminal pngcairo size 900,560 font "DejaVu Sans,10"

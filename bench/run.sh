@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Runs the window benchmarks (under a private virtual display when there is
 # none) and writes docs/performance.md with the plot of the station series.
 #   bench/run.sh BUILD_DIR [DOCS_DIR] [benchmark flags...]

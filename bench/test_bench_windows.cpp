@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The comparators are only worth their ratios if they build the same windows
 // as ours: these checks hold the XRC documents and the floor to that.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "window_tree.h"
 
 #include <sstream>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // A window's widget tree as data: what each widget is, where it sits and what

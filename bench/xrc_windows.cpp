@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "xrc_windows.h"
 
 #include <stdexcept>

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Finds wxWidgets 3.2 through wx-config and wraps what FindwxWidgets reports
 # in one imported target, so that the library and its consumers link the same
 # toolkit the same way. Used by the build and by the installed package.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Runs the demo: the reference station. With a display it opens the station's
 # launcher; without one it runs the station's scripted session under a
 # private virtual display and writes one screenshot per window.

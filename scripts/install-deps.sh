@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Installs the Debian packages that building, testing and the demo need,
 # and nothing when they are all there already.
 set -euo pipefail

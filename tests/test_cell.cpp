@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include <atsui/station/cell.h>
 
 #include <stdexcept>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include <atsui/station/about_dialog.h>
 #include <atsui/station/manual_operation_dialog.h>
 #include <atsui/station/ticker_exception_dialog.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include <atsui/launcher/ats_launcher.h>
 
 #include <functional>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include <atsui/station/cell.h>
 #include <atsui/viewer/test_data_viewer_frame.h>
 #include <atsui/viewer/test_data_viewer_panel.h>

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Runs a command under a private Xvfb server. -displayfd lets the server pick a
 # free display itself, so parallel runs never race for one.
 set -euo pipefail

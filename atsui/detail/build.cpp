@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "atsui/detail/build.h"
 
 #include <stdexcept>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "atsui/station/about_dialog.h"
 
 #include <wx/button.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "atsui/station/frame.h"
 
 #include <wx/artprov.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "atsui/station/manual_operation_dialog.h"
 
 #include <wx/button.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "atsui/station/ticker_exception_dialog.h"
 
 #include <wx/button.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Shows every window of the layer as built, with a little sample content.
 // With --screenshots DIR it writes one PNG per window and exits.
 

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # usage: check-install.sh BUILD_DIR CONSUMER_SRC WITH_DISPLAY CXX
 set -euo pipefail
 build_dir=$1 consumer=$2 with_display=$3 cxx=$4

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A window constructed when no GUI application is running: before
 // wxEntryStart, under the console application that wxEntryStart makes when
 // no wxApp was implemented (as here), and after wxEntryCleanup. The toolkit

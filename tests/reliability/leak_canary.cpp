@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Leaks on purpose, three ways (test code, library code, a handler called
 // from the GLib main loop), for leak_canary.sh: the sanitizer build's
 // suppressions must let each of them through. Never part of a normal run.

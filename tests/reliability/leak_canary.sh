@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # usage: leak_canary.sh CANARY WITH_DISPLAY SUPPRESSIONS
 # Runs a program that leaks on purpose under the suite's leak suppressions and
 # checks that LeakSanitizer reports every one of its leaks: a suppression that

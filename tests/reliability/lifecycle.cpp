@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Ends of life: a window destroyed while its timers run, while a modal dialog
 // is open on top of it, from inside one of its own handlers; and a host that
 // calls handlers directly once the window is hidden. Run under the sanitizer

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What a host can get wrong through the constructors' parameters and the
 // public members, and what it gets: either a window that works, or a clear
 // exception before any window exists. Never a toolkit assertion (a modal

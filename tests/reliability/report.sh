@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # usage: report.sh BUILD_DIR OUTPUT.md
 # Runs the soak and the event storm longer than the test suite does and
 # writes what they measured on this machine as markdown.

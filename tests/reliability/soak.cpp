@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Soak: every window built, shown, laid out and destroyed many times with its
 // timers running at destruction; resident memory after a warm-up stays flat.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Event storm: thousands of events, chosen at random (seeded, reproducible)
 // among each window's real sources and delivered as the toolkit delivers
 // them. With the default handlers every event must come out unhandled exactly

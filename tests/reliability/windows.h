@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // The eight windows as the reliability programs drive them: how to build one,

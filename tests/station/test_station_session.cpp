@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The reference station driven as an operator drives it: a real station
 // window, real typing and clicks, real timers, the real test data window.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // What every window test needs: a real wxApp (see test_main.cpp), a hidden

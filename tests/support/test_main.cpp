@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A GoogleTest program hosting a real wxApp. No main loop runs: tests pump
 // events themselves. A toolkit assertion fails the running test instead of
 // opening a message box, which would hang a headless run.

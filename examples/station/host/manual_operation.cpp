@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "host/manual_operation.h"
 
 #include <exception>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // The custom manual operation dialog: a plug-in next to the executable.

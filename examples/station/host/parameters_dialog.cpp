@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "host/parameters_dialog.h"
 
 #include <wx/button.h>

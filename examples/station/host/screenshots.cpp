@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "host/screenshots.h"
 
 #include <wx/dialog.h>

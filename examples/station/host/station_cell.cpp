@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "host/station_cell.h"
 
 #include <wx/button.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "host/station_frame.h"
 
 #include <cxxabi.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "host/station_launcher.h"
 
 #include <wx/artprov.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "logic/history_csv.h"
 
 #include "logic/text.h"

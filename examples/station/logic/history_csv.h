@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // The whole test history as CSV (RFC 4180, UTF-8). One "test" row per test,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "logic/project.h"
 
 #include <algorithm>

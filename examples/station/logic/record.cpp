@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "logic/record.h"
 
 namespace station {

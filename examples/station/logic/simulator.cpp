@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "logic/simulator.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // Stands in for instruments: a seeded generator gives the same readings for

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "logic/statistics.h"
 
 #include <algorithm>

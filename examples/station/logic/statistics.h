@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // Figures the station and its viewer show. Aborted tests are history but not

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "logic/workbook.h"
 
 #include <xlsxwriter.h>

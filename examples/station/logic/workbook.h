@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // The data of one unit as an Excel workbook (.xlsx), through libxlsxwriter.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A sample custom manual operation dialog. Copy the built
 // manual_operation_dialog.so next to atsui_station to use it instead of the
 // station's fallback.

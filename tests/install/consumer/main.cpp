@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A host built against the installed package: subclasses a window, builds
 // all eight and exits.
 #include <atsui/atsui.h>

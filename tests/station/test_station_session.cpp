@@ -74,6 +74,14 @@ protected:
         options.seed = 11;
         options.item_ms = 20;
         options.ticker_ms = 20;
+        options.database = (folder / "history.sqlite").string();
+    }
+
+    // Every stored test, in stored order, read back from the database.
+    std::vector<TestRecord> stored() const {
+        std::vector<TestRecord> records;
+        frame->store().for_each([&](const TestRecord& r) { records.push_back(r); });
+        return records;
     }
 
     void open() {
@@ -154,7 +162,7 @@ TEST_F(StationSession, TwoCellsRunToTheEndAndTheViewerAgrees) {
     pump(60);
 
     // Two results, one per cell, counted in the main window.
-    const auto& history = frame->history();
+    const std::vector<TestRecord> history = stored();
     ASSERT_EQ(history.size(), 2u);
     std::size_t ok = 0, ng = 0;
     for (const TestRecord& r : history) {
@@ -207,8 +215,8 @@ TEST_F(StationSession, TwoCellsRunToTheEndAndTheViewerAgrees) {
     // both tests.
     panel->ui_history->SetGridCursor(1, 0);
     pump(30);
-    const TestRecord* shown = panel->test_at_row(1);
-    ASSERT_NE(shown, nullptr);
+    const std::optional<TestRecord> shown = panel->test_at_row(1);
+    ASSERT_TRUE(shown);
     ASSERT_EQ(panel->ui_assertions->GetNumberRows(), int(shown->items.size()));
     EXPECT_EQ(panel->ui_assertions->GetCellValue(2, 0), wxString::FromUTF8(shown->items[2].name));
     panel->ui_assertions->SetGridCursor(2, 0);
@@ -251,14 +259,26 @@ TEST_F(StationSession, TwoCellsRunToTheEndAndTheViewerAgrees) {
     ASSERT_TRUE(fs::exists(csv.utf8_string()));
 
     wxTEST_DIALOG(click(panel->m_button9), wxExpectModal<wxMessageDialog>(wxID_NO));
-    EXPECT_EQ(history.size(), 2u) << "cleared although the operator said no";
+    EXPECT_EQ(stored().size(), 2u) << "cleared although the operator said no";
     wxTEST_DIALOG(click(panel->m_button9), wxExpectModal<wxMessageDialog>(wxID_YES));
-    EXPECT_TRUE(history.empty());
+    EXPECT_TRUE(stored().empty());
     EXPECT_EQ(panel->ui_history->GetNumberRows(), 0);
+    EXPECT_EQ(panel->ui_cell_filter->GetCount(), 1u);
 
-    wxTEST_DIALOG(click(panel->m_button11), wxExpectModal<wxFileDialog>(csv));
-    ASSERT_EQ(history.size(), before.size());
-    EXPECT_EQ(history_to_csv(history), history_to_csv(before));
+    const auto reports = [](const char* added) {
+        return Answer<wxMessageDialog>([added](wxMessageDialog* box) {
+            EXPECT_TRUE(box->GetMessage().StartsWith(added)) << box->GetMessage();
+            return wxID_OK;
+        });
+    };
+    wxTEST_DIALOG(click(panel->m_button11), wxExpectModal<wxFileDialog>(csv),
+                  reports("2 tests added"));
+    EXPECT_EQ(history_to_csv(stored()), history_to_csv(before));
+    EXPECT_EQ(panel->ui_history->GetNumberRows(), 2);
+    // The same file again adds nothing: an import never duplicates a test.
+    wxTEST_DIALOG(click(panel->m_button11), wxExpectModal<wxFileDialog>(csv),
+                  reports("0 tests added"));
+    EXPECT_EQ(history_to_csv(stored()), history_to_csv(before));
     EXPECT_EQ(panel->ui_history->GetNumberRows(), 2);
 
     // A damaged file is refused with a message and changes nothing.
@@ -273,7 +293,7 @@ TEST_F(StationSession, TwoCellsRunToTheEndAndTheViewerAgrees) {
                       EXPECT_TRUE(box->GetMessage().Contains("line")) << box->GetMessage();
                       return wxID_OK;
                   }));
-    EXPECT_EQ(history_to_csv(history), history_to_csv(before));
+    EXPECT_EQ(history_to_csv(stored()), history_to_csv(before));
 
     // The selected unit's data as a workbook.
     panel->ui_history->SetGridCursor(0, 0);
@@ -287,7 +307,7 @@ TEST_F(StationSession, TwoCellsRunToTheEndAndTheViewerAgrees) {
     EXPECT_EQ(frame->ui_ng_count->GetValue(), "0");
     EXPECT_EQ(frame->ui_ok_percent->GetValue(), "0%");
     EXPECT_EQ(c1->ui_ok_count->GetValue(), "0");
-    EXPECT_EQ(history.size(), 2u);
+    EXPECT_EQ(stored().size(), 2u);
 }
 
 TEST_F(StationSession, AbortStopsARunningTestAndRecordsIt) {
@@ -312,8 +332,8 @@ TEST_F(StationSession, AbortStopsARunningTestAndRecordsIt) {
     click_tool(frame->ui_toolbar, frame->ui_abort_all);
     EXPECT_TRUE(all_idle());
 
-    ASSERT_EQ(frame->history().size(), 2u);
-    for (const TestRecord& r : frame->history()) {
+    ASSERT_EQ(stored().size(), 2u);
+    for (const TestRecord& r : stored()) {
         EXPECT_EQ(r.verdict, Verdict::aborted);
         EXPECT_LT(r.items.size(), frame->project().items.size());
     }
@@ -323,7 +343,7 @@ TEST_F(StationSession, AbortStopsARunningTestAndRecordsIt) {
     EXPECT_EQ(cell(1)->ui_history_grid->GetCellValue(0, 3), "Aborted");
     // Nothing more arrives from the stopped cells.
     pump(500);
-    EXPECT_EQ(frame->history().size(), 2u);
+    EXPECT_EQ(stored().size(), 2u);
 }
 
 TEST_F(StationSession, FailingTickerReportsItsTraceAndResumesOnRequest) {
@@ -429,8 +449,8 @@ TEST_F(StationSession, DebugModeShowsScriptRowsAndPicksAProjectPerCell) {
     cell(2)->ui_serial_number->SetValue("UNIT-E");
     click(cell(2)->ui_start);
     ASSERT_TRUE(pump_until([&] { return all_idle(); }, kFinishMs));
-    ASSERT_EQ(frame->history().size(), 1u);
-    EXPECT_EQ(frame->history()[0].items.size(), 1u);
+    ASSERT_EQ(stored().size(), 1u);
+    EXPECT_EQ(stored()[0].items.size(), 1u);
 
     select_menu(frame, frame->ui_in_debug_mode);
     EXPECT_FALSE(cell(1)->ui_script_panel->IsShown());

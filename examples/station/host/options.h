@@ -17,6 +17,10 @@ struct Options {
     int item_ms = 400;           // time per measured item
     int ticker_ms = 1000;
     std::string screenshots;  // folder for a scripted screenshot session
+    std::string database;     // SQLite file or postgresql:// address; empty: the default file
+    std::string station;      // this station's name on a line; empty: the host name
+    bool viewer_only = false;
+    int repeat = 0;  // tests per cell run one after another, then the station closes
 };
 
 inline constexpr int kMaxCells = 16;

@@ -56,8 +56,19 @@ ScreenshotSession::ScreenshotSession(const Options& options) : options_(options)
     options_.item_ms = 150;
     options_.ticker_ms = 200;
     options_.ticker_fault_after = 2;
+    // The gallery shows this session's tests only, never the station's own history.
+    if (options_.database.empty()) {
+        options_.database = wxFileName::CreateTempFileName("atsui-screenshots").utf8_string();
+        wxRemoveFile(from_utf8(options_.database));
+        temporary_database_ = options_.database;
+    }
     timer_.SetOwner(this);
     Bind(wxEVT_TIMER, &ScreenshotSession::next, this);
+}
+
+ScreenshotSession::~ScreenshotSession() {
+    for (const char* suffix : {"", "-wal", "-shm"})
+        if (!temporary_database_.empty()) wxRemoveFile(from_utf8(temporary_database_ + suffix));
 }
 
 void ScreenshotSession::start() {

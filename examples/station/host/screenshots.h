@@ -21,6 +21,7 @@ class StationFrame;
 class ScreenshotSession : public wxEvtHandler {
 public:
     explicit ScreenshotSession(const Options& options);
+    ~ScreenshotSession() override;
 
     void start();
     bool failed() const { return failed_; }
@@ -40,6 +41,7 @@ private:
     void start_round(int round);
 
     Options options_;
+    std::string temporary_database_;
     std::vector<Step> steps_;
     std::size_t index_ = 0;
     int waited_ms_ = 0;

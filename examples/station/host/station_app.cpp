@@ -10,6 +10,7 @@
 #include "host/screenshots.h"
 #include "host/station_frame.h"
 #include "host/station_launcher.h"
+#include "host/station_viewer.h"
 #include "logic/project.h"
 
 namespace station {
@@ -22,7 +23,14 @@ StationFrame* open_station(const Options& options, const std::string& project_pa
         wxMessageBox(from_utf8(error.what()), "Cannot open the project", wxOK | wxICON_ERROR);
         return nullptr;
     }
-    auto* frame = new StationFrame(options, project, project_path);
+    std::unique_ptr<HistoryStore> store;
+    try {
+        store = open_history_store(options);
+    } catch (const HistoryStoreError& error) {
+        wxMessageBox(from_utf8(error.what()), "Cannot open the test history", wxOK | wxICON_ERROR);
+        return nullptr;
+    }
+    auto* frame = new StationFrame(options, project, project_path, std::move(store));
     frame->Show();
     return frame;
 }
@@ -42,6 +50,10 @@ void StationApp::OnInitCmdLine(wxCmdLineParser& parser) {
                          wxCMD_LINE_VAL_NUMBER);
     parser.AddLongOption("ticker-fault-after", "make the ticker's health check fail on tick N",
                          wxCMD_LINE_VAL_NUMBER);
+    parser.AddLongOption("database", "SQLite file of the test history, or a postgresql:// address");
+    parser.AddLongOption("station", "this station's name on a line (default: the host name)");
+    parser.AddSwitch("", "viewer", "open only the test data viewer");
+    parser.AddLongOption("repeat", "test N units in every cell, then close", wxCMD_LINE_VAL_NUMBER);
     parser.AddLongOption("screenshots",
                          "run a scripted session, write one PNG per window into "
                          "this folder and exit");
@@ -55,6 +67,17 @@ bool StationApp::OnCmdLineParsed(wxCmdLineParser& parser) {
     options_.projects_folder = STATION_PROJECTS_DIR;
     if (parser.Found("projects", &text)) options_.projects_folder = to_utf8(text);
     if (parser.Found("screenshots", &text)) options_.screenshots = to_utf8(text);
+    if (parser.Found("database", &text)) options_.database = to_utf8(text);
+    if (parser.Found("station", &text)) options_.station = to_utf8(text);
+    options_.station = station_name(options_);
+    options_.viewer_only = parser.Found("viewer");
+    if (parser.Found("repeat", &number)) {
+        if (number < 1) {
+            wxFprintf(stderr, "--repeat must be at least 1\n");
+            return false;
+        }
+        options_.repeat = int(number);
+    }
     if (parser.Found("cells", &number)) {
         if (number < 1 || number > kMaxCells) {
             wxFprintf(stderr, "--cells must be between 1 and %d\n", kMaxCells);
@@ -96,6 +119,16 @@ bool StationApp::OnInit() {
     if (!options_.screenshots.empty()) {
         session_ = std::make_unique<ScreenshotSession>(options_);
         session_->start();
+        return true;
+    }
+    if (options_.viewer_only) {
+        try {
+            (new StationViewerFrame(open_history_store(options_)))->Show();
+        } catch (const HistoryStoreError& error) {
+            wxMessageBox(from_utf8(error.what()), "Cannot open the test history",
+                         wxOK | wxICON_ERROR);
+            return false;
+        }
         return true;
     }
     if (!options_.project.empty()) return open_station(options_, options_.project) != nullptr;

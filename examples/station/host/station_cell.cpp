@@ -176,6 +176,9 @@ void StationCell::end_test(Verdict verdict) {
         conclude(current_);
     }
     const TestRecord record = current_;
+    // Stored before the operator sees the verdict: a verdict on screen is a
+    // test that survives a crash.
+    if (on_finished_) on_finished_(*this, record);
 
     ui_start->Enable();
     ui_serial_number->SetEditable(true);
@@ -207,7 +210,6 @@ void StationCell::end_test(Verdict verdict) {
     counters_.count(record.verdict);
     show_statistics();
     ui_serial_number->SetFocus();
-    if (on_finished_) on_finished_(*this, record);
 }
 
 void StationCell::on_blink_timer_event(wxTimerEvent&) {

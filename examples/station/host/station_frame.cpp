@@ -42,13 +42,30 @@ std::string type_name(const std::exception& error) {
 
 }  // namespace
 
+std::string station_name(const Options& options) {
+    return options.station.empty() ? host_name() : options.station;
+}
+
+bool is_server_address(const std::string& database) {
+    return database.rfind("postgresql://", 0) == 0 || database.rfind("postgres://", 0) == 0;
+}
+
+std::unique_ptr<HistoryStore> open_history_store(const Options& options, HistoryStore::Mode mode) {
+    const std::string path = options.database.empty() || is_server_address(options.database)
+                                 ? default_database_path(station_name(options))
+                                 : options.database;
+    return std::make_unique<HistoryStore>(path, mode);
+}
+
 StationFrame::StationFrame(const Options& options, const Project& project,
-                           const std::string& project_path)
+                           const std::string& project_path, std::unique_ptr<HistoryStore> store)
     : Frame(nullptr),
       plugin_folder(executable_folder()),
       options_(options),
       project_(project),
-      project_path_(project_path) {
+      project_path_(project_path),
+      store_(store ? std::move(store) : open_history_store(options)) {
+    store_->set_on_changed([this] { history_changed(); });
     SetTitle("ATS - " + from_utf8(project_.title));
     CreateStatusBar(1);
 
@@ -85,11 +102,41 @@ bool StationFrame::tests_running() const {
 
 void StationFrame::report(const wxString& text) { SetStatusText(text); }
 
-void StationFrame::record(StationCell&, const TestRecord& record) {
-    history_.push_back(record);
+void StationFrame::record(StationCell& cell, const TestRecord& record) {
+    unsaved_.push_back(record);
+    try {
+        while (!unsaved_.empty()) {
+            store_->append(unsaved_.front());
+            unsaved_.erase(unsaved_.begin());
+        }
+    } catch (const HistoryStoreError& error) {
+        // The test stays in memory and is retried; the operator must know.
+        report(
+            wxString::Format("%zu tests NOT stored: %s", unsaved_.size(), from_utf8(error.what())));
+        if (unsaved_.size() == 1)
+            CallAfter([this, why = from_utf8(error.what())] {
+                wxMessageBox(why +
+                                 "\n\nThe station keeps the test in memory and stores it "
+                                 "with the next one once the database can be written.",
+                             "The test was not stored", wxOK | wxICON_ERROR, this);
+            });
+    }
     counters_.count(record.verdict);
     show_counters();
-    if (viewer_) viewer_->panel->refresh();
+    if (options_.repeat > 0) CallAfter([this, &cell] { repeat(cell); });
+}
+
+// A scripted run: each cell tests the next unit as soon as it is free, and
+// the station closes after the last test once nothing is left to store.
+void StationFrame::repeat(StationCell& cell) {
+    const std::size_t done = cell.counters().ok + cell.counters().ng;
+    if (done < std::size_t(options_.repeat)) {
+        cell.ui_serial_number->SetValue(
+            wxString::Format("%s-%s-%zu", from_utf8(options_.station), cell.cell_name(), done + 1));
+        cell.start();
+        return;
+    }
+    if (!tests_running() && unsaved_.empty()) Close(true);
 }
 
 void StationFrame::show_counters() {
@@ -100,7 +147,6 @@ void StationFrame::show_counters() {
 
 void StationFrame::history_changed() {
     if (viewer_) viewer_->panel->refresh();
-    report(wxString::Format("History holds %zu tests", history_.size()));
 }
 
 void StationFrame::on_close_app(wxEvent& event) {
@@ -155,7 +201,7 @@ void StationFrame::health_check() {
             throw std::logic_error(to_utf8(cell->cell_name()) + " is running without its timer");
     }
     report(wxString::Format("Ticker %d: %d of %zu cells testing, %zu tests recorded", ticks_,
-                            running, cells_.size(), history_.size()));
+                            running, cells_.size(), (size_t)store_->count()));
 }
 
 void StationFrame::on_ticker_timer_event(wxTimerEvent&) {
@@ -246,7 +292,7 @@ void StationFrame::on_save_test_parameters(wxCommandEvent&) {
 void StationFrame::on_show_test_data_window(wxCommandEvent&) { show_viewer(); }
 
 StationViewerFrame* StationFrame::show_viewer() {
-    if (!viewer_) viewer_ = new StationViewerFrame(this, history_, [this] { history_changed(); });
+    if (!viewer_) viewer_ = new StationViewerFrame(this, *store_);
     viewer_->Show();
     viewer_->Raise();
     return viewer_.get();

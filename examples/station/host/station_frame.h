@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -9,6 +10,7 @@
 #include <atsui/station/frame.h>
 
 #include "host/options.h"
+#include "logic/history_store.h"
 #include "logic/project.h"
 #include "logic/record.h"
 #include "logic/statistics.h"
@@ -20,16 +22,27 @@ namespace station {
 class StationCell;
 class StationViewerFrame;
 
+// The SQLite file that options name, or the station's default one (also the
+// outbox when the station forwards to a server). Throws HistoryStoreError.
+std::unique_ptr<HistoryStore> open_history_store(
+    const Options& options, HistoryStore::Mode mode = HistoryStore::Mode::read_write);
+std::string station_name(const Options& options);
+bool is_server_address(const std::string& database);
+
 // The station's main window: N cells on one project, the OK/NG/Yield
 // counters, the whole history, the ticker and every menu.
 class StationFrame : public tov_atsui::Frame {
 public:
-    StationFrame(const Options& options, const Project& project, const std::string& project_path);
+    // Without a store, the frame opens the one options name (HistoryStoreError).
+    StationFrame(const Options& options, const Project& project, const std::string& project_path,
+                 std::unique_ptr<HistoryStore> store = nullptr);
     // Cells and the viewer refer to this window's members: they go first.
     ~StationFrame() override;
 
     const std::vector<StationCell*>& cells() const { return cells_; }
-    std::vector<TestRecord>& history() { return history_; }
+    HistoryStore& store() { return *store_; }
+    // Tests whose commit failed; the next finished test retries them first.
+    std::size_t unsaved() const { return unsaved_.size(); }
     const Counters& counters() const { return counters_; }
     const Project& project() const { return project_; }
     const std::string& project_path() const { return project_path_; }
@@ -39,7 +52,7 @@ public:
     // Opens the test data window, or brings the open one to the front.
     StationViewerFrame* show_viewer();
     StationViewerFrame* viewer() const { return viewer_.get(); }
-    // The viewer changed the history (import, clear).
+    // The store changed (a test, an import, a clear).
     void history_changed();
 
     // Where "Manual Operation" looks for the custom dialog's plug-in.
@@ -63,6 +76,7 @@ public:
 
 private:
     void record(StationCell& cell, const TestRecord& record);
+    void repeat(StationCell& cell);
     void show_counters();
     void apply_project(const Project& project, const wxString& how);
     void health_check();
@@ -72,7 +86,8 @@ private:
     Project project_;
     std::string project_path_;
     std::vector<StationCell*> cells_;
-    std::vector<TestRecord> history_;
+    std::unique_ptr<HistoryStore> store_;
+    std::vector<TestRecord> unsaved_;
     Counters counters_;
     int ticks_ = 0;
     wxStaticText* project_label_ = nullptr;

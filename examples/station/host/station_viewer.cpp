@@ -2,13 +2,15 @@
 #include "host/station_viewer.h"
 
 #include <algorithm>
-#include <set>
+#include <map>
+#include <vector>
 
 #include <wx/button.h>
 #include <wx/choice.h>
 #include <wx/filedlg.h>
 #include <wx/grid.h>
 #include <wx/msgdlg.h>
+#include <wx/progdlg.h>
 #include <wx/radiobox.h>
 #include <wx/sizer.h>
 #include <wx/splitter.h>
@@ -37,59 +39,138 @@ void clear_rows(wxGrid* grid) {
 
 }  // namespace
 
-StationViewerPanel::StationViewerPanel(wxWindow* parent, std::vector<TestRecord>& history,
-                                       std::function<void()> on_history_changed)
-    : TestDataViewerPanel(parent),
-      history_(history),
-      on_history_changed_(std::move(on_history_changed)) {
+// The history grid's rows, read from the store a page at a time as the grid
+// draws them: the grid never holds more than a few pages, whatever the size
+// of the history.
+class HistoryTable : public wxGridTableBase {
+public:
+    HistoryTable(const HistoryStore& store, const wxGrid& grid) : store_(store) {
+        for (int col = 0; col < kColumns; ++col) labels_[col] = grid.GetColLabelValue(col);
+        ok_ = new wxGridCellAttr;
+        ok_->SetTextColour(ok_colour());
+        ng_ = new wxGridCellAttr;
+        ng_->SetTextColour(ng_colour());
+    }
+    ~HistoryTable() override {
+        ok_->DecRef();
+        ng_->DecRef();
+    }
+
+    // Reads the row count again and tells the grid how it changed.
+    void reload(const std::string& cell) {
+        cell_ = cell;
+        pages_.clear();
+        const int before = rows_;
+        rows_ = int(store_.count(cell_));
+        if (!GetView()) return;
+        if (rows_ > before) {
+            wxGridTableMessage message(this, wxGRIDTABLE_NOTIFY_ROWS_APPENDED, rows_ - before);
+            GetView()->ProcessTableMessage(message);
+        } else if (rows_ < before) {
+            wxGridTableMessage message(this, wxGRIDTABLE_NOTIFY_ROWS_DELETED, rows_,
+                                       before - rows_);
+            GetView()->ProcessTableMessage(message);
+        }
+        GetView()->ForceRefresh();
+    }
+
+    const TestSummary* at(int row) const {
+        if (row < 0 || row >= rows_) return nullptr;
+        const std::int64_t first = row / kPageRows * std::int64_t(kPageRows);
+        auto page = pages_.find(first);
+        if (page == pages_.end()) {
+            // A handful of pages covers a screen and its scrolling neighbours.
+            if (pages_.size() >= kPagesKept) pages_.erase(pages_.begin());
+            page = pages_.emplace(first, store_.page(cell_, first, kPageRows)).first;
+        }
+        const std::size_t index = std::size_t(row - first);
+        return index < page->second.size() ? &page->second[index] : nullptr;
+    }
+
+    int GetNumberRows() override { return rows_; }
+    int GetNumberCols() override { return kColumns; }
+    bool IsEmptyCell(int, int) override { return false; }
+    void SetValue(int, int, const wxString&) override {}
+    wxString GetColLabelValue(int col) override { return labels_[col]; }
+    wxString GetRowLabelValue(int row) override {
+        const TestSummary* t = at(row);
+        return t ? from_utf8(t->cell) : wxString();
+    }
+    wxString GetValue(int row, int col) override {
+        const TestSummary* t = at(row);
+        if (!t) return wxString();
+        switch (col) {
+            case 0: return from_utf8(format_local(t->begin_ms));
+            case 1: return from_utf8(format_local(t->end_ms));
+            case 2: return from_utf8(t->serial);
+            case 3: return verdict_text(t->verdict);
+            default: return from_utf8(t->description);
+        }
+    }
+    wxGridCellAttr* GetAttr(int row, int col, wxGridCellAttr::wxAttrKind) override {
+        if (col != 3) return nullptr;
+        const TestSummary* t = at(row);
+        if (!t || t->verdict == Verdict::aborted) return nullptr;
+        wxGridCellAttr* attr = t->verdict == Verdict::ok ? ok_ : ng_;
+        attr->IncRef();
+        return attr;
+    }
+
+private:
+    static constexpr int kColumns = 5;
+    static constexpr int kPageRows = 256;
+    static constexpr std::size_t kPagesKept = 8;
+
+    const HistoryStore& store_;
+    std::string cell_;
+    int rows_ = 0;
+    wxString labels_[kColumns];
+    mutable std::map<std::int64_t, std::vector<TestSummary>> pages_;
+    wxGridCellAttr* ok_;
+    wxGridCellAttr* ng_;
+};
+
+StationViewerPanel::StationViewerPanel(wxWindow* parent, HistoryStore& store)
+    : TestDataViewerPanel(parent), store_(store) {
     ui_statistics_analyzer->Show();
+    // The grid forgets its column widths with its table.
+    std::vector<int> widths;
+    for (int col = 0; col < ui_history->GetNumberCols(); ++col)
+        widths.push_back(ui_history->GetColSize(col));
+    table_ = new HistoryTable(store_, *ui_history);
+    ui_history->SetTable(table_, true);
+    for (std::size_t col = 0; col < widths.size(); ++col)
+        ui_history->SetColSize(int(col), widths[col]);
     ui_history->Bind(wxEVT_GRID_SELECT_CELL, &StationViewerPanel::on_test_selected, this);
     ui_assertions->Bind(wxEVT_GRID_SELECT_CELL, &StationViewerPanel::on_item_selected, this);
     Layout();
     refresh();
 }
 
-std::vector<TestRecord> StationViewerPanel::shown_tests() const {
-    std::vector<TestRecord> shown;
-    for (std::size_t index : rows_) shown.push_back(history_[index]);
-    return shown;
+std::string StationViewerPanel::shown_cell() const {
+    const wxString cell = ui_cell_filter->GetStringSelection();
+    return cell == kAllCells ? std::string() : to_utf8(cell);
 }
 
-const TestRecord* StationViewerPanel::test_at_row(int row) const {
-    if (row < 0 || row >= int(rows_.size())) return nullptr;
-    return &history_[rows_[row]];
+std::optional<TestRecord> StationViewerPanel::test_at_row(int row) const {
+    const TestSummary* t = table_->at(row);
+    if (!t) return std::nullopt;
+    return store_.test(t->id);
 }
 
 void StationViewerPanel::refresh() {
     const wxString filter = ui_cell_filter->GetStringSelection();
-    std::set<std::string> cells;
-    for (const TestRecord& record : history_) cells.insert(record.cell);
     ui_cell_filter->Clear();
     ui_cell_filter->Append(kAllCells);
-    for (const std::string& cell : cells) ui_cell_filter->Append(from_utf8(cell));
+    for (const std::string& cell : store_.cells()) ui_cell_filter->Append(from_utf8(cell));
     if (!ui_cell_filter->SetStringSelection(filter)) ui_cell_filter->SetStringSelection(kAllCells);
 
-    const wxString shown_cell = ui_cell_filter->GetStringSelection();
-    rows_.clear();
-    clear_rows(ui_history);
-    for (std::size_t i = 0; i < history_.size(); ++i) {
-        const TestRecord& r = history_[i];
-        if (shown_cell != kAllCells && from_utf8(r.cell) != shown_cell) continue;
-        rows_.push_back(i);
-        ui_history->AppendRows(1);
-        const int row = ui_history->GetNumberRows() - 1;
-        ui_history->SetRowLabelValue(row, from_utf8(r.cell));
-        ui_history->SetCellValue(row, 0, from_utf8(format_local(r.begin_ms)));
-        ui_history->SetCellValue(row, 1, from_utf8(format_local(r.end_ms)));
-        ui_history->SetCellValue(row, 2, from_utf8(r.serial));
-        ui_history->SetCellValue(row, 3, verdict_text(r.verdict));
-        ui_history->SetCellValue(row, 4, from_utf8(r.description));
-        if (r.verdict != Verdict::aborted)
-            ui_history->SetCellTextColour(row, 3,
-                                          r.verdict == Verdict::ok ? ok_colour() : ng_colour());
-    }
-    selected_row_ = -1;
-    clear_rows(ui_assertions);
+    const std::string cell = shown_cell();
+    table_->reload(cell);
+    // The selected test keeps its items shown as long as it is still a row.
+    if (selected_row_ >= 0 && (!selected_test_ || !table_->at(selected_row_) ||
+                               table_->at(selected_row_)->begin_ms != selected_test_->begin_ms))
+        show_items(-1);
     show_item_statistics();
     show_total_statistics();
 }
@@ -101,8 +182,9 @@ void StationViewerPanel::on_test_selected(wxGridEvent& event) {
 
 void StationViewerPanel::show_items(int row) {
     selected_row_ = row;
+    selected_test_ = test_at_row(row);
     clear_rows(ui_assertions);
-    const TestRecord* test = test_at_row(row);
+    const std::optional<TestRecord>& test = selected_test_;
     if (!test) return;
     for (const ItemResult& item : test->items) {
         ui_assertions->AppendRows(1);
@@ -119,7 +201,7 @@ void StationViewerPanel::show_items(int row) {
 
 void StationViewerPanel::on_item_selected(wxGridEvent& event) {
     event.Skip();
-    const TestRecord* test = selected_test();
+    const std::optional<TestRecord>& test = selected_test_;
     if (!test || event.GetRow() < 0 || event.GetRow() >= int(test->items.size())) return;
     selected_item_ = test->items[event.GetRow()].name;
     show_item_statistics();
@@ -130,7 +212,7 @@ void StationViewerPanel::show_item_statistics() {
         ui_single_item_max,      ui_single_item_min,      ui_single_item_average,
         ui_single_item_middle,   ui_single_item_variance, ui_single_item_std_deviation,
         ui_single_item_ok_count, ui_single_item_ng_count, ui_single_item_yield};
-    const ItemStatistics s = item_statistics(history_, selected_item_);
+    const ItemStatistics s = store_.item_statistics(selected_item_);
     if (selected_item_.empty() || s.count == 0) {
         for (wxTextCtrl* field : fields) field->SetValue(wxEmptyString);
         return;
@@ -143,7 +225,7 @@ void StationViewerPanel::show_item_statistics() {
 }
 
 void StationViewerPanel::show_total_statistics() {
-    const TotalStatistics s = total_statistics(shown_tests());
+    const TotalStatistics s = store_.total_statistics(shown_cell());
     const bool any = s.ok + s.ng > 0;
     ui_total_statistics_ok_count->SetValue(count(s.ok));
     ui_total_statistics_ng_count->SetValue(count(s.ng));
@@ -178,15 +260,31 @@ void StationViewerPanel::fail(const wxString& title, const std::exception& error
 }
 
 void StationViewerPanel::export_to(const std::string& path) const {
-    write_history_csv(path, history_);
+    HistoryCsvWriter writer(path);
+    store_.for_each([&](const TestRecord& record) { writer.write(record); });
+    writer.commit();
 }
 
-void StationViewerPanel::import_from(const std::string& path) {
-    std::vector<TestRecord> imported = read_history_csv(path);
-    history_ = std::move(imported);
+HistoryStore::ImportResult StationViewerPanel::import_from(const std::string& path) {
+    std::string text;
+    try {
+        text = read_file(path);
+    } catch (const std::runtime_error& error) {
+        throw HistoryFileError(error.what());
+    }
+    // The import is one transaction: any fault, or Cancel, stores nothing.
+    wxProgressDialog progress(
+        utf8_caption("导入数据"), "Importing " + from_utf8(path), 1000, this,
+        wxPD_APP_MODAL | wxPD_AUTO_HIDE | wxPD_CAN_ABORT | wxPD_ELAPSED_TIME | wxPD_REMAINING_TIME);
+    const HistoryStore::ImportResult result = store_.import_from([&](const auto& add) {
+        read_history_csv_each(text, add, [&](std::size_t done, std::size_t all) {
+            if (!progress.Update(int(done * 1000 / std::max<std::size_t>(all, 1))))
+                throw HistoryFileError("the import was cancelled");
+        });
+    });
     selected_item_.clear();
     refresh();
-    if (on_history_changed_) on_history_changed_();
+    return result;
 }
 
 void StationViewerPanel::on_export_data(wxCommandEvent&) {
@@ -205,25 +303,32 @@ void StationViewerPanel::on_import_data(wxCommandEvent&) {
                         wxFD_OPEN | wxFD_FILE_MUST_EXIST);
     if (dialog.ShowModal() != wxID_OK) return;
     try {
-        import_from(chosen_path(dialog));
+        const HistoryStore::ImportResult result = import_from(chosen_path(dialog));
+        wxMessageBox(
+            wxString::Format("%zu tests added, %zu already stored.", result.added, result.skipped),
+            utf8_caption("导入数据"), wxOK | wxICON_INFORMATION, this);
     } catch (const std::exception& error) {
         fail("Import failed", error);
     }
 }
 
 void StationViewerPanel::on_clear_data(wxCommandEvent&) {
-    if (history_.empty()) return;
-    wxMessageDialog ask(this, wxString::Format("Clear all %zu recorded tests?", history_.size()),
+    const std::int64_t tests = store_.count();
+    if (tests == 0) return;
+    wxMessageDialog ask(this, wxString::Format("Clear all %lld recorded tests?", (long long)tests),
                         utf8_caption("清空数据"), wxYES_NO | wxNO_DEFAULT | wxICON_QUESTION);
     if (ask.ShowModal() != wxID_YES) return;
-    history_.clear();
     selected_item_.clear();
+    try {
+        store_.clear();
+    } catch (const std::exception& error) {
+        fail("Clearing failed", error);
+    }
     refresh();
-    if (on_history_changed_) on_history_changed_();
 }
 
 void StationViewerPanel::on_save_single_uut_test_data(wxCommandEvent&) {
-    const TestRecord* test = selected_test();
+    const std::optional<TestRecord>& test = selected_test_;
     if (!test) {
         wxMessageBox("Select a test in the history first.", utf8_caption("保存单品数据"),
                      wxOK | wxICON_INFORMATION, this);
@@ -240,15 +345,24 @@ void StationViewerPanel::on_save_single_uut_test_data(wxCommandEvent&) {
     }
 }
 
-StationViewerFrame::StationViewerFrame(wxWindow* parent, std::vector<TestRecord>& history,
-                                       std::function<void()> on_history_changed)
+StationViewerFrame::StationViewerFrame(wxWindow* parent, HistoryStore& store)
     : TestDataViewerFrame(parent) {
-    panel = new StationViewerPanel(this, history, std::move(on_history_changed));
+    panel = new StationViewerPanel(this, store);
     ui_root_sizer->Add(panel, 1, wxEXPAND);
     SetSize(FromDIP(wxSize(1440, 760)));
     Layout();
     Centre();
 }
+
+StationViewerFrame::StationViewerFrame(std::unique_ptr<HistoryStore> store)
+    : StationViewerFrame(nullptr, *store) {
+    own_store_ = std::move(store);
+    own_store_->set_on_changed([this] { panel->refresh(); });
+    SetTitle(GetTitle() + " - " + from_utf8(own_store_->path()));
+}
+
+// The panel's table reads the store until the panel is gone.
+StationViewerFrame::~StationViewerFrame() { DestroyChildren(); }
 
 void StationViewerFrame::on_close_window(wxCloseEvent&) { Destroy(); }
 

@@ -1,34 +1,39 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include <functional>
+#include <memory>
+#include <optional>
 #include <string>
-#include <vector>
 
 #include <atsui/viewer/test_data_viewer_frame.h>
 #include <atsui/viewer/test_data_viewer_panel.h>
 
-#include "logic/record.h"
+#include "logic/history_store.h"
 
 class wxGridEvent;
 
 namespace station {
 
+class HistoryTable;
+
 // The station's history in the viewer: tests by cell, the items of the
 // selected test, statistics of the selected item or of all shown tests.
+// Everything is asked of the store; the grid holds one page of tests at a time.
 class StationViewerPanel : public tov_atsui::TestDataViewerPanel {
 public:
-    StationViewerPanel(wxWindow* parent, std::vector<TestRecord>& history,
-                       std::function<void()> on_history_changed);
+    StationViewerPanel(wxWindow* parent, HistoryStore& store);
 
-    // Shows the history again, keeping the cell filter where possible.
+    // Shows the store again, keeping the cell filter and the scroll position
+    // where possible. Whoever owns the store's change callback calls this.
     void refresh();
-    // Both throw std::runtime_error; a failed import leaves the history as it was.
+    // Both throw std::runtime_error; a failed import leaves the store as it was.
     void export_to(const std::string& path) const;
-    void import_from(const std::string& path);
-    // The test shown in the history grid's row, or nullptr.
-    const TestRecord* test_at_row(int row) const;
-    const TestRecord* selected_test() const { return test_at_row(selected_row_); }
+    HistoryStore::ImportResult import_from(const std::string& path);
+    // The test shown in the history grid's row.
+    std::optional<TestRecord> test_at_row(int row) const;
+    std::optional<TestRecord> selected_test() const { return test_at_row(selected_row_); }
+    // The cell the filter shows, empty for all cells.
+    std::string shown_cell() const;
 
     void on_clear_data(wxCommandEvent& event) override;
     void on_export_data(wxCommandEvent& event) override;
@@ -45,24 +50,28 @@ private:
     void show_items(int row);
     void show_item_statistics();
     void show_total_statistics();
-    std::vector<TestRecord> shown_tests() const;
     void fail(const wxString& title, const std::exception& error);
 
-    std::vector<TestRecord>& history_;
-    std::function<void()> on_history_changed_;
-    std::vector<std::size_t> rows_;  // history index of each grid row
+    HistoryStore& store_;
+    HistoryTable* table_ = nullptr;  // owned by the grid
     int selected_row_ = -1;
+    std::optional<TestRecord> selected_test_;
     std::string selected_item_;
 };
 
 class StationViewerFrame : public tov_atsui::TestDataViewerFrame {
 public:
-    StationViewerFrame(wxWindow* parent, std::vector<TestRecord>& history,
-                       std::function<void()> on_history_changed);
+    StationViewerFrame(wxWindow* parent, HistoryStore& store);
+    // The history browser: the frame owns the store and is its only window.
+    explicit StationViewerFrame(std::unique_ptr<HistoryStore> store);
+    ~StationViewerFrame() override;
 
     StationViewerPanel* panel;
 
     void on_close_window(wxCloseEvent& event) override;
+
+private:
+    std::unique_ptr<HistoryStore> own_store_;
 };
 
 }  // namespace station

@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "logic/history_csv.h"
 
+#include <cstdio>
+#include <optional>
+
 #include "logic/text.h"
 
 namespace station {
@@ -74,6 +77,7 @@ public:
     }
 
     int line() const { return row_line_; }
+    std::size_t position() const { return pos_; }
 
     [[noreturn]] void fail(const std::string& message) const {
         throw HistoryFileError("line " + std::to_string(row_line_) + ": " + message);
@@ -88,20 +92,30 @@ private:
 
 }  // namespace
 
+void append_test(std::string& out, const TestRecord& r) {
+    append_row(out, {"test", r.cell, r.serial, format_utc(r.begin_ms), format_utc(r.end_ms),
+                     verdict_text(r.verdict), r.description, "", "", "", "", "", ""});
+    for (const ItemResult& i : r.items)
+        append_row(out,
+                   {"item", "", "", "", "", "", "", i.name, format_number(i.value),
+                    format_number(i.lower), format_number(i.upper), i.unit, i.ok ? "OK" : "NG"});
+}
+
 std::string history_to_csv(const std::vector<TestRecord>& records) {
     std::string out = std::string(kHeader) + "\r\n";
-    for (const TestRecord& r : records) {
-        append_row(out, {"test", r.cell, r.serial, format_utc(r.begin_ms), format_utc(r.end_ms),
-                         verdict_text(r.verdict), r.description, "", "", "", "", "", ""});
-        for (const ItemResult& i : r.items)
-            append_row(
-                out, {"item", "", "", "", "", "", "", i.name, format_number(i.value),
-                      format_number(i.lower), format_number(i.upper), i.unit, i.ok ? "OK" : "NG"});
-    }
+    for (const TestRecord& r : records) append_test(out, r);
     return out;
 }
 
 std::vector<TestRecord> history_from_csv(const std::string& text) {
+    std::vector<TestRecord> records;
+    read_history_csv_each(text, [&](const TestRecord& r) { records.push_back(r); });
+    return records;
+}
+
+void read_history_csv_each(const std::string& text,
+                           const std::function<void(const TestRecord&)>& each,
+                           const std::function<void(std::size_t, std::size_t)>& progress) {
     RowReader reader(text);
     std::vector<std::string> f;
     if (!reader.next(f)) throw HistoryFileError("the file is empty");
@@ -109,21 +123,28 @@ std::vector<TestRecord> history_from_csv(const std::string& text) {
     for (std::size_t i = 0; i < f.size(); ++i) header += (i ? "," : "") + f[i];
     if (header != kHeader) reader.fail("this is not a station history file (unexpected header)");
 
-    std::vector<TestRecord> records;
-    const auto check_completed = [&](const TestRecord& r) {
-        if (r.verdict == Verdict::aborted) return;
-        TestRecord copy = r;
-        conclude(copy);
-        if (copy.verdict != r.verdict)
-            reader.fail("the result of the test before does not match its items");
+    // Only the test being read is held: a file of a million tests streams.
+    std::optional<TestRecord> pending;
+    std::size_t rows = 0;
+    const auto finish = [&] {
+        if (!pending) return;
+        if (pending->verdict != Verdict::aborted) {
+            TestRecord copy = *pending;
+            conclude(copy);
+            if (copy.verdict != pending->verdict)
+                reader.fail("the result of the test before does not match its items");
+        }
+        each(*pending);
+        pending.reset();
     };
     while (reader.next(f)) {
         if (f.size() == 1 && f[0].empty()) continue;  // blank line
         if (f.size() != kColumns)
             reader.fail("expected " + std::to_string(kColumns) + " fields, found " +
                         std::to_string(f.size()));
+        if (progress && ++rows % 4096 == 0) progress(reader.position(), text.size());
         if (f[0] == "test") {
-            if (!records.empty()) check_completed(records.back());
+            finish();
             TestRecord r;
             r.cell = f[1];
             r.serial = f[2];
@@ -138,9 +159,9 @@ std::vector<TestRecord> history_from_csv(const std::string& text) {
             r.end_ms = *end;
             r.verdict = *verdict;
             r.description = f[6];
-            records.push_back(std::move(r));
+            pending = std::move(r);
         } else if (f[0] == "item") {
-            if (records.empty()) reader.fail("an item row comes before any test row");
+            if (!pending) reader.fail("an item row comes before any test row");
             ItemResult i;
             i.name = f[7];
             const auto value = parse_number(f[8]);
@@ -157,17 +178,52 @@ std::vector<TestRecord> history_from_csv(const std::string& text) {
             i.ok = f[12] == "OK";
             if (i.ok != within_limits(i.value, i.lower, i.upper))
                 reader.fail("the item result does not match its value and limits");
-            records.back().items.push_back(std::move(i));
+            pending->items.push_back(std::move(i));
         } else {
             reader.fail("unknown row kind \"" + f[0] + "\"");
         }
     }
-    if (!records.empty()) check_completed(records.back());
-    return records;
+    finish();
+    if (progress) progress(text.size(), text.size());
 }
 
 void write_history_csv(const std::string& path, const std::vector<TestRecord>& records) {
     write_file_atomically(path, history_to_csv(records));
+}
+
+HistoryCsvWriter::HistoryCsvWriter(const std::string& path)
+    : path_(path), temporary_(path + ".part") {
+    if (path.empty()) throw HistoryFileError("no file name given");
+    out_.open(temporary_, std::ios::binary | std::ios::trunc);
+    if (!out_) throw HistoryFileError("cannot write " + path);
+    buffer_ = std::string(kHeader) + "\r\n";
+}
+
+HistoryCsvWriter::~HistoryCsvWriter() {
+    if (out_.is_open()) {
+        out_.close();
+        std::remove(temporary_.c_str());
+    }
+}
+
+void HistoryCsvWriter::write(const TestRecord& record) {
+    append_test(buffer_, record);
+    if (buffer_.size() > (1u << 20)) flush();
+}
+
+void HistoryCsvWriter::flush() {
+    out_.write(buffer_.data(), std::streamsize(buffer_.size()));
+    buffer_.clear();
+    if (!out_) throw HistoryFileError("cannot write " + path_);
+}
+
+void HistoryCsvWriter::commit() {
+    flush();
+    out_.close();
+    if (!out_ || std::rename(temporary_.c_str(), path_.c_str()) != 0) {
+        std::remove(temporary_.c_str());
+        throw HistoryFileError("cannot write " + path_);
+    }
 }
 
 std::vector<TestRecord> read_history_csv(const std::string& path) {

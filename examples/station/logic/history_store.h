@@ -1,0 +1,130 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+// The station's test history, kept in an SQLite database: one file per
+// station, every finished test committed in its own transaction. Windows ask
+// the store and never hold the history themselves; one callback tells them
+// that it changed.
+//
+// Tests keep the order in which they were stored: row r of "all cells" is the
+// r-th stored test, row r of one cell the r-th test of that cell. Running
+// figures per cell and per item are kept beside the tests, so counts, filters
+// and statistics cost the same at a thousand tests as at a million.
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "logic/record.h"
+#include "logic/statistics.h"
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace station {
+
+// Every fault of the store: the message says which file and what to do.
+class HistoryStoreError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// One row of the history grid: a test without its items.
+struct TestSummary {
+    std::int64_t id = 0;
+    std::string cell;
+    std::string serial;
+    std::int64_t begin_ms = 0;
+    std::int64_t end_ms = 0;
+    Verdict verdict = Verdict::aborted;
+    std::string description;
+};
+
+class HistoryStore {
+public:
+    static constexpr int kSchemaVersion = 2;
+
+    enum class Mode { read_write, read_only };
+
+    // Opens or creates the database. Refuses, with a HistoryStoreError, a file
+    // that is not a station database, one written by a newer station, and a
+    // read-only file when asked to write; such a file is left as it is.
+    explicit HistoryStore(const std::string& path, Mode mode = Mode::read_write);
+    ~HistoryStore();
+    HistoryStore(const HistoryStore&) = delete;
+    HistoryStore& operator=(const HistoryStore&) = delete;
+
+    const std::string& path() const { return path_; }
+
+    // Commits one finished test; when this returns, the test survives a crash.
+    // Returns false when the test was already stored (same cell, serial and
+    // begin time), which makes retries harmless.
+    bool append(const TestRecord& record);
+
+    // Cells that have tests, sorted.
+    std::vector<std::string> cells() const;
+    // cell empty: all cells.
+    std::int64_t count(const std::string& cell = {}) const;
+    std::vector<TestSummary> page(const std::string& cell, std::int64_t first_row, int rows) const;
+    std::optional<TestRecord> test(std::int64_t id) const;
+
+    // Over every stored value of the item, whatever the cell.
+    ItemStatistics item_statistics(const std::string& item) const;
+    // Over the tests of one cell, or of all cells when cell is empty.
+    TotalStatistics total_statistics(const std::string& cell = {}) const;
+
+    void clear();
+
+    // Calls each for every test in stored order, with its items.
+    void for_each(const std::function<void(const TestRecord&)>& each) const;
+
+    // Adds tests in one transaction: all or none. Tests already stored are
+    // skipped. progress(done) may throw to cancel, which stores nothing.
+    struct ImportResult {
+        std::size_t added = 0;
+        std::size_t skipped = 0;
+    };
+    ImportResult import(const std::vector<TestRecord>& records,
+                        const std::function<void(std::size_t done)>& progress = {});
+    // The same, with tests produced one by one by feed(add).
+    ImportResult import_from(
+        const std::function<void(const std::function<void(const TestRecord&)>& add)>& feed);
+
+    // Tests waiting to be forwarded to a line server. Forwarding is off until
+    // enable_outbox(); from then on every stored test waits in the outbox.
+    void enable_outbox();
+    std::int64_t outbox_size() const;
+
+    // Told after every change (append, import, clear), on the caller's thread.
+    void set_on_changed(std::function<void()> on_changed) { on_changed_ = std::move(on_changed); }
+
+    // Runs PRAGMA integrity_check; "ok" when the file is sound.
+    std::string integrity_check() const;
+
+    sqlite3* handle() const { return db_; }
+
+private:
+    class Statement;
+    void close();
+    void migrate();
+    bool insert(const TestRecord& record);
+    void changed();
+
+    std::string path_;
+    sqlite3* db_ = nullptr;
+    bool outbox_ = false;
+    std::function<void()> on_changed_;
+    mutable std::unordered_map<const char*, sqlite3_stmt*> statements_;
+};
+
+// $XDG_DATA_HOME/atsui_station/<station>.sqlite (~/.local/share when unset).
+std::string default_database_path(const std::string& station);
+// This machine's host name, the default station name.
+std::string host_name();
+
+}  // namespace station

@@ -3,6 +3,7 @@
 
 #include <cxxabi.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <stdexcept>
@@ -123,7 +124,13 @@ void StationFrame::record(StationCell& cell, const TestRecord& record) {
     }
     counters_.count(record.verdict);
     show_counters();
-    if (options_.repeat > 0) CallAfter([this, &cell] { repeat(cell); });
+    if (options_.repeat > 0)
+        CallAfter([this, &cell, serial = record.serial, verdict = record.verdict] {
+            // The run's log: a line per verdict the operator has seen.
+            std::printf("shown %s %s\n", serial.c_str(), verdict_text(verdict));
+            std::fflush(stdout);
+            repeat(cell);
+        });
 }
 
 // A scripted run: each cell tests the next unit as soon as it is free, and
@@ -226,6 +233,8 @@ void StationFrame::on_ticker_timer_event(wxTimerEvent&) {
 
 void StationFrame::on_trigger_initializer(wxTimerEvent&) {
     if (!cells_.empty()) cells_.front()->ui_serial_number->SetFocus();
+    if (options_.repeat > 0)
+        for (StationCell* cell : cells_) repeat(*cell);
     report(wxString::Format("Ready: %s, %zu cells, seed %llu", from_utf8(project_.title),
                             cells_.size(), static_cast<unsigned long long>(options_.seed)));
 }

@@ -358,7 +358,7 @@ StationViewerFrame::StationViewerFrame(std::unique_ptr<HistoryStore> store)
     : StationViewerFrame(nullptr, *store) {
     own_store_ = std::move(store);
     own_store_->set_on_changed([this] { panel->refresh(); });
-    SetTitle(GetTitle() + " - " + from_utf8(own_store_->path()));
+    SetTitle("Test data - " + from_utf8(own_store_->path()));
 }
 
 // The panel's table reads the store until the panel is gone.

@@ -1,0 +1,130 @@
+// SPDX-License-Identifier: MIT
+// The station as a process, the way a production line meets it: killed in
+// the middle of a run, restarted, opened on a file it must not touch. What
+// an operator saw as a verdict must be in the store, once.
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <set>
+#include <sstream>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "logic/history_store.h"
+#include "station_process.h"
+
+using namespace station;
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+namespace {
+
+class StationRecords : public ::testing::Test {
+protected:
+    void SetUp() override {
+        folder = fs::temp_directory_path() /
+                 ("station-records-" + std::to_string(::getpid()) + "-" +
+                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(folder);
+        fs::create_directories(folder);
+        project = (folder / "board.atp").string();
+        std::ofstream(project) << "title: Crash board\n"
+                                  "Supply ; 4.75 ; 5.25 ; V\n"
+                                  "Current ; 10 ; 90 ; mA\n"
+                                  "Gain ; 25 ; 27 ; dB\n";
+        database = (folder / "history.sqlite").string();
+    }
+    void TearDown() override { fs::remove_all(folder); }
+
+    std::vector<std::string> station_args(int repeat) const {
+        return {"--project=" + project,  "--cells=4",
+                "--item-ms=10",          "--seed=3",
+                "--station=crash",       "--repeat=" + std::to_string(repeat),
+                "--database=" + database};
+    }
+
+    fs::path folder;
+    std::string project;
+    std::string database;
+};
+
+// Serial number to how often the store holds it.
+std::map<std::string, int> stored_serials(const HistoryStore& store) {
+    std::map<std::string, int> serials;
+    store.for_each([&](const TestRecord& r) { ++serials[r.serial]; });
+    return serials;
+}
+
+// Names of the windows on the display, as a window manager would list them.
+std::string top_level_window_names() {
+    std::string names;
+    if (FILE* pipe = popen("xwininfo -root -children 2>/dev/null", "r")) {
+        char line[1024];
+        while (fgets(line, sizeof line, pipe)) names += line;
+        pclose(pipe);
+    }
+    return names;
+}
+
+}  // namespace
+
+TEST_F(StationRecords, KilledMidRunKeepsEveryShownVerdictExactlyOnce) {
+    StationProcess station(STATION_EXECUTABLE, station_args(100000));
+    // Kill it while all four cells are busy, well into the run.
+    const auto shown = station.read_verdicts(200, 30s);
+    ASSERT_GE(shown.size(), 200u) << "the station did not get going:\n" << station.output();
+    station.kill_hard();
+
+    std::set<std::string> seen(shown.begin(), shown.end());
+    {
+        HistoryStore store(database);
+        EXPECT_EQ(store.integrity_check(), "ok");
+        const auto serials = stored_serials(store);
+        for (const std::string& serial : seen) {
+            const auto found = serials.find(serial);
+            EXPECT_TRUE(found != serials.end() && found->second == 1)
+                << serial << " showed its verdict but is stored "
+                << (found == serials.end() ? 0 : found->second) << " times";
+        }
+        // At most the four running tests and the ones not yet logged are missing
+        // from the log: the store has no fewer tests than were seen.
+        EXPECT_GE(store.count(), std::int64_t(seen.size()));
+    }
+
+    // Restarted on the same file, the station goes on recording.
+    const std::int64_t before = HistoryStore(database).count();
+    StationProcess again(STATION_EXECUTABLE, station_args(2));
+    ASSERT_EQ(again.wait(60s), 0) << again.output();
+    HistoryStore store(database);
+    EXPECT_EQ(store.count(), before + 8);
+    EXPECT_EQ(store.integrity_check(), "ok");
+}
+
+TEST_F(StationRecords, BrowserOpensOnlyTheViewerOnTheStationsFile) {
+    {
+        StationProcess station(STATION_EXECUTABLE, station_args(1));
+        ASSERT_EQ(station.wait(60s), 0) << station.output();
+    }
+    ASSERT_EQ(HistoryStore(database).count(), 4);
+    // The browser shows one window, the viewer, titled with the file it reads.
+    StationProcess browser(STATION_EXECUTABLE, {"--viewer", "--database=" + database});
+    std::string windows;
+    const auto end = std::chrono::steady_clock::now() + 20s;
+    while (windows.find("Test data") == std::string::npos &&
+           std::chrono::steady_clock::now() < end) {
+        std::this_thread::sleep_for(200ms);
+        windows = top_level_window_names();
+    }
+    EXPECT_NE(windows.find("\"Test data - " + database + "\""), std::string::npos) << windows;
+    EXPECT_EQ(windows.find("\"ATS"), std::string::npos) << windows;
+    EXPECT_EQ(browser.wait(0ms), -1) << "the browser did not stay open: " << browser.output();
+}

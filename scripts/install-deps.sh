@@ -9,7 +9,7 @@ packages=(
   libwxgtk3.2-dev libgtest-dev libbenchmark-dev libxlsxwriter-dev
   xvfb xauth imagemagick gnuplot-nox
   fonts-dejavu-core fonts-wqy-microhei
-  libsqlite3-dev sqlite3 x11-utils
+  libsqlite3-dev sqlite3 x11-utils libpq-dev postgresql
 )
 
 missing=()

@@ -381,3 +381,18 @@ TEST_F(HistoryStoreTest, FirstVersionFileIsUpgradedWithItsFigures) {
     ASSERT_EQ(store.page("Cell 1", 2, 10).size(), 1u);
     EXPECT_EQ(store.page("Cell 1", 2, 10)[0].serial, next.serial);
 }
+
+TEST_F(HistoryStoreTest, OutboxHoldsEveryTestUntilSentAndBlocksClearing) {
+    const auto tests = make_tests(5, 9);
+    HistoryStore store(path);
+    store.append(tests[0]);
+    // Joining a line sends what was stored before, too.
+    store.enable_outbox();
+    store.append(tests[1]);
+    EXPECT_EQ(store.outbox_size(), 2);
+    EXPECT_EQ(HistoryStore(path).outbox_size(), 2) << "the outbox did not survive reopening";
+    EXPECT_THROW(store.clear(), HistoryStoreError);
+    EXPECT_EQ(store.count(), 2);
+    store.append(tests[1]);
+    EXPECT_EQ(store.outbox_size(), 2) << "a retry queued a test twice";
+}

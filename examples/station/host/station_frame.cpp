@@ -67,8 +67,17 @@ StationFrame::StationFrame(const Options& options, const Project& project,
       project_path_(project_path),
       store_(store ? std::move(store) : open_history_store(options)) {
     store_->set_on_changed([this] { history_changed(); });
+    if (is_server_address(options_.database)) {
+        store_->enable_outbox();
+        forwarder_ = std::make_unique<PgForwarder>(store_->path(), options_.database,
+                                                   station_name(options_));
+        outbox_timer_.SetOwner(this);
+        Bind(
+            wxEVT_TIMER, [this](wxTimerEvent&) { show_outbox(); }, outbox_timer_.GetId());
+        outbox_timer_.Start(500);
+    }
     SetTitle("ATS - " + from_utf8(project_.title));
-    CreateStatusBar(1);
+    CreateStatusBar(is_server_address(options.database) ? 2 : 1);
 
     project_label_ = new wxStaticText(this, wxID_ANY, wxEmptyString);
     project_label_->SetFont(project_label_->GetFont().Larger().Bold());
@@ -110,6 +119,7 @@ void StationFrame::record(StationCell& cell, const TestRecord& record) {
             store_->append(unsaved_.front());
             unsaved_.erase(unsaved_.begin());
         }
+        if (forwarder_) forwarder_->wake();
     } catch (const HistoryStoreError& error) {
         // The test stays in memory and is retried; the operator must know.
         report(
@@ -143,7 +153,27 @@ void StationFrame::repeat(StationCell& cell) {
         cell.start();
         return;
     }
-    if (!tests_running() && unsaved_.empty()) Close(true);
+    if (tests_running() || !unsaved_.empty()) return;
+    // On a line, the run ends once the server has every test, or after a minute.
+    if (forwarder_ && forwarder_->waiting() != 0) {
+        run_done_ = true;  // show_outbox closes the station
+        return;
+    }
+    Close(true);
+}
+
+// The line's state, polled: the worker never waits for the window, nor the
+// window for the server.
+void StationFrame::show_outbox() {
+    const std::int64_t waiting = forwarder_->waiting();
+    const std::string problem = forwarder_->problem();
+    wxString text = waiting <= 0
+                        ? wxString("Line server: all tests sent")
+                        : wxString::Format("Line server: %lld tests wait", (long long)waiting);
+    if (!problem.empty()) text += " (" + from_utf8(problem) + ")";
+    if (GetStatusBar() && GetStatusBar()->GetStatusText(1) != text) SetStatusText(text, 1);
+    // A scripted run ends once the server has every test, or after a minute.
+    if (run_done_ && (waiting == 0 || ++drain_checks_ > 120)) Close(true);
 }
 
 void StationFrame::show_counters() {
@@ -174,6 +204,7 @@ void StationFrame::on_close_app(wxEvent& event) {
         for (StationCell* cell : cells_) cell->abort();
     }
     ui_ticker_timer.Stop();
+    outbox_timer_.Stop();
     if (viewer_) viewer_->Destroy();
     Destroy();
 }

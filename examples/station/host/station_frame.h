@@ -5,12 +5,14 @@
 #include <string>
 #include <vector>
 
+#include <wx/timer.h>
 #include <wx/weakref.h>
 
 #include <atsui/station/frame.h>
 
 #include "host/options.h"
 #include "logic/history_store.h"
+#include "logic/pg_forwarder.h"
 #include "logic/project.h"
 #include "logic/record.h"
 #include "logic/statistics.h"
@@ -41,6 +43,7 @@ public:
 
     const std::vector<StationCell*>& cells() const { return cells_; }
     HistoryStore& store() { return *store_; }
+    PgForwarder* forwarder() const { return forwarder_.get(); }
     // Tests whose commit failed; the next finished test retries them first.
     std::size_t unsaved() const { return unsaved_.size(); }
     const Counters& counters() const { return counters_; }
@@ -87,6 +90,11 @@ private:
     std::string project_path_;
     std::vector<StationCell*> cells_;
     std::unique_ptr<HistoryStore> store_;
+    std::unique_ptr<PgForwarder> forwarder_;  // only on a line
+    wxTimer outbox_timer_;
+    void show_outbox();
+    int drain_checks_ = 0;
+    bool run_done_ = false;
     std::vector<TestRecord> unsaved_;
     Counters counters_;
     int ticks_ = 0;

@@ -486,6 +486,11 @@ TotalStatistics HistoryStore::total_statistics(const std::string& cell) const {
 
 void HistoryStore::clear() {
     Transaction transaction(db_);
+    // Tests not yet on the line server exist nowhere else.
+    if (const std::int64_t waiting = outbox_size())
+        throw HistoryStoreError(std::to_string(waiting) +
+                                " tests still wait to be sent to the line server; the history "
+                                "can be cleared once they are there");
     exec(db_,
          "DELETE FROM outbox; DELETE FROM items; DELETE FROM tests; DELETE FROM cells; "
          "DELETE FROM item_names;",

@@ -1,0 +1,58 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+// Store and forward to a line's PostgreSQL server. Tests are committed to the
+// station's own SQLite file first, with an outbox entry; this worker sends
+// the outbox to the server on its own thread and its own connections, and
+// removes an entry only once the server has committed the test. A retry
+// after a lost answer is harmless: the server keeps one row per station,
+// cell, begin time and serial number.
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <thread>
+
+namespace station {
+
+class PgForwarder {
+public:
+    // address: a libpq connection URI (postgresql://...). Starts at once.
+    PgForwarder(std::string database_path, std::string address, std::string station);
+    ~PgForwarder();
+    PgForwarder(const PgForwarder&) = delete;
+    PgForwarder& operator=(const PgForwarder&) = delete;
+
+    // A test was committed locally: send it soon. Never blocks on the server.
+    void wake();
+
+    // Tests in the outbox when last looked at; -1 before the first look.
+    std::int64_t waiting() const { return waiting_; }
+    // "" while the server answers; otherwise why it does not, for the status bar.
+    std::string problem() const;
+    std::int64_t forwarded() const { return forwarded_; }
+
+    // The server's tables, created by the first station that connects.
+    static const char* schema();
+
+private:
+    void run();
+    bool forward_batch(void* connection, void* outbox);
+    void set_problem(const std::string& text);
+
+    std::string database_path_;
+    std::string address_;
+    std::string station_;
+    std::atomic<std::int64_t> waiting_{-1};
+    std::atomic<std::int64_t> forwarded_{0};
+    mutable std::mutex mutex_;
+    std::condition_variable wake_;
+    bool woken_ = false;
+    bool stop_ = false;
+    std::string problem_;
+    std::thread worker_;
+};
+
+}  // namespace station

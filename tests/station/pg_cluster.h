@@ -1,0 +1,90 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+// A throw-away PostgreSQL cluster for one test: created with initdb in a
+// temporary folder, listening on a Unix socket in that folder only (no TCP),
+// run as a plain user because the server refuses root. Removed afterwards.
+
+#include <libpq-fe.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+
+class PgCluster {
+public:
+    static constexpr const char* kBin = "/usr/lib/postgresql/15/bin";
+
+    static bool available() { return std::filesystem::exists(std::string(kBin) + "/initdb"); }
+
+    // fsync off makes the test's own cluster quick; a benchmark measures with it on.
+    explicit PgCluster(bool fsync = false) {
+        // Short: a socket path is limited to about a hundred bytes.
+        folder_ = "/tmp/atsui-pg-" + std::to_string(::getpid());
+        std::filesystem::remove_all(folder_);
+        std::filesystem::create_directories(folder_);
+        ::chmod(folder_.c_str(), 0700);
+        if (::getuid() == 0) {
+            as_user_ = "runuser -u nobody -- ";
+            shell("chown nobody: " + folder_);
+        }
+        port_ = 20000 + ::getpid() % 20000;
+        shell(as_user_ + kBin + "/initdb -D " + folder_ + "/data -U atsui --auth=trust -E UTF8 " +
+              "--no-sync -N > " + folder_ + "/initdb.log 2>&1");
+        options_ = "-c listen_addresses='' -k " + folder_ + " -p " + std::to_string(port_) +
+                   " -c fsync=" + (fsync ? "on" : "off") + " -c max_connections=40";
+        start();
+    }
+
+    ~PgCluster() {
+        std::system((as_user_ + kBin + "/pg_ctl -D " + folder_ + "/data -m immediate -w stop " +
+                     "> /dev/null 2>&1")
+                        .c_str());
+        std::filesystem::remove_all(folder_);
+    }
+
+    void start() {
+        shell(as_user_ + kBin + "/pg_ctl -D " + folder_ + "/data -l " + folder_ +
+              "/server.log -w -t 30 -o \"" + options_ + "\" start > /dev/null");
+    }
+    void stop() {
+        shell(as_user_ + kBin + "/pg_ctl -D " + folder_ +
+              "/data -m fast -w -t 30 stop > /dev/null");
+    }
+
+    std::string address() const {
+        return "postgresql:///postgres?host=" + folder_ + "&port=" + std::to_string(port_) +
+               "&user=atsui";
+    }
+
+    // The first column of the first row of a query, "" when there is none.
+    std::string query(const std::string& sql) const {
+        PGconn* pg = PQconnectdb(address().c_str());
+        std::string value;
+        if (PQstatus(pg) == CONNECTION_OK) {
+            PGresult* r = PQexec(pg, sql.c_str());
+            if (PQresultStatus(r) == PGRES_TUPLES_OK && PQntuples(r) > 0)
+                value = PQgetvalue(r, 0, 0);
+            else if (PQresultStatus(r) != PGRES_TUPLES_OK)
+                value = "error: " + std::string(PQerrorMessage(pg));
+            PQclear(r);
+        } else {
+            value = "error: " + std::string(PQerrorMessage(pg));
+        }
+        PQfinish(pg);
+        return value;
+    }
+
+private:
+    static void shell(const std::string& command) {
+        if (std::system(command.c_str()) != 0) throw std::runtime_error("failed: " + command);
+    }
+
+    std::string folder_;
+    std::string as_user_;
+    std::string options_;
+    int port_ = 0;
+};

@@ -123,7 +123,14 @@ bool StationApp::OnInit() {
     }
     if (options_.viewer_only) {
         try {
-            (new StationViewerFrame(open_history_store(options_)))->Show();
+            std::unique_ptr<HistoryStore> store;
+            try {
+                store = open_history_store(options_);
+            } catch (const HistoryStoreError&) {
+                // Reviewing needs no writing: a read-only copy is still worth showing.
+                store = open_history_store(options_, HistoryStore::Mode::read_only);
+            }
+            (new StationViewerFrame(std::move(store)))->Show();
         } catch (const HistoryStoreError& error) {
             wxMessageBox(from_utf8(error.what()), "Cannot open the test history",
                          wxOK | wxICON_ERROR);

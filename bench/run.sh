@@ -24,3 +24,16 @@ run=("$build/bench/atsui_bench"
 
 gnuplot -e "data='$results/cells.dat'; out='$docs/performance-cells.png'" "$root/bench/plot.gp"
 echo "wrote $docs/performance.md and $docs/performance-cells.png"
+
+# The station's test history at volume: its own program in the default build
+# (it needs the station), appended to docs/performance.md as a section.
+if [ -z "${ATSUI_BENCH_SKIP_HISTORY:-}" ]; then
+  (cd "$root" && cmake --preset default > /dev/null &&
+   cmake --build --preset default --target station_history_bench)
+  history=("$root/build/examples/station/station_history_bench" --out="$results" --scratch="$build")
+  [ -n "${DISPLAY:-}" ] || history=("$root/tests/with-display.sh" "${history[@]}")
+  "${history[@]}"
+  gnuplot -e "data='$results/history.dat'; out='$docs/performance-history.png'" "$root/bench/history.gp"
+  { echo; cat "$results/history.md"; } >> "$docs/performance.md"
+  echo "appended the history section to $docs/performance.md"
+fi

@@ -103,6 +103,10 @@ public:
     // Told after every change (append, import, clear), on the caller's thread.
     void set_on_changed(std::function<void()> on_changed) { on_changed_ = std::move(on_changed); }
 
+    // Counts the figures again from the tests, after tests were written to
+    // handle() directly (a bulk load).
+    void recount();
+
     // Runs PRAGMA integrity_check; "ok" when the file is sound.
     std::string integrity_check() const;
 

@@ -1,0 +1,596 @@
+// SPDX-License-Identifier: MIT
+// How the station's history performs at production volume, measured in one
+// run: the viewer on the store against the in-memory grid it replaced, at
+// 1k to 1M tests; commit latency on SQLite and PostgreSQL; CSV rates; and the
+// database API weighed (SOCI against the plain SQLite library).
+//
+//   history_bench --out DIR [--scratch DIR] [--max N]
+// writes DIR/history.md (a fragment for docs/performance.md) and
+// DIR/history.dat (the plot's data).
+
+#include <libpq-fe.h>
+#include <sqlite3.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <memory>
+#include <set>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <wx/app.h>
+#include <wx/choice.h>
+#include <wx/grid.h>
+#include <wx/radiobox.h>
+#include <wx/textctrl.h>
+#include <wx/utils.h>
+
+#include "host/look.h"
+#include "host/station_viewer.h"
+#include "logic/history_csv.h"
+#include "logic/history_store.h"
+#include "logic/pg_forwarder.h"
+#include "logic/statistics.h"
+#include "logic/text.h"
+#include "pg_cluster.h"
+
+// history_bench_soci.cpp: the same inserts through SOCI.
+std::vector<double> soci_api(const std::string& path, int tests, bool sync);
+
+using namespace station;
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+double ms_since(Clock::time_point start) {
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+double median(std::vector<double> v) {
+    if (v.empty()) return 0;
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+double percentile(std::vector<double> v, double p) {
+    if (v.empty()) return 0;
+    std::sort(v.begin(), v.end());
+    return v[std::min(v.size() - 1, std::size_t(p * double(v.size())))];
+}
+
+double rss_mb() {
+    std::ifstream statm("/proc/self/statm");
+    long pages = 0, resident = 0;
+    statm >> pages >> resident;
+    return double(resident) * double(sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0);
+}
+
+// Everything the toolkit has queued: layout, painting, idle.
+void settle() {
+    for (int i = 0; i < 3; ++i) wxTheApp->Yield(true);
+}
+
+// N tests of 8 items in 4 cells, written by SQL in one transaction: a million
+// in seconds, where a million appends would take hours of fsync.
+void generate(const std::string& path, long n) {
+    fs::remove(path);
+    fs::remove(path + "-wal");
+    fs::remove(path + "-shm");
+    HistoryStore store(path);
+    // The indexes are built once at the end, from sorted data, not row by row.
+    const std::string sql =
+        "PRAGMA cache_size = -262144;"
+        "BEGIN;"
+        "DROP INDEX items_by_value; DROP INDEX tests_once; DROP INDEX tests_by_cell;"
+        "INSERT INTO cells(id, name) VALUES (1, 'Cell 1'), (2, 'Cell 2'), (3, 'Cell 3'), "
+        "(4, 'Cell 4');"
+        "INSERT INTO item_names(id, name) VALUES (1, 'Input current'), (2, 'Output 12 V'), "
+        "(3, 'Output 5 V'), (4, 'Output 3.3 V'), (5, 'Ripple'), (6, 'Load regulation'), "
+        "(7, 'Efficiency'), (8, 'Temperature');"
+        "WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n WHERE i < " +
+        std::to_string(n - 1) +
+        ") INSERT INTO tests(id, cell_id, cell_row, serial, begin_ms, end_ms, verdict, "
+        "description) SELECT i + 1, i % 4 + 1, i / 4, printf('SN%09d', i), "
+        "1760000000000 + i * 7500, 1760000000000 + i * 7500 + 20000 + abs(random() % 5000), "
+        "CASE WHEN abs(random() % 20) = 0 THEN 1 ELSE 0 END, 'all 8 items within limits' FROM n;"
+        "INSERT INTO items(test_id, position, name_id, value, lower, upper, unit, ok) "
+        "SELECT t.id, p.k - 1, p.k, p.nominal + p.spread * (abs(random() % 2001) - 1000) / 1000.0, "
+        "p.nominal - p.spread * 0.995, p.nominal + p.spread * 0.995, p.unit, 1 FROM tests t, "
+        "(SELECT 1 AS k, 0.1 AS nominal, 0.05 AS spread, 'A' AS unit UNION ALL "
+        "SELECT 2, 12, 0.6, 'V' UNION ALL SELECT 3, 5, 0.25, 'V' UNION ALL "
+        "SELECT 4, 3.3, 0.16, 'V' UNION ALL SELECT 5, 0.06, 0.06, 'V' UNION ALL "
+        "SELECT 6, 0, 1, '%' UNION ALL SELECT 7, 90, 5, '%' UNION ALL SELECT 8, 37, 17, 'C') p;"
+        "UPDATE items SET ok = value BETWEEN lower AND upper;"
+        // Verdicts and descriptions as conclude() would write them.
+        "UPDATE tests SET (verdict, description) = (SELECT CASE WHEN count(*) THEN 1 ELSE 0 END, "
+        "CASE WHEN count(*) THEN 'out of limits: ' || group_concat(n.name, ', ') "
+        "ELSE 'all 8 items within limits' END FROM items i JOIN item_names n ON n.id = i.name_id "
+        "WHERE i.test_id = tests.id AND NOT i.ok);"
+        "CREATE UNIQUE INDEX tests_by_cell ON tests(cell_id, cell_row);"
+        "CREATE UNIQUE INDEX tests_once ON tests(cell_id, begin_ms, serial);"
+        "CREATE INDEX items_by_value ON items(name_id, value);"
+        "COMMIT;";
+    char* error = nullptr;
+    if (sqlite3_exec(store.handle(), sql.c_str(), nullptr, nullptr, &error) != SQLITE_OK)
+        throw std::runtime_error(std::string("generating failed: ") + (error ? error : "?"));
+    store.recount();
+}
+
+// The viewer as it was: every test copied into string cells, one row at a
+// time, figures computed over a vector. Kept here only to be measured against.
+class InMemoryViewer : public tov_atsui::TestDataViewerPanel {
+public:
+    InMemoryViewer(wxWindow* parent, const std::vector<TestRecord>& history)
+        : TestDataViewerPanel(parent), history_(history) {
+        ui_statistics_analyzer->Show();
+        Layout();
+        refresh();
+    }
+    void refresh() {
+        const wxString filter = ui_cell_filter->GetStringSelection();
+        std::set<std::string> cells;
+        for (const TestRecord& record : history_) cells.insert(record.cell);
+        ui_cell_filter->Clear();
+        ui_cell_filter->Append("all");
+        for (const std::string& cell : cells) ui_cell_filter->Append(from_utf8(cell));
+        if (!ui_cell_filter->SetStringSelection(filter)) ui_cell_filter->SetStringSelection("all");
+        const wxString shown_cell = ui_cell_filter->GetStringSelection();
+        rows_.clear();
+        if (ui_history->GetNumberRows() > 0) ui_history->DeleteRows(0, ui_history->GetNumberRows());
+        for (std::size_t i = 0; i < history_.size(); ++i) {
+            const TestRecord& r = history_[i];
+            if (shown_cell != "all" && from_utf8(r.cell) != shown_cell) continue;
+            rows_.push_back(i);
+            ui_history->AppendRows(1);
+            const int row = ui_history->GetNumberRows() - 1;
+            ui_history->SetRowLabelValue(row, from_utf8(r.cell));
+            ui_history->SetCellValue(row, 0, from_utf8(format_local(r.begin_ms)));
+            ui_history->SetCellValue(row, 1, from_utf8(format_local(r.end_ms)));
+            ui_history->SetCellValue(row, 2, from_utf8(r.serial));
+            ui_history->SetCellValue(row, 3, verdict_text(r.verdict));
+            ui_history->SetCellValue(row, 4, from_utf8(r.description));
+            if (r.verdict != Verdict::aborted)
+                ui_history->SetCellTextColour(row, 3,
+                                              r.verdict == Verdict::ok ? ok_colour() : ng_colour());
+        }
+        show_total();
+    }
+    void show_item(const std::string& item) {
+        const ItemStatistics s = item_statistics(history_, item);
+        ui_single_item_max->SetValue(wxString::Format("%.6g", s.maximum));
+        ui_single_item_middle->SetValue(wxString::Format("%.6g", s.median));
+    }
+    void show_total() {
+        std::vector<TestRecord> shown;
+        for (std::size_t index : rows_) shown.push_back(history_[index]);
+        const TotalStatistics s = total_statistics(shown);
+        ui_total_statistics_ok_count->SetValue(wxString::Format("%zu", s.ok));
+    }
+    void on_cell_filter_changed(wxCommandEvent&) override { refresh(); }
+
+private:
+    const std::vector<TestRecord>& history_;
+    std::vector<std::size_t> rows_;
+};
+
+struct ViewerFigures {
+    double open_ms = 0, filter_ms = 0, item_ms = 0, total_ms = 0, rss_mb = 0;
+    bool measured = false;
+};
+
+constexpr int kRepeats = 5;
+
+ViewerFigures measure_store_viewer(const std::string& path) {
+    ViewerFigures f;
+    std::vector<double> open, filter, item, total;
+    double rss = 0;
+    for (int round = 0; round < kRepeats; ++round) {
+        settle();
+        const double before = rss_mb();
+        auto start = Clock::now();
+        auto* frame = new StationViewerFrame(std::make_unique<HistoryStore>(path));
+        frame->Show();
+        frame->Update();
+        settle();
+        open.push_back(ms_since(start));
+        StationViewerPanel* panel = frame->panel;
+
+        // "Cell 3" and back to all, each a query and a repaint.
+        for (const char* cell : {"Cell 3", "all"}) {
+            panel->ui_cell_filter->SetStringSelection(cell);
+            start = Clock::now();
+            wxCommandEvent event(wxEVT_CHOICE, panel->ui_cell_filter->GetId());
+            panel->on_cell_filter_changed(event);
+            panel->ui_history->Update();
+            filter.push_back(ms_since(start));
+        }
+        // A test, then one of its items: the item's figures over the history.
+        panel->ui_history->SetGridCursor(3, 0);
+        settle();
+        start = Clock::now();
+        panel->ui_assertions->SetGridCursor(1, 0);
+        item.push_back(ms_since(start));
+        if (panel->ui_single_item_max->GetValue().empty())
+            throw std::runtime_error("no item statistics shown");
+
+        panel->ui_statistics_analyzer->SetSelection(1);
+        start = Clock::now();
+        wxCommandEvent radio(wxEVT_RADIOBOX, panel->ui_statistics_analyzer->GetId());
+        panel->on_refresh_statistics_analyzer(radio);
+        total.push_back(ms_since(start));
+        settle();
+        rss = std::max(rss, rss_mb() - before);
+        frame->Destroy();
+        settle();
+    }
+    f.open_ms = median(open);
+    f.filter_ms = median(filter);
+    f.item_ms = median(item);
+    f.total_ms = median(total);
+    f.rss_mb = rss;
+    f.measured = true;
+    return f;
+}
+
+ViewerFigures measure_memory_viewer(const std::vector<TestRecord>& history, int repeats) {
+    ViewerFigures f;
+    std::vector<double> open, filter, item, total;
+    double rss = 0;
+    for (int round = 0; round < repeats; ++round) {
+        settle();
+        const double before = rss_mb();
+        auto start = Clock::now();
+        auto* frame = new wxFrame(nullptr, wxID_ANY, "in-memory viewer", wxDefaultPosition,
+                                  wxSize(1440, 760));
+        auto* panel = new InMemoryViewer(frame, history);
+        frame->Show();
+        frame->Update();
+        settle();
+        open.push_back(ms_since(start));
+        for (const char* cell : {"Cell 3", "all"}) {
+            panel->ui_cell_filter->SetStringSelection(cell);
+            start = Clock::now();
+            wxCommandEvent event(wxEVT_CHOICE);
+            panel->on_cell_filter_changed(event);
+            panel->ui_history->Update();
+            filter.push_back(ms_since(start));
+        }
+        start = Clock::now();
+        panel->show_item("Output 12 V");
+        item.push_back(ms_since(start));
+        start = Clock::now();
+        panel->show_total();
+        total.push_back(ms_since(start));
+        settle();
+        rss = std::max(rss, rss_mb() - before);
+        frame->Destroy();
+        settle();
+    }
+    f.open_ms = median(open);
+    f.filter_ms = median(filter);
+    f.item_ms = median(item);
+    f.total_ms = median(total);
+    f.rss_mb = rss;
+    f.measured = true;
+    return f;
+}
+
+TestRecord sample_test(int i) {
+    TestRecord r;
+    r.cell = "Cell " + std::to_string(1 + i % 4);
+    r.serial = "LAT" + std::to_string(i);
+    r.begin_ms = 1770000000000 + i * 1000;
+    r.end_ms = r.begin_ms + 20000;
+    for (int k = 0; k < 8; ++k)
+        r.items.push_back({"Item " + std::to_string(k), 5.0 + k * 0.01, 4, 6, "V", true});
+    conclude(r);
+    return r;
+}
+
+struct Latency {
+    double median_ms = 0, p99_ms = 0;
+    int samples = 0;
+};
+
+Latency sqlite_commit_latency(const std::string& path, int samples) {
+    fs::remove(path);
+    HistoryStore store(path);
+    std::vector<double> times;
+    for (int i = 0; i < samples; ++i) {
+        const TestRecord r = sample_test(i);
+        const auto start = Clock::now();
+        store.append(r);
+        times.push_back(ms_since(start));
+    }
+    return {median(times), percentile(times, 0.99), samples};
+}
+
+// One finished test straight into the server, as the forwarder writes it.
+Latency pg_commit_latency(const std::string& address, int samples) {
+    PGconn* pg = PQconnectdb(address.c_str());
+    if (PQstatus(pg) != CONNECTION_OK) throw std::runtime_error(PQerrorMessage(pg));
+    PQsetNoticeProcessor(
+        pg, [](void*, const char*) {}, nullptr);
+    PQclear(PQexec(pg, PgForwarder::schema()));
+    std::vector<double> times;
+    for (int i = 0; i < samples; ++i) {
+        const TestRecord r = sample_test(i);
+        const auto start = Clock::now();
+        PQclear(PQexec(pg, "BEGIN"));
+        const std::string begin = std::to_string(r.begin_ms), end = std::to_string(r.end_ms);
+        const char* values[] = {"bench",     r.cell.c_str(), r.serial.c_str(),     begin.c_str(),
+                                end.c_str(), "OK",           r.description.c_str()};
+        PGresult* inserted = PQexecParams(pg,
+                                          "INSERT INTO tests(station, cell, serial, begin_ms, "
+                                          "end_ms, verdict, description) VALUES ($1, $2, $3, $4, "
+                                          "$5, $6, $7) ON CONFLICT DO NOTHING RETURNING id",
+                                          7, nullptr, values, nullptr, nullptr, 0);
+        const std::string id = PQntuples(inserted) ? PQgetvalue(inserted, 0, 0) : "0";
+        PQclear(inserted);
+        std::string sql = "INSERT INTO items VALUES ";
+        for (std::size_t k = 0; k < r.items.size(); ++k)
+            sql += (k ? ", (" : "(") + id + ", " + std::to_string(k) + ", '" + r.items[k].name +
+                   "', " + format_number(r.items[k].value) + ", 4, 6, 'V', true)";
+        PQclear(PQexec(pg, sql.c_str()));
+        PGresult* commit = PQexec(pg, "COMMIT");
+        if (PQresultStatus(commit) != PGRES_COMMAND_OK)
+            throw std::runtime_error(PQerrorMessage(pg));
+        PQclear(commit);
+        times.push_back(ms_since(start));
+    }
+    PQfinish(pg);
+    return {median(times), percentile(times, 0.99), samples};
+}
+
+// The same work through both APIs: a test row and its 8 item rows in one
+// transaction, with prepared statements.
+struct ApiFigures {
+    double plain_rate = 0, soci_rate = 0;  // tests per second, no fsync
+    Latency plain_commit, soci_commit;     // synchronous = FULL
+};
+
+const char* const kApiSchema =
+    "CREATE TABLE t(id INTEGER PRIMARY KEY, serial TEXT, begin_ms INTEGER, verdict INTEGER);"
+    "CREATE TABLE i(test_id INTEGER, position INTEGER, value REAL, ok INTEGER);";
+
+std::vector<double> plain_api(const std::string& path, int tests, bool sync) {
+    fs::remove(path);
+    sqlite3* db = nullptr;
+    sqlite3_open(path.c_str(), &db);
+    sqlite3_exec(db, "PRAGMA journal_mode = WAL", nullptr, nullptr, nullptr);
+    sqlite3_exec(db, sync ? "PRAGMA synchronous = FULL" : "PRAGMA synchronous = OFF", nullptr,
+                 nullptr, nullptr);
+    sqlite3_exec(db, kApiSchema, nullptr, nullptr, nullptr);
+    sqlite3_stmt *test = nullptr, *item = nullptr;
+    sqlite3_prepare_v2(db, "INSERT INTO t(serial, begin_ms, verdict) VALUES (?, ?, ?)", -1, &test,
+                       nullptr);
+    sqlite3_prepare_v2(db, "INSERT INTO i VALUES (?, ?, ?, ?)", -1, &item, nullptr);
+    std::vector<double> times;
+    for (int n = 0; n < tests; ++n) {
+        const auto start = Clock::now();
+        sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
+        const std::string serial = "SN" + std::to_string(n);
+        sqlite3_bind_text(test, 1, serial.c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_int64(test, 2, 1770000000000 + n);
+        sqlite3_bind_int(test, 3, 0);
+        sqlite3_step(test);
+        sqlite3_reset(test);
+        const sqlite3_int64 id = sqlite3_last_insert_rowid(db);
+        for (int k = 0; k < 8; ++k) {
+            sqlite3_bind_int64(item, 1, id);
+            sqlite3_bind_int(item, 2, k);
+            sqlite3_bind_double(item, 3, 5.0 + k);
+            sqlite3_bind_int(item, 4, 1);
+            sqlite3_step(item);
+            sqlite3_reset(item);
+        }
+        sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+        times.push_back(ms_since(start));
+    }
+    sqlite3_finalize(test);
+    sqlite3_finalize(item);
+    sqlite3_close(db);
+    return times;
+}
+
+ApiFigures weigh_apis(const std::string& folder) {
+    ApiFigures f;
+    constexpr int kRateTests = 20000, kCommitTests = 300;
+    const std::string plain = folder + "/api-plain.sqlite", soci_path = folder + "/api-soci.sqlite";
+    auto start = Clock::now();
+    plain_api(plain, kRateTests, false);
+    f.plain_rate = kRateTests / (ms_since(start) / 1000);
+    start = Clock::now();
+    soci_api(soci_path, kRateTests, false);
+    f.soci_rate = kRateTests / (ms_since(start) / 1000);
+    const auto p = plain_api(plain, kCommitTests, true);
+    const auto s = soci_api(soci_path, kCommitTests, true);
+    f.plain_commit = {median(p), percentile(p, 0.99), kCommitTests};
+    f.soci_commit = {median(s), percentile(s, 0.99), kCommitTests};
+    for (const std::string& file : {plain, soci_path})
+        for (const char* suffix : {"", "-wal", "-shm"}) fs::remove(file + suffix);
+    return f;
+}
+
+std::string fixed(double v, int digits = 1) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%.*f", digits, v);
+    return text;
+}
+
+std::string thousands(long n) {
+    std::string s = std::to_string(n);
+    for (int i = int(s.size()) - 3; i > 0; i -= 3) s.insert(std::size_t(i), ",");
+    return s;
+}
+
+class BenchApp : public wxApp {
+public:
+    bool OnInit() override { return true; }
+};
+
+}  // namespace
+
+wxIMPLEMENT_APP_NO_MAIN(BenchApp);
+
+int main(int argc, char** argv) {
+    std::string out = ".", scratch = fs::temp_directory_path().string();
+    long max_tests = 1000000, max_in_memory = 100000;
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        if (a.rfind("--out=", 0) == 0) out = a.substr(6);
+        if (a.rfind("--scratch=", 0) == 0) scratch = a.substr(10);
+        if (a.rfind("--max=", 0) == 0) max_tests = std::stol(a.substr(6));
+        if (a.rfind("--max-in-memory=", 0) == 0) max_in_memory = std::stol(a.substr(16));
+    }
+    int wx_argc = 1;
+    if (!wxEntryStart(wx_argc, argv) || !wxTheApp->CallOnInit()) return 1;
+    scratch += "/history-bench-" + std::to_string(::getpid());
+    fs::create_directories(scratch);
+    fs::create_directories(out);
+
+    std::ostringstream md;
+    std::ofstream dat(out + "/history.dat");
+    dat << "# tests open_store open_memory filter_store filter_memory item_store item_memory "
+           "total_store total_memory rss_store rss_memory\n";
+    md << "## Test history at volume\n\n"
+       << "The viewer on the SQLite history store against the in-memory grid it replaced "
+          "(every test copied into string cells, figures over a vector), on N tests of 8 items "
+          "in 4 cells. Medians of "
+       << kRepeats
+       << " rounds under Xvfb; RSS growth is the largest of the rounds. The in-memory grid "
+          "is measured up to "
+       << thousands(max_in_memory) << " tests; beyond that it takes minutes and gigabytes.\n\n"
+       << "| tests | generate (s) | DB size (MB) | open viewer (ms) | cell filter (ms) | item "
+          "statistics (ms) | total statistics (ms) | RSS growth (MB) |\n"
+       << "|---:|---:|---:|---:|---:|---:|---:|---:|\n";
+
+    // The first window loads fonts, themes and the grid's code: not the history's cost.
+    {
+        const std::string warm = scratch + "/warm.sqlite";
+        generate(warm, 10);
+        measure_store_viewer(warm);
+        std::vector<TestRecord> few;
+        HistoryStore(warm).for_each([&](const TestRecord& r) { few.push_back(r); });
+        measure_memory_viewer(few, 1);
+    }
+
+    std::string csv_line;
+    for (long n : {1000L, 10000L, 100000L, 1000000L}) {
+        if (n > max_tests) break;
+        const std::string path = scratch + "/history-" + std::to_string(n) + ".sqlite";
+        auto start = Clock::now();
+        generate(path, n);
+        const double generate_s = ms_since(start) / 1000;
+        const double size_mb = double(fs::file_size(path)) / (1024.0 * 1024.0);
+        std::fprintf(stderr, "%ld tests generated in %.1f s\n", n, generate_s);
+
+        const ViewerFigures ours = measure_store_viewer(path);
+        ViewerFigures before;
+        if (n <= max_in_memory) {
+            std::vector<TestRecord> history;
+            HistoryStore(path).for_each([&](const TestRecord& r) { history.push_back(r); });
+            before = measure_memory_viewer(history, n >= 100000 ? 1 : kRepeats);
+        }
+        const auto pair = [&](double a, double b, bool has_b, int digits = 1) {
+            return fixed(a, digits) + (has_b ? " (was " + fixed(b, digits) + ")" : "");
+        };
+        md << "| " << thousands(n) << " | " << fixed(generate_s) << " | " << fixed(size_mb) << " | "
+           << pair(ours.open_ms, before.open_ms, before.measured) << " | "
+           << pair(ours.filter_ms, before.filter_ms, before.measured) << " | "
+           << pair(ours.item_ms, before.item_ms, before.measured, 2) << " | "
+           << pair(ours.total_ms, before.total_ms, before.measured, 2) << " | "
+           << pair(ours.rss_mb, before.rss_mb, before.measured) << " |\n";
+        const auto value = [&](const ViewerFigures& f, double v) {
+            return f.measured ? fixed(v, 3) : std::string("NaN");
+        };
+        dat << n << ' ' << fixed(ours.open_ms, 3) << ' ' << value(before, before.open_ms) << ' '
+            << fixed(ours.filter_ms, 3) << ' ' << value(before, before.filter_ms) << ' '
+            << fixed(ours.item_ms, 3) << ' ' << value(before, before.item_ms) << ' '
+            << fixed(ours.total_ms, 3) << ' ' << value(before, before.total_ms) << ' '
+            << fixed(ours.rss_mb, 3) << ' ' << value(before, before.rss_mb) << '\n';
+
+        // CSV rates on the 100k history: export streams it, import adds it to
+        // an empty store in one transaction.
+        if (n == 100000 || (n == max_tests && n < 100000)) {
+            const std::string csv = scratch + "/export.csv";
+            HistoryStore store(path);
+            start = Clock::now();
+            HistoryCsvWriter writer(csv);
+            store.for_each([&](const TestRecord& r) { writer.write(r); });
+            writer.commit();
+            const double export_s = ms_since(start) / 1000;
+            const double csv_mb = double(fs::file_size(csv)) / (1024.0 * 1024.0);
+            const std::string target = scratch + "/import.sqlite";
+            HistoryStore fresh(target);
+            start = Clock::now();
+            const std::string text = read_file(csv);
+            const auto result =
+                fresh.import_from([&](const auto& add) { read_history_csv_each(text, add); });
+            const double import_s = ms_since(start) / 1000;
+            csv_line = "CSV of " + thousands(n) + " tests (" + fixed(csv_mb) + " MB): export " +
+                       thousands(long(double(n) / export_s)) + " tests/s (" + fixed(export_s, 2) +
+                       " s), import " + thousands(long(double(result.added) / import_s)) +
+                       " tests/s (" + fixed(import_s, 2) + " s, one transaction).";
+            fs::remove(csv);
+        }
+        for (const char* suffix : {"", "-wal", "-shm"}) fs::remove(path + suffix);
+    }
+
+    md << "\n![Viewer on the store against the in-memory grid](performance-history.png)\n\n";
+    md << csv_line << "\n\n";
+
+    // Commit latency of one finished test (8 items), the time the cell waits
+    // before it shows its verdict.
+    const Latency sqlite = sqlite_commit_latency(scratch + "/latency.sqlite", 1000);
+    std::string pg_line;
+    if (PgCluster::available()) {
+        try {
+            PgCluster server(true);
+            const Latency pg = pg_commit_latency(server.address(), 500);
+            pg_line =
+                "| PostgreSQL 15, Unix socket, fsync on (forwarder's transaction; the cell "
+                "never waits for it) | " +
+                fixed(pg.median_ms, 2) + " | " + fixed(pg.p99_ms, 2) + " | " +
+                std::to_string(pg.samples) + " |\n";
+        } catch (const std::exception& error) {
+            pg_line = "| PostgreSQL: not measured (" + std::string(error.what()) + ") | | | |\n";
+        }
+    }
+    md << "Commit latency of one finished test of 8 items:\n\n"
+       << "| database | median (ms) | p99 (ms) | samples |\n|---|---:|---:|---:|\n"
+       << "| SQLite, WAL, synchronous FULL (what the cell waits for) | "
+       << fixed(sqlite.median_ms, 2) << " | " << fixed(sqlite.p99_ms, 2) << " | " << sqlite.samples
+       << " |\n"
+       << pg_line << "\n";
+
+    const ApiFigures api = weigh_apis(scratch);
+    md << "The database API weighed: the same test row and 8 item rows per transaction, "
+          "prepared statements, through the plain SQLite library and through SOCI 4.0 "
+          "(sqlite3 back end).\n\n"
+       << "| API | tests/s, no fsync | commit median (ms) | commit p99 (ms) |\n"
+       << "|---|---:|---:|---:|\n"
+       << "| libsqlite3 | " << thousands(long(api.plain_rate)) << " | "
+       << fixed(api.plain_commit.median_ms, 2) << " | " << fixed(api.plain_commit.p99_ms, 2)
+       << " |\n"
+       << "| SOCI | " << thousands(long(api.soci_rate)) << " | "
+       << fixed(api.soci_commit.median_ms, 2) << " | " << fixed(api.soci_commit.p99_ms, 2)
+       << " |\n\n"
+       << "Measured on this machine (" << std::thread::hardware_concurrency()
+       << " cores) while other builds may share it; figures vary run to run.\n";
+
+    std::ofstream(out + "/history.md") << md.str();
+    std::fputs(md.str().c_str(), stdout);
+    fs::remove_all(scratch);
+    wxEntryCleanup();
+    return 0;
+}

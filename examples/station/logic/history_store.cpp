@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <unordered_map>
 
 namespace station {
@@ -58,28 +59,6 @@ const char* const kMigrations[] = {
        CREATE TABLE settings(key TEXT PRIMARY KEY, value TEXT) WITHOUT ROWID;)",
 };
 static_assert(std::size(kMigrations) == HistoryStore::kSchemaVersion);
-
-// The running figures from the tests themselves: when they first appear, and
-// after a bulk load that bypassed them.
-const char* const kRecount =
-    R"(UPDATE cells SET
-         ok = (SELECT count(*) FROM tests WHERE cell_id = cells.id AND verdict = 0),
-         ng = (SELECT count(*) FROM tests WHERE cell_id = cells.id AND verdict = 1),
-         aborted = (SELECT count(*) FROM tests WHERE cell_id = cells.id AND verdict = 2),
-         duration_sum = (SELECT coalesce(sum(end_ms - begin_ms), 0) FROM tests
-                         WHERE cell_id = cells.id AND verdict < 2),
-         duration_min = (SELECT min(end_ms - begin_ms) FROM tests
-                         WHERE cell_id = cells.id AND verdict < 2),
-         duration_max = (SELECT max(end_ms - begin_ms) FROM tests
-                         WHERE cell_id = cells.id AND verdict < 2);
-       UPDATE item_names SET
-         count = (SELECT count(*) FROM items WHERE name_id = item_names.id),
-         sum = (SELECT coalesce(sum(value), 0) FROM items WHERE name_id = item_names.id),
-         sum_squares = (SELECT coalesce(sum(value * value), 0) FROM items
-                        WHERE name_id = item_names.id),
-         minimum = (SELECT min(value) FROM items WHERE name_id = item_names.id),
-         maximum = (SELECT max(value) FROM items WHERE name_id = item_names.id),
-         ok = (SELECT count(*) FROM items WHERE name_id = item_names.id AND ok);)";
 
 const char* const kOwnTables[] = {"cells", "item_names", "tests", "items", "outbox", "settings"};
 
@@ -259,7 +238,7 @@ void HistoryStore::migrate() {
         exec(db_, kMigrations[version],
              "cannot upgrade the history database " + path_ + " to schema " +
                  std::to_string(version + 1));
-        if (version + 1 == 2) exec(db_, kRecount, "cannot upgrade the history database " + path_);
+        if (version + 1 == 2) recount_figures();
         const std::string pragma = "PRAGMA user_version = " + std::to_string(version + 1);
         exec(db_, pragma.c_str(), "cannot upgrade the history database " + path_);
     }
@@ -268,9 +247,76 @@ void HistoryStore::migrate() {
 
 void HistoryStore::recount() {
     Transaction transaction(db_);
-    exec(db_, kRecount, "cannot count the history");
+    recount_figures();
     transaction.commit();
     changed();
+}
+
+// One pass over each table: grouping in SQL would sort millions of rows.
+void HistoryStore::recount_figures() {
+    struct Cell {
+        std::int64_t ok = 0, ng = 0, aborted = 0, sum = 0;
+        std::optional<std::int64_t> shortest, longest;
+    };
+    std::map<std::int64_t, Cell> cells;
+    {
+        Statement s(*this, "SELECT cell_id, verdict, end_ms - begin_ms FROM tests");
+        while (s.step()) {
+            Cell& c = cells[s.integer(0)];
+            const Verdict verdict = Verdict(s.integer(1));
+            if (verdict == Verdict::aborted) {
+                ++c.aborted;
+                continue;
+            }
+            ++(verdict == Verdict::ok ? c.ok : c.ng);
+            const std::int64_t d = s.integer(2);
+            c.sum += d;
+            c.shortest = std::min(c.shortest.value_or(d), d);
+            c.longest = std::max(c.longest.value_or(d), d);
+        }
+    }
+    exec(db_,
+         "UPDATE cells SET ok = 0, ng = 0, aborted = 0, duration_sum = 0, duration_min = NULL, "
+         "duration_max = NULL",
+         "cannot count the history");
+    for (const auto& [id, c] : cells) {
+        Statement u(*this,
+                    "UPDATE cells SET ok = ?, ng = ?, aborted = ?, duration_sum = ?, "
+                    "duration_min = ?, duration_max = ? WHERE id = ?");
+        u.bind(1, c.ok).bind(2, c.ng).bind(3, c.aborted).bind(4, c.sum);
+        if (c.shortest) u.bind(5, *c.shortest).bind(6, *c.longest);
+        u.bind(7, id).run();
+    }
+
+    struct Item {
+        std::int64_t count = 0, ok = 0;
+        double sum = 0, squares = 0, minimum = 0, maximum = 0;
+    };
+    std::map<std::int64_t, Item> items;
+    {
+        Statement s(*this, "SELECT name_id, value, ok FROM items");
+        while (s.step()) {
+            Item& i = items[s.integer(0)];
+            const double v = s.real(1);
+            i.minimum = i.count ? std::min(i.minimum, v) : v;
+            i.maximum = i.count ? std::max(i.maximum, v) : v;
+            ++i.count;
+            i.sum += v;
+            i.squares += v * v;
+            i.ok += s.integer(2) != 0;
+        }
+    }
+    exec(db_,
+         "UPDATE item_names SET count = 0, sum = 0, sum_squares = 0, minimum = NULL, "
+         "maximum = NULL, ok = 0",
+         "cannot count the history");
+    for (const auto& [id, i] : items) {
+        Statement u(*this,
+                    "UPDATE item_names SET count = ?, sum = ?, sum_squares = ?, minimum = ?, "
+                    "maximum = ?, ok = ? WHERE id = ?");
+        u.bind(1, i.count).bind(2, i.sum).bind(3, i.squares).bind(4, i.minimum);
+        u.bind(5, i.maximum).bind(6, i.ok).bind(7, id).run();
+    }
 }
 
 void HistoryStore::changed() {

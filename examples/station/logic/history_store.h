@@ -116,6 +116,7 @@ private:
     class Statement;
     void close();
     void migrate();
+    void recount_figures();
     bool insert(const TestRecord& record);
     void changed();
 

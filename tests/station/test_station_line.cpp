@@ -14,7 +14,10 @@
 
 #include "host/station_cell.h"
 #include "host/station_frame.h"
+#include "host/station_viewer.h"
+#include "logic/history_csv.h"
 #include "logic/history_store.h"
+#include "logic/pg_line.h"
 #include "pg_cluster.h"
 #include "station_process.h"
 #include "support/harness.h"
@@ -92,7 +95,7 @@ TEST_F(StationLine, EightStationsWritingAtOnceThroughARestartLoseAndDuplicateNot
     }
 }
 
-TEST_F(StationLine, ServerAwayMidRunLosesNothingAndTheStatusBarCountsWhatWaits) {
+TEST_F(StationLine, ServerAwayLosesNothingTheStatusBarCountsWhatWaitsTheBrowserCopiesTheLine) {
     ::setenv("XDG_DATA_HOME", (folder / "data").c_str(), 1);
     Options options;
     options.cells = 2;
@@ -131,6 +134,30 @@ TEST_F(StationLine, ServerAwayMidRunLosesNothingAndTheStatusBarCountsWhatWaits) 
     EXPECT_EQ(server_count("SELECT count(*) FROM tests WHERE station = 'desk'"), 8);
     EXPECT_EQ(server_count("SELECT count(*) FROM items"), 8 * 3);
     EXPECT_EQ(frame->store().outbox_size(), 0);
+
+    // The line's history browser: the server's tests, told apart by station.
+    HistoryStore copy((folder / "line-copy.sqlite").string());
+    EXPECT_EQ(copy_line_history(server->address(), copy), 8u);
+    EXPECT_EQ(copy.cells(), (std::vector<std::string>{"desk / Cell 1", "desk / Cell 2"}));
+    std::vector<TestRecord> local, copied;
+    frame->store().for_each([&](const TestRecord& r) { local.push_back(r); });
+    copy.for_each([&](const TestRecord& r) { copied.push_back(r); });
+    ASSERT_EQ(copied.size(), local.size());
+    for (std::size_t i = 0; i < local.size(); ++i) copied[i].cell = local[i].cell;
+    EXPECT_EQ(history_to_csv(copied), history_to_csv(local));
+    // A second look fetches only what is new.
+    ASSERT_TRUE(run_all("E"));
+    ASSERT_TRUE(
+        pump_until([&] { return server->query("SELECT count(*) FROM tests") == "10"; }, 10000));
+    EXPECT_EQ(copy_line_history(server->address(), copy), 2u);
+    auto* viewer = new StationViewerFrame(frame, copy);
+    EXPECT_EQ(viewer->panel->ui_history->GetNumberRows(), 10);
+    viewer->Destroy();
+    // Without the server, the copy stays as it was.
+    server->stop();
+    EXPECT_THROW(copy_line_history(server->address(), copy), LineServerError);
+    EXPECT_EQ(copy.count(), 10);
+    server->start();
 
     frame->Destroy();
     pump(50);

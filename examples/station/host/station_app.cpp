@@ -11,6 +11,7 @@
 #include "host/station_frame.h"
 #include "host/station_launcher.h"
 #include "host/station_viewer.h"
+#include "logic/pg_line.h"
 #include "logic/project.h"
 
 namespace station {
@@ -124,6 +125,18 @@ bool StationApp::OnInit() {
     if (options_.viewer_only) {
         try {
             std::unique_ptr<HistoryStore> store;
+            if (is_server_address(options_.database)) {
+                store = std::make_unique<HistoryStore>(line_copy_path(options_.database));
+                try {
+                    copy_line_history(options_.database, *store);
+                } catch (const LineServerError& error) {
+                    wxMessageBox(from_utf8(error.what()) +
+                                     "\n\nShowing the tests copied from the line before.",
+                                 "Line server", wxOK | wxICON_WARNING);
+                }
+                (new StationViewerFrame(std::move(store)))->Show();
+                return true;
+            }
             try {
                 store = open_history_store(options_);
             } catch (const HistoryStoreError&) {

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
@@ -633,6 +634,17 @@ std::int64_t HistoryStore::outbox_size() const {
     return s.step() ? s.integer(0) : 0;
 }
 
+std::string HistoryStore::setting(const std::string& key) const {
+    Statement s(*this, "SELECT value FROM settings WHERE key = ?");
+    s.bind(1, key);
+    return s.step() ? s.text(0) : std::string();
+}
+
+void HistoryStore::set_setting(const std::string& key, const std::string& value) {
+    Statement s(*this, "INSERT OR REPLACE INTO settings(key, value) VALUES (?, ?)");
+    s.bind(1, key).bind(2, value).run();
+}
+
 std::string HistoryStore::integrity_check() const {
     Statement s(*this, "PRAGMA integrity_check");
     std::string text;
@@ -650,6 +662,20 @@ std::string default_database_path(const std::string& station) {
         folder = ".";
     }
     return folder + "/atsui_station/" + station + ".sqlite";
+}
+
+std::string line_copy_path(const std::string& address) {
+    std::string folder;
+    if (const char* xdg = std::getenv("XDG_CACHE_HOME"); xdg && *xdg == '/') {
+        folder = xdg;
+    } else if (const char* home = std::getenv("HOME"); home && *home) {
+        folder = std::string(home) + "/.cache";
+    } else {
+        folder = ".";
+    }
+    char name[32];
+    std::snprintf(name, sizeof name, "line-%016zx.sqlite", std::hash<std::string>{}(address));
+    return folder + "/atsui_station/" + name;
 }
 
 std::string host_name() {

@@ -100,6 +100,10 @@ public:
     void enable_outbox();
     std::int64_t outbox_size() const;
 
+    // Small facts kept with the history (e.g. how far a copy of a line got).
+    std::string setting(const std::string& key) const;
+    void set_setting(const std::string& key, const std::string& value);
+
     // Told after every change (append, import, clear), on the caller's thread.
     void set_on_changed(std::function<void()> on_changed) { on_changed_ = std::move(on_changed); }
 
@@ -129,6 +133,9 @@ private:
 
 // $XDG_DATA_HOME/atsui_station/<station>.sqlite (~/.local/share when unset).
 std::string default_database_path(const std::string& station);
+// Where the history browser keeps its copy of a line server's tests:
+// $XDG_CACHE_HOME/atsui_station/line-<hash of the address>.sqlite.
+std::string line_copy_path(const std::string& address);
 // This machine's host name, the default station name.
 std::string host_name();
 

@@ -487,7 +487,11 @@ int main(int argc, char** argv) {
        << kRepeats
        << " rounds under Xvfb; RSS growth is the largest of the rounds. The in-memory grid "
           "is measured up to "
-       << thousands(max_in_memory) << " tests; beyond that it takes minutes and gigabytes.\n\n"
+       << thousands(max_in_memory)
+       << " tests; beyond that it takes minutes and gigabytes. RSS growth counts what the "
+          "process took from the system while the viewer was open (memory the allocator kept "
+          "from earlier rounds is reused and not counted); heap growth counts the bytes in use "
+          "(mallinfo2).\n\n"
        << "| tests | generate (s) | DB size (MB) | open viewer (ms) | cell filter (ms) | item "
           "statistics (ms) | total statistics (ms) | RSS growth (MB) | heap growth (MB) |\n"
        << "|---:|---:|---:|---:|---:|---:|---:|---:|---:|\n";

@@ -151,7 +151,13 @@ TEST_F(StationLine, ServerAwayLosesNothingTheStatusBarCountsWhatWaitsTheBrowserC
         pump_until([&] { return server->query("SELECT count(*) FROM tests") == "10"; }, 10000));
     EXPECT_EQ(copy_line_history(server->address(), copy), 2u);
     auto* viewer = new StationViewerFrame(frame, copy);
-    EXPECT_EQ(viewer->panel->ui_history->GetNumberRows(), 10);
+    wxGrid* grid = viewer->panel->ui_history;
+    EXPECT_EQ(grid->GetNumberRows(), 10);
+    int label_width = 0, label_height = 0;
+    const wxFont label_font = grid->GetLabelFont();
+    grid->GetTextExtent("desk / Cell 1", &label_width, &label_height, nullptr, nullptr,
+                        &label_font);
+    EXPECT_GT(grid->GetRowLabelSize(), label_width) << "the station's name is cut off";
     viewer->Destroy();
     // Without the server, the copy stays as it was.
     server->stop();

@@ -7,6 +7,7 @@
 
 #include <wx/button.h>
 #include <wx/choice.h>
+#include <wx/dcclient.h>
 #include <wx/filedlg.h>
 #include <wx/grid.h>
 #include <wx/msgdlg.h>
@@ -137,6 +138,7 @@ StationViewerPanel::StationViewerPanel(wxWindow* parent, HistoryStore& store)
     std::vector<int> widths;
     for (int col = 0; col < ui_history->GetNumberCols(); ++col)
         widths.push_back(ui_history->GetColSize(col));
+    row_label_width_ = ui_history->GetRowLabelSize();
     table_ = new HistoryTable(store_, *ui_history);
     ui_history->SetTable(table_, true);
     for (std::size_t col = 0; col < widths.size(); ++col)
@@ -162,7 +164,15 @@ void StationViewerPanel::refresh() {
     const wxString filter = ui_cell_filter->GetStringSelection();
     ui_cell_filter->Clear();
     ui_cell_filter->Append(kAllCells);
-    for (const std::string& cell : store_.cells()) ui_cell_filter->Append(from_utf8(cell));
+    // Cells of a line read "<station> / <cell>": the row labels widen to show them.
+    int label_width = row_label_width_;
+    wxClientDC dc(ui_history->GetGridRowLabelWindow());
+    dc.SetFont(ui_history->GetLabelFont());
+    for (const std::string& cell : store_.cells()) {
+        ui_cell_filter->Append(from_utf8(cell));
+        label_width = std::max(label_width, dc.GetTextExtent(from_utf8(cell)).x + FromDIP(12));
+    }
+    if (ui_history->GetRowLabelSize() != label_width) ui_history->SetRowLabelSize(label_width);
     if (!ui_cell_filter->SetStringSelection(filter)) ui_cell_filter->SetStringSelection(kAllCells);
 
     const std::string cell = shown_cell();

@@ -54,6 +54,7 @@ private:
 
     HistoryStore& store_;
     HistoryTable* table_ = nullptr;  // owned by the grid
+    int row_label_width_ = 0;
     int selected_row_ = -1;
     std::optional<TestRecord> selected_test_;
     std::string selected_item_;

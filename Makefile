@@ -1,5 +1,6 @@
 # SPDX-License-Identifier: MIT
-# The front door. CMake is the real build; see CMakePresets.json.
+# The front door. CMake is the real build; see CMakePresets.json. Only the
+# targets that run something (test, demo, reliability, bench) install packages.
 .PHONY: all deps build test demo reliability bench clean
 
 all: build
@@ -7,20 +8,20 @@ all: build
 deps:
 	@scripts/install-deps.sh
 
-build: deps
+build:
 	cmake --preset default
 	cmake --build --preset default
 
 # The whole suite, then again built with AddressSanitizer, UBSan and leak
 # detection (preset asan, tests/sanitizers/).
-test: build
+test: deps build
 	ctest --preset default
 	cmake --preset asan
 	cmake --build --preset asan
 	ctest --preset asan
 
 # Long soak and event storm runs; writes docs/reliability.md.
-reliability: build
+reliability: deps build
 	tests/reliability/report.sh build docs/reliability.md
 
 # How fast the windows build, against XRC and the bare widgets (bench/):
@@ -31,7 +32,7 @@ bench: deps
 	ctest --preset bench
 	bench/run.sh build-bench docs
 
-demo: build
+demo: deps build
 	scripts/demo.sh build
 
 clean:

@@ -6,10 +6,11 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config
-  libwxgtk3.2-dev libgtest-dev libbenchmark-dev libxlsxwriter-dev
+  libwxgtk3.2-dev libgtk-3-dev libgtest-dev libbenchmark-dev libxlsxwriter-dev
   xvfb xauth imagemagick gnuplot-nox
   fonts-dejavu-core fonts-wqy-microhei
   libsqlite3-dev sqlite3 x11-utils libpq-dev postgresql
+  liblxi-dev libtirpc-dev lxi-tools
 )
 
 missing=()

@@ -12,22 +12,13 @@
 #include <wx/statline.h>
 #include <wx/uiaction.h>
 
+#include "support/counting.h"
 #include "support/harness.h"
 
 using namespace atsui_test;
 using tov_atsui::Cell;
 
 namespace {
-
-struct CountingCell : Cell {
-    using Cell::Cell;
-    CallLog log;
-    void on_refresh_timer_event(wxTimerEvent&) override { log.hit("on_refresh_timer_event"); }
-    void on_blink_timer_event(wxTimerEvent&) override { log.hit("on_blink_timer_event"); }
-    void on_start_cell_test(wxCommandEvent&) override { log.hit("on_start_cell_test"); }
-    void on_abort_cell_test(wxCommandEvent&) override { log.hit("on_abort_cell_test"); }
-    void on_browse_script(wxCommandEvent&) override { log.hit("on_browse_script"); }
-};
 
 void expect_face_font(wxWindow* w, int points) {
     const wxFont font = w->GetFont();

@@ -24,14 +24,6 @@ using tov_atsui::TickerExceptionDialog;
 
 namespace {
 
-void expect_plain_font(wxWindow* w, int points) {
-    const wxFont font = w->GetFont();
-    EXPECT_EQ(font.GetPointSize(), points) << w->GetLabel();
-    EXPECT_EQ(font.GetStyle(), wxFONTSTYLE_NORMAL);
-    EXPECT_EQ(font.GetWeight(), wxFONTWEIGHT_NORMAL);
-    EXPECT_FALSE(font.GetUnderlined());
-}
-
 // Escape as wxGTK delivers it: a char hook event from the focused window,
 // travelling up to the dialog.
 void press_escape(wxWindow* focus) {
@@ -339,7 +331,7 @@ TEST_F(DialogTest, ManualOperationDialogLooksAsBuilt) {
               0);
     EXPECT_TRUE(d->ui_message->IsMultiLine());
     EXPECT_FALSE(d->ui_message->IsEditable());
-    EXPECT_TRUE(d->ui_message->HasFlag(wxTE_NO_VSCROLL));
+    EXPECT_FALSE(d->ui_message->HasFlag(wxTE_NO_VSCROLL));
     EXPECT_EQ(d->ui_message->GetBackgroundColour(),
               wxSystemSettings::GetColour(wxSYS_COLOUR_3DLIGHT));
     expect_plain_font(d->ui_message, 20);
@@ -362,16 +354,20 @@ TEST_F(DialogTest, ManualOperationDialogLooksAsBuilt) {
     d->Destroy();
 }
 
+namespace {
+// Whether the character at pos shows in the text's box.
+bool in_view(wxTextCtrl* text, long pos) {
+    const wxPoint at = text->PositionToCoords(pos);
+    return at.y >= 0 && at.y < text->GetClientSize().y;
+}
+}  // namespace
+
 TEST_F(DialogTest, ManualOperationTextIsReadFromItsFirstLine) {
     auto* d = new ManualOperationDialog(top);
     wxTextCtrl* text = d->ui_message;
     ASSERT_TRUE(activate(d)) << "the dialog did not become active";
     pump(100);
-    const int height = text->GetClientSize().y;
-    auto visible = [&](long pos) {
-        const wxPoint at = text->PositionToCoords(pos);
-        return at.y >= 0 && at.y < height;
-    };
+    auto visible = [&](long pos) { return in_view(text, pos); };
     EXPECT_TRUE(visible(0)) << "the first line is scrolled out of view";
 
     // Whatever the fonts make of it, the operator reaches the last line.
@@ -381,6 +377,35 @@ TEST_F(DialogTest, ManualOperationTextIsReadFromItsFirstLine) {
     sim.Char(WXK_END, wxMOD_CONTROL);
     EXPECT_TRUE(pump_until([&] { return visible(text->GetLastPosition()); }, 1000));
     EXPECT_EQ(code_points(text->GetValue()).size(), 391u);
+    d->Destroy();
+}
+
+TEST_F(DialogTest, ManualOperationTextScrollsWithTheMouseWheel) {
+    auto* d = new ManualOperationDialog(top);
+    wxTextCtrl* text = d->ui_message;
+    ASSERT_TRUE(activate(d)) << "the dialog did not become active";
+    pump(100);
+    auto visible = [&](long pos) { return in_view(text, pos); };
+    const long last = text->GetLastPosition();
+    ASSERT_TRUE(visible(0));
+    ASSERT_FALSE(visible(last)) << "the text fits its box: nothing to scroll";
+    EXPECT_TRUE(shows_scroll_bar(text, wxVERTICAL)) << "no scroll bar to show the rest";
+    EXPECT_GT(text->GetScrollRange(wxVERTICAL), text->GetScrollThumb(wxVERTICAL));
+
+    // Down until the last line shows, a bounded number of notches.
+    int notches = 0;
+    while (!visible(last) && notches < 40) {
+        ASSERT_TRUE(turn_wheel(text, 1)) << "no X display for the wheel";
+        ++notches;
+        pump_until([&] { return visible(last); }, 100);
+    }
+    EXPECT_TRUE(visible(last)) << "the last line stayed out of reach";
+    EXPECT_FALSE(visible(0));
+    EXPECT_GT(text->GetScrollPos(wxVERTICAL), 0);
+
+    // And back up to the first line.
+    turn_wheel(text, -notches);
+    EXPECT_TRUE(pump_until([&] { return visible(0); }, 1000));
     d->Destroy();
 }
 

@@ -8,43 +8,13 @@
 #include <wx/statbox.h>
 #include <wx/toolbar.h>
 
+#include "support/counting.h"
 #include "support/harness.h"
 
 using namespace atsui_test;
 using tov_atsui::Frame;
 
 namespace {
-
-// A host that records every handler the frame calls and handles the event.
-struct CountingFrame : Frame {
-    using Frame::Frame;
-    CallLog log;
-    void on_close_app(wxEvent&) override { log.hit("on_close_app"); }
-    void on_show_manual_operation_dialog(wxCommandEvent&) override {
-        log.hit("on_show_manual_operation_dialog");
-    }
-    void on_start_ticker(wxCommandEvent&) override { log.hit("on_start_ticker"); }
-    void on_clear_statistics(wxCommandEvent&) override { log.hit("on_clear_statistics"); }
-    void on_change_debug_mode(wxCommandEvent& e) override {
-        log.hit("on_change_debug_mode");
-        debug_checked_in_handler = e.IsChecked();
-    }
-    void on_export_assertion_config(wxCommandEvent&) override {
-        log.hit("on_export_assertion_config");
-    }
-    void on_show_test_data_window(wxCommandEvent&) override { log.hit("on_show_test_data_window"); }
-    void on_edit_test_parameters(wxCommandEvent&) override { log.hit("on_edit_test_parameters"); }
-    void on_reload_test_parameters(wxCommandEvent&) override {
-        log.hit("on_reload_test_parameters");
-    }
-    void on_save_test_parameters(wxCommandEvent&) override { log.hit("on_save_test_parameters"); }
-    void on_show_about_dialog(wxCommandEvent&) override { log.hit("on_show_about_dialog"); }
-    void on_ticker_timer_event(wxTimerEvent&) override { log.hit("on_ticker_timer_event"); }
-    void on_trigger_initializer(wxTimerEvent&) override { log.hit("on_trigger_initializer"); }
-    void on_start_all(wxCommandEvent&) override { log.hit("on_start_all"); }
-    void on_abort_all(wxCommandEvent&) override { log.hit("on_abort_all"); }
-    bool debug_checked_in_handler = false;
-};
 
 // Frames are top-level windows: the tests own them and destroy them at once.
 template <typename F = Frame>

@@ -10,29 +10,13 @@
 #include <wx/statline.h>
 #include <wx/uiaction.h>
 
+#include "support/counting.h"
 #include "support/harness.h"
 
 using namespace atsui_test;
 using tov_atsui::ATSLauncher;
 
 namespace {
-
-struct CountingLauncher : ATSLauncher {
-    using ATSLauncher::ATSLauncher;
-    CallLog log;
-    void on_click_projects(wxCommandEvent&) override { log.hit("on_click_projects"); }
-    void on_click_learn(wxCommandEvent&) override { log.hit("on_click_learn"); }
-    void on_browse(wxCommandEvent&) override { log.hit("on_browse"); }
-    void on_open(wxCommandEvent&) override { log.hit("on_open"); }
-};
-
-void expect_plain_font(wxWindow* w, int points) {
-    const wxFont font = w->GetFont();
-    EXPECT_EQ(font.GetPointSize(), points) << w->GetLabel();
-    EXPECT_EQ(font.GetStyle(), wxFONTSTYLE_NORMAL);
-    EXPECT_EQ(font.GetWeight(), wxFONTWEIGHT_NORMAL);
-    EXPECT_FALSE(font.GetUnderlined());
-}
 
 std::vector<wxString> labels_of(wxListCtrl* list) {
     std::vector<wxString> labels;
@@ -247,32 +231,51 @@ TEST_F(LauncherTest, ProjectsAHostAddsComeOutSortedWithTheirData) {
         EXPECT_EQ(list->GetItemData(index_of(list, kProjects[n])), wxUIntPtr(n + 1))
             << kProjects[n];
 
-    // A selected project stays selected while others arrive before it, and
-    // a host that follows the selection finds its own data on every item.
-    list->SetItemState(index_of(list, "psu_burn_in"), wxLIST_STATE_SELECTED, wxLIST_STATE_SELECTED);
-    std::vector<std::pair<wxString, wxUIntPtr>> followed;
-    auto follow = [&](wxListEvent& e) {
-        if (e.GetIndex() >= 0)
-            followed.emplace_back(list->GetItemText(e.GetIndex()), list->GetItemData(e.GetIndex()));
-        e.Skip();
+    // A selected, focused project stays so while others arrive before it,
+    // and the host hears of no selection change that nobody made.
+    const long state = wxLIST_STATE_SELECTED | wxLIST_STATE_FOCUSED;
+    list->SetItemState(index_of(list, "psu_burn_in"), state, state);
+    CallLog on_list, on_launcher;  // where a host may bind: the list, or its window
+    auto counter = [](CallLog& log) {
+        return [&log](wxListEvent& e) {
+            const wxEventType type = e.GetEventType();
+            log.hit(type == wxEVT_LIST_ITEM_SELECTED     ? "selected"
+                    : type == wxEVT_LIST_ITEM_DESELECTED ? "deselected"
+                                                         : "focused");
+            e.Skip();
+        };
     };
-    for (const auto& type :
-         {wxEVT_LIST_ITEM_SELECTED, wxEVT_LIST_ITEM_DESELECTED, wxEVT_LIST_ITEM_FOCUSED})
-        list->Bind(type, follow);
+    const auto count_on_list = counter(on_list), count_on_launcher = counter(on_launcher);
+    const auto selection_events = {wxEVT_LIST_ITEM_SELECTED, wxEVT_LIST_ITEM_DESELECTED,
+                                   wxEVT_LIST_ITEM_FOCUSED};
+    for (const auto& type : selection_events) {
+        list->Bind(type, count_on_list);
+        l.Bind(type, count_on_launcher);
+    }
     list->InsertItem(list->GetItemCount(), "aaa_first");
     list->InsertItem(list->GetItemCount(), "Quartz");
     settle();
-    EXPECT_FALSE(followed.empty()) << "the host was not told where its selection went";
-    for (const auto& [label, data] : followed)
-        EXPECT_EQ(data, wxUIntPtr(1)) << label << " seen with foreign data";
-    for (const auto& type :
-         {wxEVT_LIST_ITEM_SELECTED, wxEVT_LIST_ITEM_DESELECTED, wxEVT_LIST_ITEM_FOCUSED})
-        list->Unbind(type, follow);
     std::vector<wxString> expected = kProjectsSorted;
     expected.insert(expected.begin(), "aaa_first");
     expected.insert(expected.end() - 1, "Quartz");
-    EXPECT_EQ(labels_of(list), expected);
-    EXPECT_EQ(selected_of(list), std::vector<long>{index_of(list, "psu_burn_in")});
+    ASSERT_EQ(labels_of(list), expected) << "no re-sort ran";
+    EXPECT_EQ(on_list.total(), 0) << on_list.summary();
+    EXPECT_EQ(on_launcher.total(), 0) << on_launcher.summary();
+    const long kept = index_of(list, "psu_burn_in");
+    EXPECT_EQ(selected_of(list), std::vector<long>{kept});
+    EXPECT_EQ(list->GetNextItem(-1, wxLIST_NEXT_ALL, wxLIST_STATE_FOCUSED), kept);
+    EXPECT_EQ(list->GetItemData(kept), wxUIntPtr(1));
+
+    // What the host does itself it still hears of, once on each handler.
+    list->SetItemState(index_of(list, "Quartz"), wxLIST_STATE_SELECTED, wxLIST_STATE_SELECTED);
+    for (const CallLog* log : {&on_list, &on_launcher}) {
+        EXPECT_EQ(log->count("deselected"), 1) << log->summary();
+        EXPECT_EQ(log->count("selected"), 1) << log->summary();
+    }
+    for (const auto& type : selection_events) {
+        list->Unbind(type, count_on_list);
+        l.Unbind(type, count_on_launcher);
+    }
 
     // A second project of the same name joins the first, each with its data.
     const wxUIntPtr earlier = list->GetItemData(index_of(list, "board_ict"));

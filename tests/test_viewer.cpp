@@ -14,6 +14,7 @@
 #include <wx/tooltip.h>
 #include <wx/uiaction.h>
 
+#include "support/counting.h"
 #include "support/harness.h"
 
 using namespace atsui_test;
@@ -21,22 +22,6 @@ using tov_atsui::TestDataViewerFrame;
 using tov_atsui::TestDataViewerPanel;
 
 namespace {
-
-// A host that records every handler the panel calls and handles the event.
-struct CountingPanel : TestDataViewerPanel {
-    using TestDataViewerPanel::TestDataViewerPanel;
-    CallLog log;
-    void on_clear_data(wxCommandEvent&) override { log.hit("on_clear_data"); }
-    void on_export_data(wxCommandEvent&) override { log.hit("on_export_data"); }
-    void on_import_data(wxCommandEvent&) override { log.hit("on_import_data"); }
-    void on_save_single_uut_test_data(wxCommandEvent&) override {
-        log.hit("on_save_single_uut_test_data");
-    }
-    void on_cell_filter_changed(wxCommandEvent&) override { log.hit("on_cell_filter_changed"); }
-    void on_refresh_statistics_analyzer(wxCommandEvent&) override {
-        log.hit("on_refresh_statistics_analyzer");
-    }
-};
 
 // A host whose close handler keeps the window open.
 struct VetoingFrame : TestDataViewerFrame {
@@ -321,7 +306,7 @@ TEST_F(ViewerPanelTest, NullParentIsRefusedBeforeAnythingIsCreated) {
     } catch (const std::invalid_argument& e) {
         EXPECT_NE(std::string(e.what()).find("TestDataViewerPanel"), std::string::npos) << e.what();
     }
-    EXPECT_THROW(new CountingPanel(nullptr, wxID_ANY, wxDefaultPosition, wxSize(300, 200)),
+    EXPECT_THROW(new CountingViewerPanel(nullptr, wxID_ANY, wxDefaultPosition, wxSize(300, 200)),
                  std::invalid_argument);
     EXPECT_EQ(wxTopLevelWindows.size(), windows_before);
     EXPECT_EQ(assertion_count(), asserts_before);
@@ -330,7 +315,7 @@ TEST_F(ViewerPanelTest, NullParentIsRefusedBeforeAnythingIsCreated) {
 // ---------------------------------------------------------------- events
 
 TEST_F(ViewerPanelTest, EachSourceReachesExactlyItsHandler) {
-    auto* p = make<CountingPanel>();
+    auto* p = make<CountingViewerPanel>();
     p->ui_cell_filter->Append("cell 1");
     struct Route {
         std::function<void()> send;
@@ -426,10 +411,12 @@ TEST_F(ViewerPanelTest, StatisticsPaneShowsSingleItemsAndTotalsBelowWhenShown) {
         SCOPED_TRACE(pairs[i].caption);
         EXPECT_NEAR(centre_y(pairs[i].label), centre_y(pairs[i].field), 1);
         EXPECT_EQ(centre_y(pairs[i].field), centre_y(pairs[i - i % 3].field));
-        if (i % 3)
+        if (i % 3) {
             EXPECT_GT(pairs[i].label->GetPosition().x, pairs[i - 1].field->GetRect().GetRight());
-        if (i >= 3)
+        }
+        if (i >= 3) {
             EXPECT_GT(pairs[i].field->GetPosition().y, pairs[i - 3].field->GetRect().GetBottom());
+        }
     }
     // The hidden totals take no room.
     EXPECT_EQ(p->ui_statistics_and_analyze_sizer->GetMinSize().y, single->GetBestSize().y + 10);
@@ -541,6 +528,35 @@ TEST_F(ViewerSashTest, HostThatPlacesThePanelLateInAShownFrameGetsCentredSashes)
     pump(100);  // on screen at its provisional size, not yet in the sizer
     frame->ui_root_sizer->Add(p, 1, wxEXPAND);
     frame->Layout();
+    pump(50);
+    expect_centred(p);
+}
+
+// A host that places the panel itself in a frame whose root sizer it leaves
+// empty: the sizer never takes the panel, its hand-set size is the real one.
+TEST_F(ViewerSashTest, HostThatPlacesThePanelByHandGetsCentredSashes) {
+    auto* frame = new TestDataViewerFrame(top);
+    frame->SetClientSize(1200, 800);
+    auto* p = new TestDataViewerPanel(frame);
+    const wxRect by_hand = wxRect(frame->GetClientSize()).Deflate(frame->GetClientSize() / 20);
+    p->SetSize(by_hand);
+    frame->Show();
+    ASSERT_TRUE(settle(frame));
+    pump(50);
+    EXPECT_EQ(p->GetRect(), by_hand);
+    expect_centred(p);
+}
+
+TEST_F(ViewerSashTest, HostThatPlacesThePanelByHandInAShownFrameGetsCentredSashes) {
+    auto* frame = new TestDataViewerFrame(top);
+    frame->SetClientSize(1200, 800);
+    frame->Show();
+    ASSERT_TRUE(settle(frame));
+    auto* p = new TestDataViewerPanel(frame);
+    pump(100);  // on screen at its provisional size
+    EXPECT_TRUE(idle_handler_bound(p->m_splitter2));
+    EXPECT_TRUE(idle_handler_bound(p->m_splitter1));
+    p->SetSize(wxRect(frame->GetClientSize()).Deflate(frame->GetClientSize() / 20));
     pump(50);
     expect_centred(p);
 }

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: MIT
 # Runs a command under a private Xvfb server. -displayfd lets the server pick a
-# free display itself, so parallel runs never race for one.
+# free display itself, so parallel runs never race for one. ATSUI_SCREEN sets
+# the screen's size and depth (default 1600x1200x24).
 set -euo pipefail
 
 if ! command -v Xvfb >/dev/null; then
@@ -17,7 +18,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-Xvfb -displayfd 5 -screen 0 1600x1200x24 -nolisten tcp -noreset 5>"$tmp/display" 2>"$tmp/log" &
+Xvfb -displayfd 5 -screen 0 "${ATSUI_SCREEN:-1600x1200x24}" -nolisten tcp -noreset 5>"$tmp/display" 2>"$tmp/log" &
 xpid=$!
 for _ in $(seq 200); do
   [ -s "$tmp/display" ] && break

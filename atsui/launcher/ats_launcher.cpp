@@ -5,6 +5,7 @@
 #include <vector>
 
 #include <wx/button.h>
+#include <wx/eventfilter.h>
 #include <wx/listctrl.h>
 #include <wx/sizer.h>
 #include <wx/statbmp.h>
@@ -12,15 +13,15 @@
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
 
-#include "atsui/detail/build.h"
+#include "atsui/detail/accessible.h"
+#include "atsui/detail/lifecycle.h"
+#include "atsui/detail/look.h"
 
 namespace tov_atsui {
 
-namespace {
+using detail::make_button;
 
-wxButton* make_button(wxWindow* parent, const wxString& label, long style) {
-    return new wxButton(parent, wxID_ANY, label, wxDefaultPosition, wxDefaultSize, style);
-}
+namespace {
 
 // Label order of the project list: case-insensitive, then by case, then by
 // position, so that equal labels keep the order in which they came.
@@ -40,6 +41,28 @@ int wxCALLBACK compare_by_label(wxIntPtr a, wxIntPtr b, wxIntPtr order) {
     return o.before(i, j) ? -1 : o.before(j, i) ? 1 : 0;
 }
 
+// Nobody changes the selection when the list re-sorts, so the host hears
+// nothing of the list's own selection and focus changes meanwhile. A filter
+// runs before any handler, whenever and wherever the host bound its own.
+class QuietSelection : public wxEventFilter {
+public:
+    explicit QuietSelection(wxListCtrl* list) : list_(list) { wxEvtHandler::AddFilter(this); }
+    ~QuietSelection() override { wxEvtHandler::RemoveFilter(this); }
+    QuietSelection(const QuietSelection&) = delete;
+    QuietSelection& operator=(const QuietSelection&) = delete;
+
+    int FilterEvent(wxEvent& event) override {
+        const wxEventType type = event.GetEventType();
+        const bool selection = type == wxEVT_LIST_ITEM_SELECTED ||
+                               type == wxEVT_LIST_ITEM_DESELECTED ||
+                               type == wxEVT_LIST_ITEM_FOCUSED;
+        return selection && event.GetEventObject() == list_ ? Event_Ignore : Event_Skip;
+    }
+
+private:
+    wxListCtrl* list_;
+};
+
 // The generic list control that wxGTK uses ignores wxLC_SORT_ASCENDING. The
 // list is put back in label order here, keeping each item's data and the
 // operator's selection and focus with their items.
@@ -55,8 +78,9 @@ void restore_label_order(wxListCtrl* list) {
     const long selected = list->GetNextItem(-1, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED);
     const long focused = list->GetNextItem(-1, wxLIST_NEXT_ALL, wxLIST_STATE_FOCUSED);
 
-    // SortItems drops the selection and focus, telling the host through
-    // events; dropped here first, while every item still carries its own data.
+    // SortItems drops the selection and focus; dropped here first, while every
+    // item still carries its own data, and put back on the same items after.
+    const QuietSelection quiet(list);
     if (selected >= 0) list->SetItemState(selected, 0, wxLIST_STATE_SELECTED);
     if (focused >= 0) list->SetItemState(focused, 0, wxLIST_STATE_FOCUSED);
 
@@ -120,11 +144,11 @@ ATSLauncher::ATSLauncher(wxWindow* parent)
     auto* bSizer41 = new wxBoxSizer(wxHORIZONTAL);
     ui_project_path = new wxTextCtrl(this, wxID_ANY, wxEmptyString, wxDefaultPosition,
                                      wxDefaultSize, wxTE_READONLY);
-    bSizer41->Add(ui_project_path, 1, wxALL | wxALIGN_CENTER_VERTICAL, 5);
-    ui_browse = make_button(this, detail::utf8("Browse\u2026\u2026"), 0);
-    bSizer41->Add(ui_browse, 0, wxALL | wxALIGN_CENTER_VERTICAL, 5);
-    m_button14 = make_button(this, "Open", 0);
-    bSizer41->Add(m_button14, 0, wxALL | wxALIGN_CENTER_VERTICAL, 5);
+    bSizer41->Add(ui_project_path, 1, detail::kCentredItem, 5);
+    ui_browse = make_button(this, detail::utf8("Browse\u2026\u2026"));
+    bSizer41->Add(ui_browse, 0, detail::kCentredItem, 5);
+    m_button14 = make_button(this, "Open");
+    bSizer41->Add(m_button14, 0, detail::kCentredItem, 5);
     bSizer40->Add(bSizer41, 0, wxEXPAND, 5);
 
     m_staticline4 =
@@ -139,6 +163,7 @@ ATSLauncher::ATSLauncher(wxWindow* parent)
     bSizer36->Add(bSizer40, 1, wxEXPAND, 5);
 
     detail::finish_window(this, bSizer36);
+    detail::give_accessible_names(*this);
 
     ui_button_projects->Bind(wxEVT_BUTTON, &ATSLauncher::on_click_projects, this);
     ui_button_learn->Bind(wxEVT_BUTTON, &ATSLauncher::on_click_learn, this);

@@ -1,18 +1,23 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+// Every member's type is complete here, as in generated wx code, so a host
+// can use any member after including this header alone.
+#include <wx/button.h>
 #include <wx/dialog.h>
-
-class wxButton;
-class wxListCtrl;
-class wxStaticBitmap;
-class wxStaticLine;
-class wxStaticText;
-class wxTextCtrl;
+#include <wx/event.h>
+#include <wx/listctrl.h>
+#include <wx/statbmp.h>
+#include <wx/statline.h>
+#include <wx/stattext.h>
+#include <wx/textctrl.h>
 
 namespace tov_atsui {
 
 // The start window in which the operator picks a test project.
+// ShowModal() also returns wxID_CANCEL when its parent, a Frame or a
+// TestDataViewerFrame, is destroyed meanwhile; the frame goes once the run
+// is over.
 class ATSLauncher : public wxDialog {
 public:
     explicit ATSLauncher(wxWindow* parent);

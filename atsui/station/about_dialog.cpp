@@ -5,7 +5,8 @@
 #include <wx/sizer.h>
 #include <wx/stattext.h>
 
-#include "atsui/detail/build.h"
+#include "atsui/detail/lifecycle.h"
+#include "atsui/detail/look.h"
 
 namespace tov_atsui {
 

@@ -1,14 +1,18 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+// Every member's type is complete here, as in generated wx code, so a host
+// can use any member after including this header alone.
+#include <wx/button.h>
 #include <wx/dialog.h>
-
-class wxButton;
-class wxStaticText;
+#include <wx/stattext.h>
 
 namespace tov_atsui {
 
 // The station's about box: five lines of text and a full-width "OK" (wxID_OK).
+// ShowModal() also returns wxID_CANCEL when its parent, a Frame or a
+// TestDataViewerFrame, is destroyed meanwhile; the frame goes once the run
+// is over.
 class AboutDialog : public wxDialog {
 public:
     explicit AboutDialog(wxWindow* parent);

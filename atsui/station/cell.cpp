@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "atsui/station/cell.h"
 
+#include <type_traits>
+
 #include <wx/button.h>
 #include <wx/gauge.h>
 #include <wx/grid.h>
@@ -12,15 +14,17 @@
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
 
-#include "atsui/detail/build.h"
+#include "atsui/detail/accessible.h"
+#include "atsui/detail/lifecycle.h"
+#include "atsui/detail/look.h"
 
 namespace tov_atsui {
 
-namespace {
+using detail::kCentredItem;
+using detail::make_button;
+using detail::make_panel;
 
-wxPanel* make_panel(wxWindow* parent) {
-    return new wxPanel(parent, wxID_ANY, wxDefaultPosition, wxDefaultSize, wxTAB_TRAVERSAL);
-}
+namespace {
 
 wxPanel* make_hidden_panel(wxWindow* parent) {
     wxPanel* panel = make_panel(parent);
@@ -32,18 +36,23 @@ wxTextCtrl* make_text(wxWindow* parent, long style, const wxString& value = wxEm
     return new wxTextCtrl(parent, wxID_ANY, value, wxDefaultPosition, wxDefaultSize, style);
 }
 
-wxButton* make_button(wxWindow* parent, const wxString& label, long style) {
-    return new wxButton(parent, wxID_ANY, label, wxDefaultPosition, wxDefaultSize, style);
+// A statistics caption is written in its status colour; the count beside it
+// sits on that colour.
+template <typename Figure>
+Figure* place_status(Figure* figure, const wxColour& colour, wxSizer* row) {
+    if constexpr (std::is_base_of_v<wxTextCtrl, Figure>)
+        figure->SetBackgroundColour(colour);
+    else
+        figure->SetForegroundColour(colour);
+    row->Add(figure, 0, kCentredItem, 5);
+    return figure;
 }
-
-constexpr int kCentredItem = wxALL | wxALIGN_CENTER_VERTICAL;
 
 }  // namespace
 
 Cell::Cell(wxWindow* parent, wxWindowID id, const wxPoint& pos, const wxSize& size, long style,
            const wxString& name)
-    : wxPanel(detail::require_parent(parent, "Cell"), detail::require_window_id(id, "Cell"), pos,
-              size, style, name) {
+    : wxPanel(detail::require_parent(parent, "Cell"), id, pos, size, style, name) {
     detail::own_timer(ui_refresh_timer, this);
     detail::own_timer(ui_blink_timer, this);
 
@@ -76,24 +85,12 @@ Cell::Cell(wxWindow* parent, wxWindowID id, const wxPoint& pos, const wxSize& si
         new wxStaticBox(ui_statistics_panel, wxID_ANY, "Statistics"), wxHORIZONTAL);
     wxWindow* statBox = sbSizer1->GetStaticBox();
 
-    m_staticText2 = detail::make_label(statBox, "OK");
-    m_staticText2->SetForegroundColour(ok);
-    sbSizer1->Add(m_staticText2, 0, kCentredItem, 5);
-    ui_ok_count = make_text(statBox, 0);
-    ui_ok_count->SetBackgroundColour(ok);
-    sbSizer1->Add(ui_ok_count, 0, kCentredItem, 5);
-    m_staticText3 = detail::make_label(statBox, "NG");
-    m_staticText3->SetForegroundColour(ng);
-    sbSizer1->Add(m_staticText3, 0, kCentredItem, 5);
-    ui_ng_count = make_text(statBox, 0);
-    ui_ng_count->SetBackgroundColour(ng);
-    sbSizer1->Add(ui_ng_count, 0, kCentredItem, 5);
-    m_staticText4 = detail::make_label(statBox, "Yield");
-    m_staticText4->SetForegroundColour(ok);
-    sbSizer1->Add(m_staticText4, 0, kCentredItem, 5);
-    ui_ok_percent = make_text(statBox, 0);
-    ui_ok_percent->SetBackgroundColour(ok);
-    sbSizer1->Add(ui_ok_percent, 0, kCentredItem, 5);
+    m_staticText2 = place_status(detail::make_label(statBox, "OK"), ok, sbSizer1);
+    ui_ok_count = place_status(make_text(statBox, 0), ok, sbSizer1);
+    m_staticText3 = place_status(detail::make_label(statBox, "NG"), ng, sbSizer1);
+    ui_ng_count = place_status(make_text(statBox, 0), ng, sbSizer1);
+    m_staticText4 = place_status(detail::make_label(statBox, "Yield"), ok, sbSizer1);
+    ui_ok_percent = place_status(make_text(statBox, 0), ok, sbSizer1);
 
     bSizer4->Add(sbSizer1, 0, wxEXPAND, 5);
     bSizer4->Add(0, 0, 1, wxEXPAND, 5);
@@ -200,6 +197,7 @@ Cell::Cell(wxWindow* parent, wxWindowID id, const wxPoint& pos, const wxSize& si
     bSizer14->Add(ui_image_panel, 0, wxEXPAND | wxALL, 5);
 
     detail::finish_panel(this, bSizer14);
+    detail::give_accessible_names(*this);
 
     // Bindings.
     Bind(wxEVT_TIMER, &Cell::on_refresh_timer_event, this, ui_refresh_timer.GetId());

@@ -1,26 +1,29 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+// Every member's type is complete here, as in generated wx code, so a host
+// can use any member after including this header alone.
+#include <wx/button.h>
+#include <wx/event.h>
+#include <wx/gauge.h>
+#include <wx/grid.h>
+#include <wx/notebook.h>
 #include <wx/panel.h>
+#include <wx/sizer.h>
+#include <wx/statbmp.h>
+#include <wx/statline.h>
+#include <wx/stattext.h>
+#include <wx/textctrl.h>
 #include <wx/timer.h>
-
-class wxBoxSizer;
-class wxButton;
-class wxGauge;
-class wxGrid;
-class wxNotebook;
-class wxStaticBitmap;
-class wxStaticLine;
-class wxStaticText;
-class wxTextCtrl;
 
 namespace tov_atsui {
 
 // The panel of one test cell. Four regions are built hidden (extra
 // information, statistics, script row, image column); the host shows them.
-// A null parent, a parent being destroyed, a parent that cannot hold children
-// (a button, a menu bar) and an id the toolkit rejects are refused with
-// std::invalid_argument before any window exists.
+// A null parent, a parent being destroyed and a parent that cannot hold
+// children (a button, a menu bar) are refused with std::invalid_argument
+// before any window exists. The id, position, size, style and name reach
+// wxPanel as given.
 //
 // Reparent() refuses (returns false, changes nothing) no parent and a parent
 // inside the cell itself; a moved cell leaves its old parent's sizer, so the

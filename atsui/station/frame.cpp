@@ -10,7 +10,9 @@
 #include <wx/textctrl.h>
 #include <wx/toolbar.h>
 
-#include "atsui/detail/build.h"
+#include "atsui/detail/accessible.h"
+#include "atsui/detail/lifecycle.h"
+#include "atsui/detail/look.h"
 
 namespace tov_atsui {
 
@@ -23,7 +25,7 @@ template <typename Figure>
 Figure* place_figure(Figure* figure, const wxColour& colour, wxSizer* row) {
     figure->SetFont(detail::plain_font(16));
     figure->SetForegroundColour(colour);
-    row->Add(figure, 0, wxALL | wxALIGN_CENTER_VERTICAL, 5);
+    row->Add(figure, 0, detail::kCentredItem, 5);
     return figure;
 }
 
@@ -51,8 +53,7 @@ Frame::Frame(wxWindow* parent)
     ui_additional_top_sizer = new wxBoxSizer(wxHORIZONTAL);
     bSizer12->Add(ui_additional_top_sizer, 0, 0, 0);
 
-    ui_statistics_panel =
-        new wxPanel(this, wxID_ANY, wxDefaultPosition, wxDefaultSize, wxTAB_TRAVERSAL);
+    ui_statistics_panel = detail::make_panel(this);
     auto* sbSizer3 = new wxStaticBoxSizer(
         new wxStaticBox(ui_statistics_panel, wxID_ANY, wxEmptyString), wxVERTICAL);
     wxWindow* statBox = sbSizer3->GetStaticBox();
@@ -75,10 +76,9 @@ Frame::Frame(wxWindow* parent)
     bSizer11->Add(bSizer12, 0, wxEXPAND, 0);
 
     // Cell area.
-    ui_cell_panel = new wxPanel(this, wxID_ANY, wxDefaultPosition, wxDefaultSize, wxTAB_TRAVERSAL);
+    ui_cell_panel = detail::make_panel(this);
     auto* gSizer1 = new wxGridSizer(0, 2, 0, 0);
-    m_panel9 =
-        new wxPanel(ui_cell_panel, wxID_ANY, wxDefaultPosition, wxDefaultSize, wxTAB_TRAVERSAL);
+    m_panel9 = detail::make_panel(ui_cell_panel);
     gSizer1->Add(m_panel9, 1, wxEXPAND | wxALL, 5);
     detail::finish_panel(ui_cell_panel, gSizer1);
     bSizer11->Add(ui_cell_panel, 1, wxEXPAND | wxALL, 0);
@@ -133,6 +133,7 @@ Frame::Frame(wxWindow* parent)
         ui_toolbar->AddTool(wxID_ANY, "tool", wxArtProvider::GetBitmap(wxART_CROSS_MARK),
                             wxNullBitmap, wxITEM_NORMAL, "Abort All Cells", wxEmptyString, nullptr);
     ui_toolbar->Realize();
+    detail::give_accessible_names(*this);
 
     Centre(wxBOTH);
 

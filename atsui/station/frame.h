@@ -1,18 +1,18 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+// Every member's type is complete here, as in generated wx code, so a host
+// can use any member after including this header alone.
+#include <wx/event.h>
 #include <wx/frame.h>
+#include <wx/menu.h>
+#include <wx/menuitem.h>
+#include <wx/panel.h>
+#include <wx/sizer.h>
+#include <wx/stattext.h>
+#include <wx/textctrl.h>
 #include <wx/timer.h>
-
-class wxBoxSizer;
-class wxMenu;
-class wxMenuBar;
-class wxMenuItem;
-class wxPanel;
-class wxStaticText;
-class wxTextCtrl;
-class wxToolBar;
-class wxToolBarToolBase;
+#include <wx/toolbar.h>
 
 namespace tov_atsui {
 

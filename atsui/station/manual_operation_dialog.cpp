@@ -6,7 +6,9 @@
 #include <wx/sizer.h>
 #include <wx/textctrl.h>
 
-#include "atsui/detail/build.h"
+#include "atsui/detail/accessible.h"
+#include "atsui/detail/lifecycle.h"
+#include "atsui/detail/look.h"
 
 namespace tov_atsui {
 
@@ -38,11 +40,12 @@ ManualOperationDialog::ManualOperationDialog(wxWindow* parent)
     auto* bSizer18 = new wxBoxSizer(wxVERTICAL);
 
     ui_message = new wxTextCtrl(this, wxID_ANY, detail::utf8(kExplanation), wxDefaultPosition,
-                                wxSize(700, 500), wxTE_MULTILINE | wxTE_NO_VSCROLL | wxTE_READONLY);
+                                wxSize(700, 500), wxTE_MULTILINE | wxTE_READONLY);
     ui_message->SetFont(font);
     ui_message->SetBackgroundColour(wxSystemSettings::GetColour(wxSYS_COLOUR_3DLIGHT));
-    // wxGTK leaves the cursor after the text, which scrolls the view to its
-    // end; without a scroll bar the operator would start reading mid-sentence.
+    // At 20 pt the text is taller than its box: it scrolls vertically. wxGTK
+    // leaves the cursor after the text, which would open the view at its end
+    // and have the operator start reading mid-sentence.
     ui_message->SetInsertionPoint(0);
     bSizer18->Add(ui_message, 0, wxALL | wxEXPAND, 5);
 
@@ -52,6 +55,7 @@ ManualOperationDialog::ManualOperationDialog(wxWindow* parent)
     bSizer18->Add(m_button6, 0, wxALL | wxEXPAND, 5);
 
     detail::finish_window(this, bSizer18);
+    detail::give_accessible_names(*this);
 }
 
 }  // namespace tov_atsui

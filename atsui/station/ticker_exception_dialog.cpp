@@ -7,7 +7,9 @@
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
 
-#include "atsui/detail/build.h"
+#include "atsui/detail/accessible.h"
+#include "atsui/detail/lifecycle.h"
+#include "atsui/detail/look.h"
 
 namespace tov_atsui {
 
@@ -50,6 +52,7 @@ TickerExceptionDialog::TickerExceptionDialog(wxWindow* parent)
     bSizer17->Add(bSizer21, 1, wxEXPAND, 5);
 
     detail::finish_window(this, bSizer17);
+    detail::give_accessible_names(*this);
 }
 
 }  // namespace tov_atsui

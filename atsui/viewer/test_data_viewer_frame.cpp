@@ -3,7 +3,8 @@
 
 #include <wx/sizer.h>
 
-#include "atsui/detail/build.h"
+#include "atsui/detail/lifecycle.h"
+#include "atsui/detail/look.h"
 
 namespace tov_atsui {
 

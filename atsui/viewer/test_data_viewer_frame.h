@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+// Every member's type is complete here, as in generated wx code, so a host
+// can use any member after including this header alone.
+#include <wx/event.h>
 #include <wx/frame.h>
-
-class wxBoxSizer;
+#include <wx/sizer.h>
 
 namespace tov_atsui {
 

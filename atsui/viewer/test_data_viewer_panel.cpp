@@ -12,10 +12,14 @@
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
 
-#include "atsui/detail/build.h"
+#include "atsui/detail/accessible.h"
+#include "atsui/detail/lifecycle.h"
+#include "atsui/detail/look.h"
 
 namespace tov_atsui {
 
+using detail::kCentredItem;
+using detail::make_panel;
 using detail::utf8;
 
 namespace {
@@ -24,14 +28,8 @@ constexpr detail::GridColumn kTestItemColumns[] = {{"Item Name", 300}, {"Value",
                                                    {"Lower", 100},     {"Upper", 100},
                                                    {"Unit", 100},      {"Result", 100}};
 
-constexpr int kCentredItem = wxALL | wxALIGN_CENTER_VERTICAL;
-
-wxPanel* make_panel(wxWindow* parent) {
-    return new wxPanel(parent, wxID_ANY, wxDefaultPosition, wxDefaultSize, wxTAB_TRAVERSAL);
-}
-
 wxButton* add_button(wxWindow* parent, const wxString& label, wxSizer* row) {
-    auto* button = new wxButton(parent, wxID_ANY, label, wxDefaultPosition, wxDefaultSize, 0);
+    wxButton* button = detail::make_button(parent, label);
     row->Add(button, 0, kCentredItem, 5);
     return button;
 }
@@ -64,23 +62,39 @@ void add_pair(wxWindow* panel, wxSizer* sizer, const char* caption, wxStaticText
     sizer->Add(field, 0, kCentredItem, 5);
 }
 
-// Right after construction a splitter is a few pixels wide and waits for the
-// host to place the panel. Idle events reach hidden and unplaced windows too:
-// a host that builds the viewer early and shows it later, or puts it into its
-// parent's sizer some time after creating it, would have the sash centred in
-// that provisional size. SetSashPosition also drops the toolkit's own pending
-// request to centre the sash on the next resize, so it would stay there. The
-// one-shot set-up therefore waits until the splitter is on screen and the
-// panel is in its parent's sizer (or the parent has none and places it some
-// other way).
-bool has_real_size(const wxSplitterWindow* splitter, const wxWindow* panel) {
-    const bool placed = panel->GetContainingSizer() || !panel->GetParent()->GetSizer();
-    return placed && splitter->IsShownOnScreen();
+// Right after construction a splitter has the panel's provisional size and
+// waits for the host to place the panel. Idle events reach hidden and unplaced
+// windows too: a host that builds the viewer early and shows it later, or
+// places it some time after creating it, would have the sash centred in that
+// provisional size, and SetSashPosition also drops the toolkit's own pending
+// request to centre the sash on the next resize. The one-shot set-up therefore
+// waits until the splitter is on screen and the panel has been placed: put in
+// a sizer, sized by hand, or left where it is because nothing else will place
+// it (its parent has no sizer, or the host gave the panel its full size).
+//
+// The size the panel had when it was built travels with the idle binding, so
+// it goes when the binding does.
+class BuiltSize : public wxObject {
+public:
+    wxSize size = wxDefaultSize;  // wxDefaultSize: the host gave the final size
+};
+
+bool is_placed(const wxWindow* panel, const BuiltSize* built) {
+    if (panel->GetContainingSizer() || !panel->GetParent()->GetSizer()) return true;
+    return !built || built->size == wxDefaultSize || panel->GetSize() != built->size;
+}
+
+BuiltSize* bind_sash_set_up(TestDataViewerPanel* panel, wxSplitterWindow* splitter,
+                            void (TestDataViewerPanel::*handler)(wxIdleEvent&)) {
+    auto* built = new BuiltSize;
+    splitter->Bind(wxEVT_IDLE, handler, panel, wxID_ANY, wxID_ANY, built);
+    return built;
 }
 
 void set_up_sash_once(TestDataViewerPanel* panel, wxSplitterWindow* splitter,
-                      void (TestDataViewerPanel::*handler)(wxIdleEvent&)) {
-    if (!has_real_size(splitter, panel)) return;
+                      void (TestDataViewerPanel::*handler)(wxIdleEvent&), wxIdleEvent& event) {
+    const auto* built = dynamic_cast<const BuiltSize*>(event.GetEventUserData());
+    if (!splitter->IsShownOnScreen() || !is_placed(panel, built)) return;
     splitter->SetSashPosition(0);
     splitter->Unbind(wxEVT_IDLE, handler, panel);
 }
@@ -89,13 +103,13 @@ void set_up_sash_once(TestDataViewerPanel* panel, wxSplitterWindow* splitter,
 
 TestDataViewerPanel::TestDataViewerPanel(wxWindow* parent, wxWindowID id, const wxPoint& pos,
                                          const wxSize& size, long style, const wxString& name)
-    : wxPanel(detail::require_parent(parent, "TestDataViewerPanel"),
-              detail::require_window_id(id, "TestDataViewerPanel"), pos, size, style, name) {
+    : wxPanel(detail::require_parent(parent, "TestDataViewerPanel"), id, pos, size, style, name) {
     auto* ui_root_sizer = new wxBoxSizer(wxHORIZONTAL);
 
     m_splitter2 = new wxSplitterWindow(this, wxID_ANY, wxDefaultPosition, wxDefaultSize,
                                        wxSP_3D | wxSP_BORDER | wxSP_LIVE_UPDATE);
-    m_splitter2->Bind(wxEVT_IDLE, &TestDataViewerPanel::m_splitter2OnIdle, this);
+    BuiltSize* outer_built =
+        bind_sash_set_up(this, m_splitter2, &TestDataViewerPanel::m_splitter2OnIdle);
 
     // Left pane: command row above the two grids.
     m_panel15 = make_panel(m_splitter2);
@@ -105,8 +119,7 @@ TestDataViewerPanel::TestDataViewerPanel(wxWindow* parent, wxWindowID id, const 
     m_button9 = add_button(m_panel15, utf8("清空数据"), bSizer24);
     m_button10 = add_button(m_panel15, utf8("导出数据"), bSizer24);
     m_button11 = add_button(m_panel15, utf8("导入数据"), bSizer24);
-    m_button12 = new wxButton(m_panel15, wxID_ANY, utf8("保存单品数据"), wxDefaultPosition,
-                              wxDefaultSize, 0);
+    m_button12 = detail::make_button(m_panel15, utf8("保存单品数据"));
     m_button12->SetToolTip(utf8("保存选中的单个UUT测试数据到指定的文件中，Excel文档格式"));
     bSizer24->Add(m_button12, 0, kCentredItem, 5);
 
@@ -133,7 +146,8 @@ TestDataViewerPanel::TestDataViewerPanel(wxWindow* parent, wxWindowID id, const 
     // History above test items.
     m_splitter1 = new wxSplitterWindow(m_panel15, wxID_ANY, wxDefaultPosition, wxDefaultSize,
                                        wxSP_3D | wxSP_BORDER);
-    m_splitter1->Bind(wxEVT_IDLE, &TestDataViewerPanel::m_splitter1OnIdle, this);
+    BuiltSize* inner_built =
+        bind_sash_set_up(this, m_splitter1, &TestDataViewerPanel::m_splitter1OnIdle);
     m_panel12 = make_panel(m_splitter1);
     ui_history = add_grid(m_panel12, detail::kHistoryColumns, std::size(detail::kHistoryColumns));
     m_panel13 = make_panel(m_splitter1);
@@ -182,6 +196,8 @@ TestDataViewerPanel::TestDataViewerPanel(wxWindow* parent, wxWindowID id, const 
     ui_root_sizer->Add(m_splitter2, 1, wxEXPAND, 5);
     SetSizer(ui_root_sizer);
     Layout();
+    if (!size.IsFullySpecified()) outer_built->size = inner_built->size = GetSize();
+    detail::give_accessible_names(*this);
 
     // Bindings.
     m_button9->Bind(wxEVT_BUTTON, &TestDataViewerPanel::on_clear_data, this);
@@ -205,12 +221,12 @@ void TestDataViewerPanel::on_cell_filter_changed(wxCommandEvent& event) { event.
 void TestDataViewerPanel::on_refresh_statistics_analyzer(wxCommandEvent& event) { event.Skip(); }
 
 // Not skipped: the set-up is this panel's own business.
-void TestDataViewerPanel::m_splitter2OnIdle(wxIdleEvent&) {
-    set_up_sash_once(this, m_splitter2, &TestDataViewerPanel::m_splitter2OnIdle);
+void TestDataViewerPanel::m_splitter2OnIdle(wxIdleEvent& event) {
+    set_up_sash_once(this, m_splitter2, &TestDataViewerPanel::m_splitter2OnIdle, event);
 }
 
-void TestDataViewerPanel::m_splitter1OnIdle(wxIdleEvent&) {
-    set_up_sash_once(this, m_splitter1, &TestDataViewerPanel::m_splitter1OnIdle);
+void TestDataViewerPanel::m_splitter1OnIdle(wxIdleEvent& event) {
+    set_up_sash_once(this, m_splitter1, &TestDataViewerPanel::m_splitter1OnIdle, event);
 }
 
 }  // namespace tov_atsui

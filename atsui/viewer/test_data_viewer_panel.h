@@ -1,24 +1,26 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+// Every member's type is complete here, as in generated wx code, so a host
+// can use any member after including this header alone.
+#include <wx/button.h>
+#include <wx/choice.h>
+#include <wx/event.h>
+#include <wx/grid.h>
 #include <wx/panel.h>
-
-class wxBoxSizer;
-class wxButton;
-class wxChoice;
-class wxGrid;
-class wxRadioBox;
-class wxSplitterWindow;
-class wxStaticText;
-class wxTextCtrl;
+#include <wx/radiobox.h>
+#include <wx/sizer.h>
+#include <wx/splitter.h>
+#include <wx/stattext.h>
+#include <wx/textctrl.h>
 
 namespace tov_atsui {
 
 // Browses recorded test data: command row, history and test-item grids
 // between two splitters, and the statistics pane. A null parent, a parent
-// being destroyed, a parent that cannot hold children (a button, a menu bar)
-// and an id the toolkit rejects are refused with std::invalid_argument before
-// any window exists.
+// being destroyed and a parent that cannot hold children (a button, a menu
+// bar) are refused with std::invalid_argument before any window exists. The
+// id, position, size, style and name reach wxPanel as given.
 //
 // Reparent() refuses (returns false, changes nothing) no parent and a parent
 // inside the panel itself; a moved panel leaves its old parent's sizer, so the
@@ -91,8 +93,9 @@ public:
     virtual void on_save_single_uut_test_data(wxCommandEvent& event);
     virtual void on_cell_filter_changed(wxCommandEvent& event);
     virtual void on_refresh_statistics_analyzer(wxCommandEvent& event);
-    // One-shot sash set-up: once the panel is placed and on screen, the sash
-    // goes to the middle of its splitter and the binding is removed.
+    // One-shot sash set-up: once the splitter is on screen and the panel has
+    // been placed (in a sizer or by hand), the sash goes to the middle of its
+    // splitter and the binding is removed.
     virtual void m_splitter2OnIdle(wxIdleEvent& event);
     virtual void m_splitter1OnIdle(wxIdleEvent& event);
 };

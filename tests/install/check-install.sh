@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: MIT
-# usage: check-install.sh BUILD_DIR CONSUMER_SRC WITH_DISPLAY CXX
+# usage: check-install.sh BUILD_DIR CONSUMER_SRC WITH_DISPLAY CXX VERSION
+# Installs the library into a scratch prefix and builds the consumer host
+# against it, through the CMake package and through pkg-config.
 set -euo pipefail
-build_dir=$1 consumer=$2 with_display=$3 cxx=$4
+build_dir=$1 consumer=$2 with_display=$3 cxx=$4 version=$5
+here=$(dirname "$0")
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -10,20 +13,4 @@ prefix=$work/prefix
 
 echo "== install into $prefix"
 cmake --install "$build_dir" --prefix "$prefix" >/dev/null
-
-echo "== CMake package"
-generator=()
-command -v ninja >/dev/null && generator=(-G Ninja)
-cmake -S "$consumer" -B "$work/cmake-build" "${generator[@]}" \
-      -DCMAKE_PREFIX_PATH="$prefix" -DCMAKE_CXX_COMPILER="$cxx" >/dev/null
-cmake --build "$work/cmake-build"
-"$with_display" "$work/cmake-build/consumer"
-
-echo "== pkg-config"
-pcdir=$(dirname "$(find "$prefix" -name tov_atsui.pc)")
-export PKG_CONFIG_PATH=$pcdir
-# shellcheck disable=SC2046
-"$cxx" -std=c++17 "$consumer/main.cpp" -o "$work/consumer-pc" $(pkg-config --cflags --libs tov_atsui)
-LD_LIBRARY_PATH=$(pkg-config --variable=libdir tov_atsui) "$with_display" "$work/consumer-pc"
-
-echo "install check passed"
+"$here/build-consumer.sh" "$prefix" "$prefix" "$consumer" "$work" "$with_display" "$cxx" "$version"

@@ -1,7 +1,14 @@
 // SPDX-License-Identifier: MIT
 #include "support/harness.h"
 
+#include <cstdlib>
 #include <sstream>
+
+#if defined(__WXGTK__)
+#include <gtk/gtk.h>
+#endif
+#include <X11/Xlib.h>
+#include <X11/extensions/XTest.h>
 
 #include <wx/radiobox.h>
 #include <wx/toolbar.h>
@@ -191,6 +198,43 @@ int run_modal(wxDialog& dialog, const std::function<void(wxDialog&)>& action, in
     act.StartOnce(100);
     watchdog.StartOnce(watchdog_ms);
     return dialog.ShowModal();
+}
+
+void expect_plain_font(wxWindow* w, int points) {
+    const wxFont font = w->GetFont();
+    EXPECT_EQ(font.GetPointSize(), points) << w->GetLabel();
+    EXPECT_EQ(font.GetStyle(), wxFONTSTYLE_NORMAL);
+    EXPECT_EQ(font.GetWeight(), wxFONTWEIGHT_NORMAL);
+    EXPECT_FALSE(font.GetUnderlined());
+}
+
+bool turn_wheel(wxWindow* window, int notches) {
+    // wxUIActionSimulator has no wheel; X reports it as buttons 4 (up) and 5.
+    static Display* const display = XOpenDisplay(nullptr);
+    if (!display) return false;
+    const wxPoint at = window->GetScreenRect().GetPosition() + window->GetSize() / 2;
+    XTestFakeMotionEvent(display, -1, at.x, at.y, CurrentTime);
+    XSync(display, False);
+    pump(30);
+    const unsigned button = notches < 0 ? 4 : 5;
+    for (int n = 0; n < std::abs(notches); ++n) {
+        XTestFakeButtonEvent(display, button, True, CurrentTime);
+        XTestFakeButtonEvent(display, button, False, CurrentTime);
+        XSync(display, False);
+        pump(20);
+    }
+    return true;
+}
+
+bool shows_scroll_bar(wxWindow* window, int orient) {
+#if defined(__WXGTK__)
+    GtkRange* bar = window->m_scrollBar[orient == wxVERTICAL ? wxWindow::ScrollDir_Vert
+                                                             : wxWindow::ScrollDir_Horz];
+    return bar && gtk_widget_get_mapped(GTK_WIDGET(bar)) &&
+           gtk_widget_get_child_visible(GTK_WIDGET(bar));
+#else
+    return window->HasScrollbar(orient);
+#endif
 }
 
 bool activate(wxTopLevelWindow* window) {

@@ -114,6 +114,17 @@ constexpr int kModalTimedOut = -4242;
 int run_modal(wxDialog& dialog, const std::function<void(wxDialog&)>& action,
               int watchdog_ms = 5000);
 
+// Checks a font of the default family: size, normal style and weight, no
+// underline.
+void expect_plain_font(wxWindow* w, int points);
+
+// Turns the mouse wheel by notches (positive: towards the user, scrolling
+// down) with the pointer over the middle of window, through the X server.
+bool turn_wheel(wxWindow* window, int notches);
+
+// Whether the toolkit shows window's scroll bar of that orientation.
+bool shows_scroll_bar(wxWindow* window, int orient);
+
 // Brings a top-level window to the front and waits until X says it is
 // active, so that wxUIActionSimulator input reaches it.
 bool activate(wxTopLevelWindow* window);

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "atsui/detail/build.h"
+#include "atsui/detail/lifecycle.h"
 
 #include <stdexcept>
 #include <string>
@@ -11,12 +11,8 @@
 #include <wx/dataview.h>
 #include <wx/dialog.h>
 #include <wx/evtloop.h>
-#include <wx/grid.h>
-#include <wx/settings.h>
 #include <wx/sizer.h>
 #include <wx/statbox.h>
-#include <wx/stattext.h>
-#include <wx/timer.h>
 #include <wx/toolbar.h>
 
 namespace tov_atsui::detail {
@@ -35,7 +31,10 @@ bool is_dying(wxWindow* window) {
 }
 
 // The toolkit's own rule: a window with a client area, or one of the
-// controls that place their children themselves.
+// controls that place their children themselves. wxGTK answers it only
+// through m_wxwindow, its internal client-area widget (public, but not
+// documented API): the one place the layer reaches into toolkit internals.
+// Should a toolkit release drop it, this fails to build rather than guess.
 bool can_hold_children(wxWindow* window) {
 #if defined(__WXGTK__)
     return window->m_wxwindow != nullptr || dynamic_cast<wxStaticBox*>(window) ||
@@ -113,13 +112,6 @@ wxWindow* top_level_parent(wxWindow* parent, const char* class_name) {
     return parent;
 }
 
-int require_window_id(int id, const char* class_name) {
-    const bool valid = id == wxID_ANY || (id >= 0 && id < 32767) ||
-                       (id >= wxID_AUTO_LOWEST && id <= wxID_AUTO_HIGHEST);
-    if (!valid) refuse(class_name, "the window id is outside the range the toolkit accepts");
-    return id;
-}
-
 bool destroy_after_modal_children(wxWindow* window, const std::function<bool()>& destroy) {
     std::vector<wxDialog*> modal;
     collect_modal_dialogs(window, modal);
@@ -137,60 +129,6 @@ bool prepare_reparent(wxWindow* window, wxWindowBase* new_parent) {
         sizer && sizer->GetContainingWindow() != new_parent)
         sizer->Detach(window);
     return true;
-}
-
-wxFont plain_font(int points, const wxString& face) {
-    return wxFont(points, wxFONTFAMILY_DEFAULT, wxFONTSTYLE_NORMAL, wxFONTWEIGHT_NORMAL, false,
-                  face);
-}
-
-wxFont cell_font(int points) {
-    if (points <= 0) points = wxNORMAL_FONT->GetPointSize();
-    return plain_font(points, "DejaVu Sans");
-}
-
-wxColour ok_colour() { return wxColour(0, 128, 64); }
-wxColour ng_colour() { return wxColour(255, 0, 0); }
-
-wxStaticText* make_label(wxWindow* parent, const wxString& label) {
-    auto* text = new wxStaticText(parent, wxID_ANY, label, wxDefaultPosition, wxDefaultSize, 0);
-    // Every label of the layer is wrapped at -1 right after creation. It
-    // stays, although a negative width wraps nothing and costs a re-layout.
-    text->Wrap(-1);
-    return text;
-}
-
-void finish_panel(wxWindow* panel, wxSizer* sizer) {
-    panel->SetSizer(sizer);
-    panel->Layout();
-    sizer->Fit(panel);
-}
-
-void finish_window(wxWindow* window, wxSizer* sizer) {
-    finish_panel(window, sizer);
-    window->Centre(wxBOTH);
-}
-
-void own_timer(wxTimer& timer, wxWindow* owner) { timer.SetOwner(owner, timer.GetId()); }
-
-void set_up_readonly_grid(wxGrid* grid, const GridColumn* columns, std::size_t count,
-                          int row_label_size) {
-    const int cols = static_cast<int>(count);
-    grid->CreateGrid(0, cols);
-    grid->EnableEditing(false);
-    grid->EnableGridLines(true);
-    grid->EnableDragGridSize(false);
-    grid->SetMargins(0, 0);
-    for (int col = 0; col < cols; ++col) grid->SetColSize(col, columns[col].width);
-    grid->EnableDragColMove(false);
-    grid->EnableDragColSize(true);
-    for (int col = 0; col < cols; ++col) grid->SetColLabelValue(col, utf8(columns[col].label));
-    grid->SetColLabelSize(30);
-    grid->SetColLabelAlignment(wxALIGN_CENTER, wxALIGN_CENTER);
-    grid->EnableDragRowSize(false);
-    grid->SetRowLabelSize(row_label_size);
-    grid->SetRowLabelAlignment(wxALIGN_CENTER, wxALIGN_CENTER);
-    grid->SetDefaultCellAlignment(wxALIGN_LEFT, wxALIGN_CENTER);
 }
 
 }  // namespace tov_atsui::detail

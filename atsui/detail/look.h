@@ -1,55 +1,29 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-// Construction idioms shared by the windows. Private: not installed.
+// The look the windows share: fonts, colours, labels, panels, buttons, grids
+// and the closing steps of a construction. Private: not installed. The guards
+// of a window's life live in lifecycle.h.
 
 #include <cstddef>
-#include <functional>
 
 #include <wx/colour.h>
+#include <wx/defs.h>
 #include <wx/font.h>
 #include <wx/string.h>
 
+class wxButton;
 class wxGrid;
+class wxPanel;
 class wxSizer;
 class wxStaticText;
 class wxTimer;
 class wxWindow;
-class wxWindowBase;
 
 // Hidden from the shared library's symbol table: the module's interface is
 // its eight window classes and nothing else.
 #pragma GCC visibility push(hidden)
 namespace tov_atsui::detail {
-
-// Throws std::invalid_argument naming the class when parent is null, is being
-// destroyed (its deletion would take the new window with it at the next idle
-// time) or has no client area to hold children (a button, a menu bar: the
-// toolkit asserts and the first child crashes). Used in a panel's base
-// initialiser, so nothing is created for a refused parent.
-wxWindow* require_parent(wxWindow* parent, const char* class_name);
-
-// For top-level windows, whose parent may be null: throws std::logic_error
-// when no GUI application is running (the toolkit would crash in its first
-// call) and std::invalid_argument for a parent that is being destroyed.
-wxWindow* top_level_parent(wxWindow* parent, const char* class_name);
-
-// Throws std::invalid_argument for an id the toolkit rejects with an
-// assertion (outside wxID_ANY, 0..32766 and the automatic range).
-int require_window_id(int id, const char* class_name);
-
-// Destroy() of a top-level window that may have a modal dialog running on top
-// of it: the toolkit would delete the dialog inside its own ShowModal (a
-// dialog on the host's stack is then freed as if from the heap). Ends such
-// dialogs with wxID_CANCEL and calls destroy once their modal loop is left;
-// with none running, calls destroy at once.
-bool destroy_after_modal_children(wxWindow* window, const std::function<bool()>& destroy);
-
-// Whether window may move under new_parent: not to no parent, not into
-// itself or one of its own descendants (the toolkit loops forever there).
-// When it may, it leaves a sizer of another window, which would otherwise
-// keep laying it out and refuse to let the new parent's sizer take it.
-bool prepare_reparent(wxWindow* window, wxWindowBase* new_parent);
 
 // Text outside ASCII enters through UTF-8, whatever the process locale is.
 inline wxString utf8(const char* text) { return wxString::FromUTF8(text); }
@@ -66,6 +40,14 @@ wxColour ng_colour();
 
 // A static text that never wraps.
 wxStaticText* make_label(wxWindow* parent, const wxString& label);
+
+// A plain panel that takes part in tab traversal.
+wxPanel* make_panel(wxWindow* parent);
+
+wxButton* make_button(wxWindow* parent, const wxString& label, long style = 0);
+
+// How most items sit in their row: 5-pixel border all round, vertically centred.
+inline constexpr int kCentredItem = wxALL | wxALIGN_CENTER_VERTICAL;
 
 // SetSizer, Layout, then Fit the sizer to the panel.
 void finish_panel(wxWindow* panel, wxSizer* sizer);

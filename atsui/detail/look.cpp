@@ -1,0 +1,76 @@
+// SPDX-License-Identifier: MIT
+#include "atsui/detail/look.h"
+
+#include <wx/button.h>
+#include <wx/grid.h>
+#include <wx/panel.h>
+#include <wx/settings.h>
+#include <wx/sizer.h>
+#include <wx/stattext.h>
+#include <wx/timer.h>
+
+namespace tov_atsui::detail {
+
+wxFont plain_font(int points, const wxString& face) {
+    return wxFont(points, wxFONTFAMILY_DEFAULT, wxFONTSTYLE_NORMAL, wxFONTWEIGHT_NORMAL, false,
+                  face);
+}
+
+wxFont cell_font(int points) {
+    if (points <= 0) points = wxNORMAL_FONT->GetPointSize();
+    return plain_font(points, "DejaVu Sans");
+}
+
+wxColour ok_colour() { return wxColour(0, 128, 64); }
+wxColour ng_colour() { return wxColour(255, 0, 0); }
+
+wxStaticText* make_label(wxWindow* parent, const wxString& label) {
+    auto* text = new wxStaticText(parent, wxID_ANY, label, wxDefaultPosition, wxDefaultSize, 0);
+    // Every label of the layer is wrapped at -1 right after creation. It
+    // stays, although a negative width wraps nothing and costs a re-layout.
+    text->Wrap(-1);
+    return text;
+}
+
+wxPanel* make_panel(wxWindow* parent) {
+    return new wxPanel(parent, wxID_ANY, wxDefaultPosition, wxDefaultSize, wxTAB_TRAVERSAL);
+}
+
+wxButton* make_button(wxWindow* parent, const wxString& label, long style) {
+    return new wxButton(parent, wxID_ANY, label, wxDefaultPosition, wxDefaultSize, style);
+}
+
+void finish_panel(wxWindow* panel, wxSizer* sizer) {
+    panel->SetSizer(sizer);
+    panel->Layout();
+    sizer->Fit(panel);
+}
+
+void finish_window(wxWindow* window, wxSizer* sizer) {
+    finish_panel(window, sizer);
+    window->Centre(wxBOTH);
+}
+
+void own_timer(wxTimer& timer, wxWindow* owner) { timer.SetOwner(owner, timer.GetId()); }
+
+void set_up_readonly_grid(wxGrid* grid, const GridColumn* columns, std::size_t count,
+                          int row_label_size) {
+    const int cols = static_cast<int>(count);
+    grid->CreateGrid(0, cols);
+    grid->EnableEditing(false);
+    grid->EnableGridLines(true);
+    grid->EnableDragGridSize(false);
+    grid->SetMargins(0, 0);
+    for (int col = 0; col < cols; ++col) grid->SetColSize(col, columns[col].width);
+    grid->EnableDragColMove(false);
+    grid->EnableDragColSize(true);
+    for (int col = 0; col < cols; ++col) grid->SetColLabelValue(col, utf8(columns[col].label));
+    grid->SetColLabelSize(30);
+    grid->SetColLabelAlignment(wxALIGN_CENTER, wxALIGN_CENTER);
+    grid->EnableDragRowSize(false);
+    grid->SetRowLabelSize(row_label_size);
+    grid->SetRowLabelAlignment(wxALIGN_CENTER, wxALIGN_CENTER);
+    grid->SetDefaultCellAlignment(wxALIGN_LEFT, wxALIGN_CENTER);
+}
+
+}  // namespace tov_atsui::detail

@@ -49,6 +49,15 @@ wxDialog* modal_dialog() {
     return nullptr;
 }
 
+// A run under a GTK_THEME names its pictures after the theme, so that they
+// sit beside the default theme's ones.
+wxString theme_suffix() {
+    wxString theme;
+    if (!wxGetEnv("GTK_THEME", &theme) || theme.empty()) return wxEmptyString;
+    theme.Replace(":", "-");
+    return "-" + theme.Lower();
+}
+
 }  // namespace
 
 ScreenshotSession::ScreenshotSession(const Options& options) : options_(options) {
@@ -78,7 +87,8 @@ void ScreenshotSession::start() {
 }
 
 void ScreenshotSession::capture(wxTopLevelWindow* window, const wxString& name) {
-    const wxString file = wxFileName(from_utf8(options_.screenshots), name + ".png").GetFullPath();
+    const wxString file =
+        wxFileName(from_utf8(options_.screenshots), name + theme_suffix() + ".png").GetFullPath();
     window->Update();
     const wxRect r = window->GetScreenRect();
     const wxString command = wxString::Format(

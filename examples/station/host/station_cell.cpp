@@ -62,6 +62,12 @@ StationCell::StationCell(wxWindow* parent, int number, std::uint64_t station_see
     // The layer leaves the field at its default width, too narrow for 16 pt.
     ui_elapse_time->SetMinSize(wxSize(ui_elapse_time->GetTextExtent("00:00:00 ").x + 16, -1));
 
+    // Only the station writes its counters; the serial number is the operator's.
+    for (wxTextCtrl* figure : {ui_ok_count, ui_ng_count, ui_ok_percent, ui_elapse_time})
+        figure->SetEditable(false);
+
+    make_text_readable();
+
     info_ = new wxStaticText(ui_other_info_panel, wxID_ANY, wxEmptyString);
     ui_other_info_sizer->Add(info_, 1, wxALL | wxALIGN_CENTER_VERTICAL, 5);
     ui_statistics_panel->Show();
@@ -77,11 +83,25 @@ void StationCell::set_project(const Project& project, const std::string& path) {
     show_info();
 }
 
+// The layer colours its buttons, captions and counters for a light theme; a
+// dark theme keeps those colours but draws light text on them.
+void StationCell::make_text_readable() {
+    for (wxWindow* coloured :
+         {static_cast<wxWindow*>(ui_start), static_cast<wxWindow*>(ui_abort),
+          static_cast<wxWindow*>(ui_prompt), static_cast<wxWindow*>(ui_ok_count),
+          static_cast<wxWindow*>(ui_ng_count), static_cast<wxWindow*>(ui_ok_percent)})
+        coloured->SetForegroundColour(text_on(coloured->GetBackgroundColour()));
+    for (wxStaticText* caption : {m_staticText2, m_staticText3, m_staticText4})
+        caption->SetForegroundColour(readable_on(caption->GetForegroundColour(),
+                                                 caption->GetParent()->GetBackgroundColour()));
+}
+
 void StationCell::show_prompt(const wxString& text, const wxColour& background,
                               const wxColour& foreground) {
     ui_prompt->SetLabel(text);
     ui_prompt->SetBackgroundColour(background);
-    ui_prompt->SetForegroundColour(foreground);
+    ui_prompt->SetForegroundColour(foreground.IsOk() ? readable_on(foreground, background)
+                                                     : text_on(background));
     ui_prompt->Refresh();
 }
 
@@ -142,7 +162,9 @@ void StationCell::measure_next_item() {
                 from_utf8(format_number(result.lower)), from_utf8(format_number(result.upper)),
                 from_utf8(result.unit), verdict});
     const int row = ui_assertions->GetNumberRows() - 1;
-    ui_assertions->SetCellTextColour(row, 5, result.ok ? ok_colour() : ng_colour());
+    ui_assertions->SetCellTextColour(row, 5,
+                                     readable_on(result.ok ? ok_colour() : ng_colour(),
+                                                 ui_assertions->GetDefaultCellBackgroundColour()));
     ui_assertions->MakeCellVisible(row, 0);
     log(wxString::Format("%s = %s %s  [%s, %s]  %s", from_utf8(result.name),
                          from_utf8(format_number(result.value)), from_utf8(result.unit),
@@ -190,7 +212,7 @@ void StationCell::end_test(Verdict verdict) {
         case Verdict::ng: verdict_colour_ = ng_colour(); break;
         case Verdict::aborted: verdict_colour_ = idle_colour(); break;
     }
-    show_prompt(serial + ": " + verdict_text(record.verdict), verdict_colour_, *wxWHITE);
+    show_prompt(serial + ": " + verdict_text(record.verdict), verdict_colour_);
     // The operator's first question about an NG unit: which item?
     for (std::size_t row = 0; row < record.items.size(); ++row)
         if (!record.items[row].ok) {
@@ -215,12 +237,12 @@ void StationCell::end_test(Verdict verdict) {
 void StationCell::on_blink_timer_event(wxTimerEvent&) {
     if (--blinks_left_ <= 0) {
         ui_blink_timer.Stop();
-        show_prompt(ui_prompt->GetLabel(), verdict_colour_, *wxWHITE);
+        show_prompt(ui_prompt->GetLabel(), verdict_colour_);
         return;
     }
     const bool lit = blinks_left_ % 2 == 0;
     show_prompt(ui_prompt->GetLabel(), lit ? verdict_colour_ : GetBackgroundColour(),
-                lit ? *wxWHITE : verdict_colour_);
+                lit ? wxNullColour : verdict_colour_);
 }
 
 void StationCell::clear_statistics() {
@@ -232,6 +254,20 @@ void StationCell::show_statistics() {
     ui_ok_count->SetValue(wxString::Format("%zu", counters_.ok));
     ui_ng_count->SetValue(wxString::Format("%zu", counters_.ng));
     ui_ok_percent->SetValue(from_utf8(counters_.yield()));
+    ui_cell_name->SetToolTip(
+        compact_ ? wxString::Format("OK %s, NG %s, Yield %s", ui_ok_count->GetValue(),
+                                    ui_ng_count->GetValue(), ui_ok_percent->GetValue())
+                 : wxString());
+}
+
+void StationCell::set_compact(bool on) {
+    compact_ = on;
+    ui_statistics_panel->Show(!on);
+    // A short grid scrolled by whole rows shows whole rows, not a sliver of one.
+    ui_assertions->SetScrollLineY(on ? ui_assertions->GetDefaultRowSize()
+                                     : ui_history_grid->GetScrollLineY());
+    show_statistics();
+    Layout();
 }
 
 void StationCell::show_info() {

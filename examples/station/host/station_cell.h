@@ -39,6 +39,9 @@ public:
     void abort();
     void clear_statistics();
     void set_debug_mode(bool on);
+    // Without the statistics strip, for many cells on one screen; the figures
+    // move to the cell name's tooltip.
+    void set_compact(bool on);
 
     void on_refresh_timer_event(wxTimerEvent& event) override;
     void on_blink_timer_event(wxTimerEvent& event) override;
@@ -47,8 +50,10 @@ public:
     void on_browse_script(wxCommandEvent& event) override;
 
 private:
+    // Without a foreground, black or white text, whichever reads on the background.
     void show_prompt(const wxString& text, const wxColour& background,
-                     const wxColour& foreground = *wxBLACK);
+                     const wxColour& foreground = wxNullColour);
+    void make_text_readable();
     void log(const wxString& line);
     void measure_next_item();
     void end_test(Verdict verdict);
@@ -72,6 +77,7 @@ private:
     wxColour verdict_colour_;
     int blinks_left_ = 0;
     wxStaticText* info_ = nullptr;
+    bool compact_ = false;
 };
 
 }  // namespace station

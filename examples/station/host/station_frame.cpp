@@ -9,6 +9,7 @@
 #include <stdexcept>
 #include <typeinfo>
 
+#include <wx/display.h>
 #include <wx/filedlg.h>
 #include <wx/filename.h>
 #include <wx/menu.h>
@@ -95,14 +96,37 @@ StationFrame::StationFrame(const Options& options, const Project& project,
         area->Add(cell, 1, wxEXPAND | wxALL, 5);
         cells_.push_back(cell);
     }
+    // The layer's green and red figures are chosen for a light theme.
+    for (wxWindow* figure :
+         std::initializer_list<wxWindow*>{ui_ok_count_label, ui_ok_count, ui_ng_count_label,
+                                          ui_ng_count, m_staticText8, ui_ok_percent})
+        figure->SetForegroundColour(
+            readable_on(figure->GetForegroundColour(), figure->GetBackgroundColour()));
     show_counters();
     SetSize(FromDIP(wxSize(1400, 1000)));
+    arrange_many_cells();
     Layout();
     Centre();
     ui_initializer_trigger.StartOnce(50);
 }
 
 StationFrame::~StationFrame() { DestroyChildren(); }
+
+// Two columns of cells in a 1400 x 1000 window squeeze eight cells' grids
+// to nothing. More cells take the whole screen, in more columns; past eight,
+// the cells leave their statistics to the frame's totals and the viewer.
+void StationFrame::arrange_many_cells() {
+    constexpr std::size_t kCellsAsBuilt = 4;
+    constexpr std::size_t kCellsWithStatistics = 8;
+    if (cells_.size() <= kCellsAsBuilt) return;
+    const bool compact = cells_.size() > kCellsWithStatistics;
+    for (StationCell* cell : cells_) cell->set_compact(compact);
+    // The title names the project too; its row is worth a grid row per cell.
+    if (compact) project_label_->Hide();
+    if (auto* columns = dynamic_cast<wxGridSizer*>(ui_cell_panel->GetSizer()))
+        columns->SetCols(compact ? 6 : 4);
+    SetSize(wxDisplay(this).GetClientArea());
+}
 
 bool StationFrame::tests_running() const {
     for (const StationCell* cell : cells_)
@@ -248,6 +272,9 @@ void StationFrame::on_ticker_timer_event(wxTimerEvent&) {
     } catch (const std::exception& error) {
         ui_ticker_timer.Stop();
         tov_atsui::TickerExceptionDialog dialog(this);
+        wxTextCtrl* trace = dialog.ui_exception_trace;
+        trace->SetForegroundColour(
+            readable_on(trace->GetForegroundColour(), trace->GetBackgroundColour()));
         dialog.ui_exception_trace->SetValue(
             wxString::Format("%s: %s\n  in StationFrame::health_check, tick %d at %s\n  from "
                              "StationFrame::on_ticker_timer_event",

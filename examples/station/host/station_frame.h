@@ -81,6 +81,7 @@ private:
     void record(StationCell& cell, const TestRecord& record);
     void repeat(StationCell& cell);
     void show_counters();
+    void arrange_many_cells();
     void apply_project(const Project& project, const wxString& how);
     void health_check();
     void report(const wxString& text);

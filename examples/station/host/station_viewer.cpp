@@ -48,9 +48,10 @@ public:
     HistoryTable(const HistoryStore& store, const wxGrid& grid) : store_(store) {
         for (int col = 0; col < kColumns; ++col) labels_[col] = grid.GetColLabelValue(col);
         ok_ = new wxGridCellAttr;
-        ok_->SetTextColour(ok_colour());
+        const wxColour background = grid.GetDefaultCellBackgroundColour();
+        ok_->SetTextColour(readable_on(ok_colour(), background));
         ng_ = new wxGridCellAttr;
-        ng_->SetTextColour(ng_colour());
+        ng_->SetTextColour(readable_on(ng_colour(), background));
     }
     ~HistoryTable() override {
         ok_->DecRef();
@@ -205,7 +206,10 @@ void StationViewerPanel::show_items(int row) {
         ui_assertions->SetCellValue(r, 3, from_utf8(format_number(item.upper)));
         ui_assertions->SetCellValue(r, 4, from_utf8(item.unit));
         ui_assertions->SetCellValue(r, 5, item.ok ? "OK" : "NG");
-        ui_assertions->SetCellTextColour(r, 5, item.ok ? ok_colour() : ng_colour());
+        ui_assertions->SetCellTextColour(
+            r, 5,
+            readable_on(item.ok ? ok_colour() : ng_colour(),
+                        ui_assertions->GetDefaultCellBackgroundColour()));
     }
 }
 

@@ -1,0 +1,200 @@
+// SPDX-License-Identifier: MIT
+#include "logic/instrument.h"
+
+#include <lxi.h>
+#include <signal.h>
+
+#include <algorithm>
+#include <charconv>
+#include <chrono>
+#include <mutex>
+
+#include "logic/text.h"
+
+namespace station {
+
+namespace {
+
+void init_once() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        lxi_init();
+        // liblxi writes with plain send(): an instrument that closed its end
+        // would otherwise kill the station with SIGPIPE.
+        signal(SIGPIPE, SIG_IGN);
+    });
+}
+
+bool printable(std::string_view text) {
+    return std::all_of(text.begin(), text.end(), [](char c) {
+        const auto u = static_cast<unsigned char>(c);
+        return u >= 0x20 && u != 0x7f && u < 0x80;
+    });
+}
+
+std::string shown(std::string_view text) {
+    std::string out;
+    for (char c : text.substr(0, 40)) {
+        const auto u = static_cast<unsigned char>(c);
+        if (u >= 0x20 && u < 0x7f) {
+            out += c;
+        } else {
+            char hex[8];
+            std::snprintf(hex, sizeof hex, "\\x%02x", u);
+            out += hex;
+        }
+    }
+    return out;
+}
+
+}  // namespace
+
+std::optional<InstrumentAddress> parse_instrument_address(std::string_view text) {
+    text = trim(text);
+    InstrumentAddress address;
+    const auto colon = text.rfind(':');
+    address.host = std::string(text.substr(0, colon));
+    if (colon != std::string_view::npos) {
+        const std::string_view port = text.substr(colon + 1);
+        int value = 0;
+        const auto [end, error] = std::from_chars(port.data(), port.data() + port.size(), value);
+        if (error != std::errc() || end != port.data() + port.size() || value < 1 || value > 65535)
+            return std::nullopt;
+        address.port = value;
+    }
+    if (address.host.empty() || address.host.find_first_of(" \t;,") != std::string::npos)
+        return std::nullopt;
+    return address;
+}
+
+Instrument::Instrument(std::string name, InstrumentAddress address, InstrumentTimeouts timeouts)
+    : name_(std::move(name)), address_(std::move(address)), timeouts_(timeouts) {
+    init_once();
+}
+
+Instrument::~Instrument() { disconnect(); }
+
+void Instrument::fail(const std::string& why) {
+    disconnect();  // the stream's state is unknown: start afresh next time
+    throw InstrumentError(name_ + " (" + address_.text() + "): " + why);
+}
+
+void Instrument::disconnect() {
+    if (device_ >= 0) lxi_disconnect(device_);
+    device_ = -1;
+}
+
+void Instrument::connect(std::stop_token stop) {
+    if (connected()) return;
+    if (stop.stop_requested()) throw InstrumentStopped();
+    device_ = lxi_connect(address_.host.c_str(), address_.port, nullptr, timeouts_.connect_ms, RAW);
+    if (device_ < 0) fail("cannot connect");
+    // liblxi reports a refused port as connected: the first answer tells.
+    try {
+        send("*IDN?", stop);
+        identity_ = receive("*IDN?", stop);
+        send("*CLS", stop);
+        check_errors("*CLS", stop);
+    } catch (const InstrumentError&) {
+        disconnect();
+        throw;
+    }
+}
+
+void Instrument::send(std::string_view command, std::stop_token stop) {
+    if (stop.stop_requested()) throw InstrumentStopped();
+    std::string line(command);
+    line += '\n';
+    if (lxi_send(device_, line.data(), int(line.size()), timeouts_.connect_ms) != int(line.size()))
+        fail("cannot send " + std::string(command) + " (connection lost)");
+}
+
+std::string Instrument::receive(std::string_view command, std::stop_token stop) {
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeouts_.reply_ms);
+    std::string reply;
+    char buffer[4096];
+    for (;;) {
+        if (stop.stop_requested()) {
+            disconnect();  // a late answer must not be read as the next one's
+            throw InstrumentStopped();
+        }
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        if (left <= 0)
+            fail("no answer to " + std::string(command) + " within " +
+                 std::to_string(timeouts_.reply_ms) + " ms");
+        const int slice = int(std::min<long long>(left, timeouts_.slice_ms));
+        const auto asked = Clock::now();
+        const int n = lxi_receive(device_, buffer, sizeof buffer, slice);
+        if (n > 0) {
+            reply.append(buffer, std::size_t(n));
+            const auto eol = reply.find('\n');
+            if (eol != std::string::npos) {
+                if (eol + 1 != reply.size())
+                    fail("more than one answer to " + std::string(command));
+                reply.erase(eol);
+                if (!reply.empty() && reply.back() == '\r') reply.pop_back();
+                if (!printable(reply))
+                    fail("garbage in the answer to " + std::string(command) + ": \"" +
+                         shown(reply) + "\"");
+                return reply;
+            }
+            if (reply.size() > 65536) fail("answer to " + std::string(command) + " too long");
+            continue;
+        }
+        // liblxi answers a slice that ran out and a closed connection alike;
+        // only a closed one comes back before the slice is over.
+        if (Clock::now() - asked < std::chrono::milliseconds(slice) / 2)
+            fail("connection closed while waiting for " + std::string(command));
+    }
+}
+
+void Instrument::check_errors(std::string_view command, std::stop_token stop) {
+    send("SYST:ERR?", stop);
+    const std::string answer = receive("SYST:ERR?", stop);
+    int code = 0;
+    const char* begin = answer.data() + (answer.rfind('+', 0) == 0 ? 1 : 0);
+    const auto [end, error] = std::from_chars(begin, answer.data() + answer.size(), code);
+    if (error != std::errc() || (end != answer.data() + answer.size() && *end != ','))
+        fail("SYST:ERR? after " + std::string(command) + " answered \"" + shown(answer) + "\"");
+    if (code != 0) {
+        // Leave the queue empty for the next command.
+        send("*CLS", stop);
+        throw InstrumentError(name_ + " (" + address_.text() + "): " + std::string(command) +
+                              " failed: " + answer);
+    }
+}
+
+std::string Instrument::query(std::string_view command, std::stop_token stop) {
+    connect(stop);
+    send(command, stop);
+    std::string answer = receive(command, stop);
+    check_errors(command, stop);
+    return answer;
+}
+
+void Instrument::write(std::string_view command, std::stop_token stop) {
+    connect(stop);
+    send(command, stop);
+    check_errors(command, stop);
+}
+
+std::vector<double> Instrument::measure(std::string_view command, std::stop_token stop) {
+    const std::string answer = query(command, stop);
+    std::vector<double> readings;
+    std::size_t start = 0;
+    for (;;) {
+        const auto end = answer.find(',', start);
+        const auto value = parse_number(trim(std::string_view(answer).substr(start, end - start)));
+        if (!value)
+            fail("answer to " + std::string(command) + " is not a reading: \"" + shown(answer) +
+                 "\"");
+        readings.push_back(*value);
+        if (end == std::string::npos) break;
+        start = end + 1;
+    }
+    return readings;
+}
+
+}  // namespace station

@@ -1,0 +1,188 @@
+// SPDX-License-Identifier: MIT
+// The Instrument class against the instrument simulator, and the simulator
+// against Debian's own LXI client.
+
+#include <chrono>
+#include <cstdio>
+#include <future>
+#include <memory>
+#include <stop_token>
+#include <string>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "instrument_sim.h"
+#include "logic/instrument.h"
+#include "logic/text.h"
+
+using namespace station;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+InstrumentAddress address_of(const InstrumentSim& sim) {
+    return *parse_instrument_address(sim.address());
+}
+
+// Short waits keep the suite quick; a hang is one that outlasts reply_ms.
+InstrumentTimeouts quick() {
+    InstrumentTimeouts t;
+    t.connect_ms = 1000;
+    t.reply_ms = 600;
+    t.slice_ms = 20;
+    return t;
+}
+
+std::string run(const std::string& command) {
+    std::string out;
+    if (FILE* pipe = popen((command + " 2>&1").c_str(), "r")) {
+        char buffer[256];
+        while (std::fgets(buffer, sizeof buffer, pipe)) out += buffer;
+        pclose(pipe);
+    }
+    return out;
+}
+
+long long ms_since(Clock::time_point start) {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+}
+
+}  // namespace
+
+TEST(InstrumentAddressText, HostAndOptionalPort) {
+    const auto plain = parse_instrument_address(" psu.lab ");
+    ASSERT_TRUE(plain);
+    EXPECT_EQ(plain->host, "psu.lab");
+    EXPECT_EQ(plain->port, kScpiRawPort);
+    const auto with_port = parse_instrument_address("127.0.0.1:6001");
+    ASSERT_TRUE(with_port);
+    EXPECT_EQ(with_port->port, 6001);
+    EXPECT_EQ(with_port->text(), "127.0.0.1:6001");
+    for (const char* bad : {"", ":5025", "host:", "host:0", "host:70000", "host:50x", "a b"})
+        EXPECT_FALSE(parse_instrument_address(bad)) << bad;
+}
+
+TEST(InstrumentSimulator, AnswersDebiansLxiClient) {
+    InstrumentSim sim;
+    ASSERT_GT(sim.port(), 0);
+    const std::string lxi =
+        "timeout 10 lxi scpi --address 127.0.0.1 --raw --port " + std::to_string(sim.port()) + " ";
+    EXPECT_EQ(run(lxi + "'*IDN?'").rfind("ATSUI,Instrument Simulator,", 0), 0u);
+    const std::string readings = run(lxi + "'MEAS:VOLT:DC? (@1,2)'");
+    const auto comma = readings.find(',');
+    ASSERT_NE(comma, std::string::npos) << readings;
+    EXPECT_TRUE(parse_number(trim(std::string_view(readings).substr(0, comma)))) << readings;
+    EXPECT_TRUE(parse_number(trim(std::string_view(readings).substr(comma + 1)))) << readings;
+}
+
+TEST(InstrumentSession, IdentifiesMeasuresAndReportsScpiErrors) {
+    const int latency_ms = 120;
+    InstrumentSim sim({"--seed", "9", "--latency", "MEAS:TEMP?=" + std::to_string(latency_ms)});
+    Instrument meter("dmm1", address_of(sim), quick());
+    meter.connect();
+    EXPECT_TRUE(meter.connected());
+    EXPECT_EQ(meter.identity().rfind("ATSUI,Instrument Simulator,", 0), 0u);
+    EXPECT_EQ(meter.query("*IDN?"), meter.identity());
+
+    // One reading per channel, in the order asked; short and long forms alike.
+    EXPECT_EQ(meter.measure("MEAS:VOLT:DC? (@1,2,4)").size(), 3u);
+    EXPECT_EQ(meter.measure("MEASure:CURRent:DC? (@1:3)").size(), 3u);
+    const auto started = Clock::now();
+    EXPECT_EQ(meter.measure("MEAS:TEMP?").size(), 1u);
+    EXPECT_GE(ms_since(started), latency_ms) << "the configured latency was not applied";
+
+    // The same seed gives the same readings on a fresh simulator.
+    InstrumentSim twin({"--seed", "9"});
+    Instrument a("a", address_of(twin), quick());
+    const auto first = a.measure("MEAS:VOLT:DC? (@1,2)");
+    InstrumentSim again({"--seed", "9"});
+    Instrument b("b", address_of(again), quick());
+    EXPECT_EQ(b.measure("MEAS:VOLT:DC? (@1,2)"), first);
+
+    // SYST:ERR? after each command turns a queued error into a failure that
+    // names the command, and the queue is empty for the next one.
+    try {
+        meter.write("SOUR:VOLT 5");
+        ADD_FAILURE() << "an undefined command passed";
+    } catch (const InstrumentError& error) {
+        EXPECT_NE(std::string(error.what()).find("SOUR:VOLT 5"), std::string::npos) << error.what();
+        EXPECT_NE(std::string(error.what()).find("Undefined header"), std::string::npos)
+            << error.what();
+    }
+    EXPECT_EQ(meter.measure("MEAS:VOLT:DC?").size(), 1u);
+}
+
+// Each fault fails the one command it hits with its own reason, in bounded
+// time, and the instrument works again for the next command.
+TEST(InstrumentSession, EachFaultFailsOneCommandAndTheNextWorks) {
+    InstrumentSim sim;
+    const InstrumentTimeouts timeouts = quick();
+    Instrument control("control", address_of(sim), timeouts);
+    Instrument meter("dmm1", address_of(sim), timeouts);
+    meter.connect();
+    const struct {
+        const char* fault;
+        const char* reason;
+    } cases[] = {{"DROP", "connection closed"},
+                 {"HANG", "no answer"},
+                 {"GARBAGE", "garbage"},
+                 {"ERROR", "Self-test failed"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.fault);
+        control.write(std::string("SIM:FAULT ") + c.fault + ",1");
+        const auto started = Clock::now();
+        try {
+            meter.measure("MEAS:VOLT:DC? (@1)");
+            ADD_FAILURE() << "the fault went unnoticed";
+        } catch (const InstrumentError& error) {
+            EXPECT_NE(std::string(error.what()).find(c.reason), std::string::npos) << error.what();
+            EXPECT_NE(std::string(error.what()).find("dmm1"), std::string::npos) << error.what();
+        }
+        EXPECT_LE(ms_since(started), timeouts.reply_ms * 3);
+        EXPECT_EQ(meter.measure("MEAS:VOLT:DC? (@1)").size(), 1u) << "no recovery";
+    }
+}
+
+TEST(InstrumentSession, StopEndsAWaitOnAHungInstrumentWithinASlice) {
+    InstrumentSim sim({"--fault", "hang"});
+    InstrumentTimeouts timeouts = quick();
+    timeouts.reply_ms = 30000;
+    Instrument meter("dmm1", address_of(sim), timeouts);
+    meter.connect();  // *IDN? is no measurement: the hang waits for one
+    std::stop_source stop;
+    auto waiting = std::async(std::launch::async, [&] {
+        try {
+            meter.measure("MEAS:VOLT:DC?", stop.get_token());
+        } catch (const InstrumentStopped&) {
+            return true;
+        } catch (const std::exception&) {
+        }
+        return false;
+    });
+    EXPECT_EQ(waiting.wait_for(std::chrono::milliseconds(timeouts.slice_ms * 5)),
+              std::future_status::timeout)
+        << "the hung command returned on its own";
+    const auto asked = Clock::now();
+    stop.request_stop();
+    ASSERT_EQ(waiting.wait_for(std::chrono::seconds(5)), std::future_status::ready);
+    EXPECT_TRUE(waiting.get());
+    EXPECT_LE(ms_since(asked), timeouts.slice_ms * 3);
+    EXPECT_FALSE(meter.connected()) << "a late answer could pass for the next one";
+}
+
+TEST(InstrumentSession, AnInstrumentThatWentAwayIsReconnectedWhenBack) {
+    auto sim = std::make_unique<InstrumentSim>();
+    const int port = sim->port();
+    Instrument meter("psu1", address_of(*sim), quick());
+    meter.connect();
+    sim.reset();
+    EXPECT_THROW(meter.measure("MEAS:VOLT:DC?"), InstrumentError);
+    EXPECT_FALSE(meter.connected());
+    EXPECT_THROW(meter.connect(), InstrumentError) << "nobody listens";
+
+    sim = std::make_unique<InstrumentSim>(std::vector<std::string>{}, port);
+    ASSERT_EQ(sim->port(), port);
+    EXPECT_EQ(meter.measure("MEAS:VOLT:DC?").size(), 1u);
+    EXPECT_TRUE(meter.connected());
+}

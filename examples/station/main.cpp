@@ -1,6 +1,12 @@
 // SPDX-License-Identifier: MIT
 // The reference station. See README.md for its options.
 
+#include "host/command_line.h"
 #include "host/station_app.h"
 
-wxIMPLEMENT_APP(station::StationApp);
+wxIMPLEMENT_APP_NO_MAIN(station::StationApp);
+
+int main(int argc, char** argv) {
+    if (const auto code = station::answer_without_station(argc, argv)) return *code;
+    return wxEntry(argc, argv);
+}

@@ -1,4 +1,6 @@
 // SPDX-License-Identifier: MIT
+#include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -167,6 +169,28 @@ TEST(Times, UtcTextIsExactAndStrict) {
     EXPECT_FALSE(parse_utc("2026-12-08T14:00:00.00xZ"));
     EXPECT_EQ(format_duration(3723999), "01:02:03");
     EXPECT_EQ(format_duration(-5), "00:00:00");
+}
+
+// Files carry UTC whatever zone the station runs in: a daylight saving gap
+// or a half-hour shift must not move a test's time.
+TEST(Times, UtcTextIsTheSameInEveryTimeZone) {
+    const char* saved = std::getenv("TZ");
+    const std::string before = saved ? saved : "";
+    // Around Europe's spring and autumn changes of 2026, every quarter hour.
+    const std::int64_t spring = std::int64_t(1774746000) * 1000, autumn = 1792890000LL * 1000;
+    for (const char* zone : {"UTC", "Europe/Berlin", "America/New_York", "Australia/Lord_Howe"}) {
+        ::setenv("TZ", zone, 1);
+        ::tzset();
+        for (std::int64_t base : {spring, autumn, std::int64_t(1775365200) * 1000})
+            for (std::int64_t ms = base - 3 * 3600000; ms <= base + 3 * 3600000; ms += 900000)
+                EXPECT_EQ(parse_utc(format_utc(ms + 7)), ms + 7) << zone << " " << format_utc(ms);
+    }
+    EXPECT_EQ(format_utc(1774746000000 - 1), "2026-03-29T00:59:59.999Z");
+    if (saved)
+        ::setenv("TZ", before.c_str(), 1);
+    else
+        ::unsetenv("TZ");
+    ::tzset();
 }
 
 namespace {

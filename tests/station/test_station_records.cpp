@@ -19,6 +19,8 @@
 
 #include <gtest/gtest.h>
 
+#include <atsui/version.h>
+
 #include "logic/history_store.h"
 #include "station_process.h"
 
@@ -127,4 +129,24 @@ TEST_F(StationRecords, BrowserOpensOnlyTheViewerOnTheStationsFile) {
     EXPECT_NE(windows.find("\"Test data - " + database + "\""), std::string::npos) << windows;
     EXPECT_EQ(windows.find("\"ATS"), std::string::npos) << windows;
     EXPECT_EQ(browser.wait(0ms), -1) << "the browser did not stay open: " << browser.output();
+}
+
+// An operator asks from a terminal, perhaps over ssh with no display: the
+// answers come without a window and the exit code says they are answers.
+TEST(StationCommandLine, HelpVersionAndMistakesNeedNoDisplay) {
+    StationProcess help(STATION_EXECUTABLE, {"--help"}, {"DISPLAY"});
+    EXPECT_EQ(help.wait(20s), 0) << help.output();
+    EXPECT_NE(help.output().find("--repeat=<num>"), std::string::npos) << help.output();
+
+    StationProcess version(STATION_EXECUTABLE, {"--version"}, {"DISPLAY"});
+    EXPECT_EQ(version.wait(20s), 0) << version.output();
+    EXPECT_NE(version.output().find(std::string("tov_atsui ") + ATSUI_VERSION_STRING),
+              std::string::npos)
+        << version.output();
+    EXPECT_NE(version.output().find("atsui_station "), std::string::npos) << version.output();
+
+    StationProcess wrong(STATION_EXECUTABLE, {"--cells=99"}, {"DISPLAY"});
+    EXPECT_EQ(wrong.wait(20s), 2) << wrong.output();
+    EXPECT_NE(wrong.output().find("--cells must be between 1 and 16"), std::string::npos)
+        << wrong.output();
 }

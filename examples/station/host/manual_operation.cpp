@@ -3,13 +3,37 @@
 
 #include <exception>
 
-#include <dlfcn.h>
-
 #include <wx/dialog.h>
+#include <wx/dynlib.h>
 #include <wx/filename.h>
+#include <wx/log.h>
 #include <wx/stdpaths.h>
 
 namespace station {
+
+namespace {
+
+// wxDynamicLibrary reports the loader's reason through wxLogError, which a
+// GUI app turns into a message box of its own; the caller words it instead.
+class LoaderMessages : public wxLog {
+public:
+    LoaderMessages() : previous_(wxLog::SetActiveTarget(this)) {}
+    ~LoaderMessages() override { wxLog::SetActiveTarget(previous_); }
+    const wxString& text() const { return text_; }
+
+protected:
+    void DoLogTextAtLevel(wxLogLevel level, const wxString& message) override {
+        if (level > wxLOG_Warning) return;
+        if (!text_.empty()) text_ += "; ";
+        text_ += message;
+    }
+
+private:
+    wxLog* previous_;
+    wxString text_;
+};
+
+}  // namespace
 
 bool show_custom_manual_operation_dialog(wxWindow* parent, const wxString& folder, wxString& why) {
     // An absolute path: dlopen must not search LD_LIBRARY_PATH or the
@@ -19,14 +43,18 @@ bool show_custom_manual_operation_dialog(wxWindow* parent, const wxString& folde
         why = path + " not found";
         return false;
     }
-    // Never closed: the dialog's code must outlive its deferred destruction.
-    void* library = dlopen(path.fn_str(), RTLD_NOW | RTLD_LOCAL);
-    if (!library) {
-        why = wxString::FromUTF8(dlerror());
-        return false;
+    wxDynamicLibrary library;
+    {
+        LoaderMessages messages;
+        if (!library.Load(path, wxDL_NOW | wxDL_VERBATIM)) {
+            why = messages.text().empty() ? path + " cannot be loaded" : messages.text();
+            return false;
+        }
     }
     using Factory = wxDialog* (*)(wxWindow*);
-    auto factory = reinterpret_cast<Factory>(dlsym(library, kManualOperationFactory));
+    auto factory = reinterpret_cast<Factory>(library.RawGetSymbol(kManualOperationFactory));
+    // Never unloaded: the dialog's code must outlive its deferred destruction.
+    library.Detach();
     if (!factory) {
         why = path + " does not export " + kManualOperationFactory;
         return false;

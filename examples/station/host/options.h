@@ -21,6 +21,12 @@ struct Options {
     std::string station;      // this station's name on a line; empty: the host name
     bool viewer_only = false;
     int repeat = 0;  // tests per cell run one after another, then the station closes
+    bool verbose = false;
+    // Settings the command line gave: they win over the remembered ones.
+    struct {
+        bool cells = false;
+        bool item_ms = false;
+    } given;
 };
 
 inline constexpr int kMaxCells = 16;

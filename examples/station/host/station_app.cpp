@@ -1,11 +1,10 @@
 // SPDX-License-Identifier: MIT
 #include "host/station_app.h"
 
-#include <chrono>
-
 #include <wx/cmdline.h>
 #include <wx/msgdlg.h>
 
+#include "host/command_line.h"
 #include "host/look.h"
 #include "host/screenshots.h"
 #include "host/station_frame.h"
@@ -39,79 +38,16 @@ StationFrame* open_station(const Options& options, const std::string& project_pa
 StationApp::StationApp() = default;
 StationApp::~StationApp() = default;
 
-void StationApp::OnInitCmdLine(wxCmdLineParser& parser) {
-    wxApp::OnInitCmdLine(parser);
-    parser.AddLongOption("project", "open this project at once, without the launcher");
-    parser.AddLongOption("projects", "folder the launcher lists projects from");
-    parser.AddLongOption("cells", "number of test cells (1 to 16, default 4)",
-                         wxCMD_LINE_VAL_NUMBER);
-    parser.AddLongOption("seed", "seed of the simulated measurements (default: from the clock)",
-                         wxCMD_LINE_VAL_NUMBER);
-    parser.AddLongOption("item-ms", "milliseconds per measured item (default 400)",
-                         wxCMD_LINE_VAL_NUMBER);
-    parser.AddLongOption("ticker-fault-after", "make the ticker's health check fail on tick N",
-                         wxCMD_LINE_VAL_NUMBER);
-    parser.AddLongOption("database", "SQLite file of the test history, or a postgresql:// address");
-    parser.AddLongOption("station", "this station's name on a line (default: the host name)");
-    parser.AddSwitch("", "viewer", "open only the test data viewer");
-    parser.AddLongOption("repeat", "test N units in every cell, then close", wxCMD_LINE_VAL_NUMBER);
-    parser.AddLongOption("screenshots",
-                         "run a scripted session, write one PNG per window into "
-                         "this folder and exit");
-}
+void StationApp::OnInitCmdLine(wxCmdLineParser& parser) { describe_command_line(parser); }
 
 bool StationApp::OnCmdLineParsed(wxCmdLineParser& parser) {
     if (!wxApp::OnCmdLineParsed(parser)) return false;
-    wxString text;
-    long number = 0;
-    if (parser.Found("project", &text)) options_.project = to_utf8(text);
     options_.projects_folder = STATION_PROJECTS_DIR;
-    if (parser.Found("projects", &text)) options_.projects_folder = to_utf8(text);
-    if (parser.Found("screenshots", &text)) options_.screenshots = to_utf8(text);
-    if (parser.Found("database", &text)) options_.database = to_utf8(text);
-    if (parser.Found("station", &text)) options_.station = to_utf8(text);
+    if (const wxString problem = read_command_line(parser, options_); !problem.empty()) {
+        wxFprintf(stderr, "%s\n", problem);
+        return false;
+    }
     options_.station = station_name(options_);
-    options_.viewer_only = parser.Found("viewer");
-    if (parser.Found("repeat", &number)) {
-        if (number < 1) {
-            wxFprintf(stderr, "--repeat must be at least 1\n");
-            return false;
-        }
-        options_.repeat = int(number);
-    }
-    if (parser.Found("cells", &number)) {
-        if (number < 1 || number > kMaxCells) {
-            wxFprintf(stderr, "--cells must be between 1 and %d\n", kMaxCells);
-            return false;
-        }
-        options_.cells = int(number);
-    }
-    if (parser.Found("item-ms", &number)) {
-        if (number < 10 || number > 60000) {
-            wxFprintf(stderr, "--item-ms must be between 10 and 60000\n");
-            return false;
-        }
-        options_.item_ms = int(number);
-    }
-    if (parser.Found("ticker-fault-after", &number)) {
-        if (number < 1) {
-            wxFprintf(stderr, "--ticker-fault-after must be at least 1\n");
-            return false;
-        }
-        options_.ticker_fault_after = int(number);
-    }
-    if (parser.Found("seed", &number)) {
-        if (number < 0) {
-            wxFprintf(stderr, "--seed must not be negative\n");
-            return false;
-        }
-        options_.seed = std::uint64_t(number);
-    } else if (!options_.screenshots.empty()) {
-        options_.seed = 5;  // the committed gallery is reproducible
-    } else {
-        options_.seed =
-            std::uint64_t(std::chrono::steady_clock::now().time_since_epoch().count() & 0x7fffffff);
-    }
     return true;
 }
 

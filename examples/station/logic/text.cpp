@@ -12,6 +12,8 @@
 
 #include <unistd.h>
 
+#include <wx/datetime.h>
+
 namespace station {
 
 std::string_view trim(std::string_view text) {
@@ -83,12 +85,10 @@ std::int64_t floor_div(std::int64_t a, std::int64_t b) {
 std::string format_utc(std::int64_t ms) {
     const std::time_t seconds = static_cast<std::time_t>(floor_div(ms, 1000));
     const int millis = static_cast<int>(ms - std::int64_t(seconds) * 1000);
-    std::tm utc{};
-    gmtime_r(&seconds, &utc);
-    char buffer[64];
-    std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02dT%02d:%02d:%02d.%03dZ", utc.tm_year + 1900,
-                  utc.tm_mon + 1, utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec, millis);
-    return buffer;
+    const wxString text = wxDateTime(seconds).Format("%Y-%m-%dT%H:%M:%S", wxDateTime::UTC);
+    char buffer[8];
+    std::snprintf(buffer, sizeof buffer, ".%03dZ", millis);
+    return std::string(text.utf8_str()) + buffer;
 }
 
 std::optional<std::int64_t> parse_utc(std::string_view text) {
@@ -114,6 +114,8 @@ std::optional<std::int64_t> parse_utc(std::string_view text) {
     utc.tm_hour = hour;
     utc.tm_min = minute;
     utc.tm_sec = second;
+    // Not wxDateTime: it goes from UTC through local time and lands an hour
+    // off in a daylight saving gap (a half hour off all summer on Lord Howe).
     const std::time_t seconds = timegm(&utc);
     // timegm normalises 31 February into March; such a date is not a date.
     if (utc.tm_mday != day || utc.tm_mon != month - 1) return std::nullopt;

@@ -19,6 +19,7 @@
 #include "logic/history_csv.h"
 #include "logic/history_store.h"
 #include "logic/statistics.h"
+#include "test_folder.h"
 
 using namespace station;
 namespace fs = std::filesystem;
@@ -28,11 +29,7 @@ namespace {
 class HistoryStoreTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        folder = fs::temp_directory_path() /
-                 ("history-store-" + std::to_string(::getpid()) + "-" +
-                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(folder);
-        fs::create_directories(folder);
+        folder = station_test::fresh_folder("history-store");
         path = (folder / "station.sqlite").string();
     }
     void TearDown() override { fs::remove_all(folder); }

@@ -5,7 +5,6 @@
 
 #include <chrono>
 #include <filesystem>
-#include <fstream>
 #include <memory>
 #include <thread>
 
@@ -21,6 +20,7 @@
 #include "pg_cluster.h"
 #include "station_process.h"
 #include "support/harness.h"
+#include "test_folder.h"
 
 using namespace atsui_test;
 using namespace station;
@@ -31,16 +31,8 @@ class StationLine : public ::testing::Test {
 protected:
     void SetUp() override {
         if (!PgCluster::available()) GTEST_SKIP() << "PostgreSQL 15 is not installed";
-        folder = fs::temp_directory_path() /
-                 ("station-line-" + std::to_string(::getpid()) + "-" +
-                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(folder);
-        fs::create_directories(folder);
-        project = (folder / "board.atp").string();
-        std::ofstream(project) << "title: Line board\n"
-                                  "Supply ; 4.75 ; 5.25 ; V\n"
-                                  "Current ; 10 ; 90 ; mA\n"
-                                  "Gain ; 25 ; 27 ; dB\n";
+        folder = station_test::fresh_folder("station-line");
+        project = station_test::write_board(folder, "Line board");
         server = std::make_unique<PgCluster>();
     }
     void TearDown() override {

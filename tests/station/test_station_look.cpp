@@ -4,13 +4,9 @@
 // program under a dark and a high-contrast theme), and many cells on one
 // screen.
 
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
-
-#include <unistd.h>
 
 #include <map>
 
@@ -25,6 +21,7 @@
 #include "host/station_cell.h"
 #include "host/station_frame.h"
 #include "host/station_viewer.h"
+#include "station_fixture.h"
 #include "support/harness.h"
 
 using namespace atsui_test;
@@ -100,50 +97,17 @@ std::vector<wxRect> visible_cells(wxGrid* grid, int col) {
 
 }  // namespace
 
-class StationLook : public ::testing::Test {
+class StationLook : public station_test::StationFixture {
 protected:
+    StationLook()
+        : StationFixture("station-look",
+                         "Noise ; -100 ; -85 ; dBV\n"
+                         "Ripple ; 0 ; 30 ; mV\n") {}
+
     void SetUp() override {
-        assertions_before = assertion_count();
-        folder = fs::temp_directory_path() /
-                 ("station-look-" + std::to_string(::getpid()) + "-" +
-                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(folder);
-        fs::create_directories(folder);
-        project_path = (folder / "board.atp").string();
-        std::ofstream(project_path) << "title: Test board\n"
-                                       "Supply ; 4.75 ; 5.25 ; V\n"
-                                       "Current ; 10 ; 90 ; mA\n"
-                                       "Gain ; 25 ; 27 ; dB\n"
-                                       "Noise ; -100 ; -85 ; dBV\n"
-                                       "Ripple ; 0 ; 30 ; mV\n";
-        options.cells = 2;
+        StationFixture::SetUp();
         options.seed = 3;
-        options.item_ms = 20;
         options.ticker_ms = 1000;
-        options.database = (folder / "history.sqlite").string();
-    }
-
-    void open() {
-        frame = new StationFrame(options, load_project(project_path), project_path);
-        frame->Show();
-        pump(200);
-    }
-
-    void TearDown() override {
-        if (frame) {
-            for (StationCell* cell : frame->cells()) cell->abort();
-            frame->Destroy();
-            pump(50);
-        }
-        // ATSUI_KEEP_SCREENSHOTS keeps the measured screens for a look.
-        if (!std::getenv("ATSUI_KEEP_SCREENSHOTS")) fs::remove_all(folder);
-        EXPECT_EQ(assertion_count(), assertions_before) << "toolkit assertions during the test";
-    }
-
-    bool all_idle() const {
-        for (const StationCell* cell : frame->cells())
-            if (cell->running()) return false;
-        return true;
     }
 
     // One test in every cell, each with its own serial number, to the end.
@@ -168,16 +132,10 @@ protected:
         sim.Text(text);
         pump(120);
     }
-
-    Options options;
-    fs::path folder;
-    std::string project_path;
-    StationFrame* frame = nullptr;
-    int assertions_before = 0;
 };
 
 TEST_F(StationLook, TypingChangesNoFigureButTheSerialNumber) {
-    open();
+    open(200);
     test_every_cell();
 
     struct Figure {
@@ -218,7 +176,7 @@ TEST_F(StationLook, EveryTextReadsOnTheScreen) {
     options.cells = 5;
     options.seed = 2;
     options.item_ms = 120;
-    open();
+    open(200);
     ASSERT_TRUE(activate(frame));
     std::vector<StationCell*> cells = frame->cells();
 
@@ -341,7 +299,7 @@ TEST_F(StationLook, ManyCellsEachShowTheirBannerAndThreeMeasuredRows) {
         SCOPED_TRACE(std::to_string(cells) + " cells");
         options.cells = cells;
         options.item_ms = 10;
-        open();
+        open(200);
         test_every_cell();
         pump(200);
 

@@ -11,7 +11,6 @@
 
 #include <chrono>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <set>
 #include <sstream>
@@ -23,6 +22,7 @@
 
 #include "logic/history_store.h"
 #include "station_process.h"
+#include "test_folder.h"
 
 using namespace station;
 namespace fs = std::filesystem;
@@ -33,16 +33,8 @@ namespace {
 class StationRecords : public ::testing::Test {
 protected:
     void SetUp() override {
-        folder = fs::temp_directory_path() /
-                 ("station-records-" + std::to_string(::getpid()) + "-" +
-                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(folder);
-        fs::create_directories(folder);
-        project = (folder / "board.atp").string();
-        std::ofstream(project) << "title: Crash board\n"
-                                  "Supply ; 4.75 ; 5.25 ; V\n"
-                                  "Current ; 10 ; 90 ; mA\n"
-                                  "Gain ; 25 ; 27 ; dB\n";
+        folder = station_test::fresh_folder("station-records");
+        project = station_test::write_board(folder, "Crash board");
         database = (folder / "history.sqlite").string();
     }
     void TearDown() override { fs::remove_all(folder); }

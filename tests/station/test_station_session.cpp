@@ -7,8 +7,6 @@
 #include <functional>
 #include <string>
 
-#include <unistd.h>
-
 #include <wx/choice.h>
 #include <wx/gauge.h>
 #include <wx/grid.h>
@@ -29,6 +27,7 @@
 #include "logic/history_csv.h"
 #include "logic/statistics.h"
 #include "logic/text.h"
+#include "station_fixture.h"
 #include "support/harness.h"
 
 using namespace atsui_test;
@@ -54,28 +53,9 @@ constexpr int kFinishMs = 10000;
 
 }  // namespace
 
-class StationSession : public ::testing::Test {
+class StationSession : public station_test::StationFixture {
 protected:
-    void SetUp() override {
-        assertions_before = assertion_count();
-        // The suite runs in two locales at once: each process has its own folder.
-        folder = fs::temp_directory_path() /
-                 ("station-session-" + std::to_string(::getpid()) + "-" +
-                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(folder);
-        fs::create_directories(folder);
-        project_path = (folder / "board.atp").string();
-        std::ofstream(project_path) << "title: Test board\n"
-                                       "Supply ; 4.75 ; 5.25 ; V\n"
-                                       "Current ; 10 ; 90 ; mA\n"
-                                       "Gain ; 25 ; 27 ; dB\n"
-                                       "Noise ; -100 ; -85 ; dBV\n";
-        options.cells = 2;
-        options.seed = 11;
-        options.item_ms = 20;
-        options.ticker_ms = 20;
-        options.database = (folder / "history.sqlite").string();
-    }
+    StationSession() : StationFixture("station-session") {}
 
     // Every stored test, in stored order, read back from the database.
     std::vector<TestRecord> stored() const {
@@ -83,36 +63,6 @@ protected:
         frame->store().for_each([&](const TestRecord& r) { records.push_back(r); });
         return records;
     }
-
-    void open() {
-        frame = new StationFrame(options, load_project(project_path), project_path);
-        frame->Show();
-        pump(100);
-    }
-
-    void TearDown() override {
-        if (frame) {
-            for (StationCell* cell : frame->cells()) cell->abort();
-            frame->Destroy();
-            pump(50);
-        }
-        fs::remove_all(folder);
-        EXPECT_EQ(assertion_count(), assertions_before) << "toolkit assertions during the test";
-    }
-
-    bool all_idle() const {
-        for (const StationCell* cell : frame->cells())
-            if (cell->running()) return false;
-        return true;
-    }
-
-    StationCell* cell(int n) const { return frame->cells()[n - 1]; }
-
-    Options options;
-    fs::path folder;
-    std::string project_path;
-    StationFrame* frame = nullptr;
-    int assertions_before = 0;
 };
 
 TEST_F(StationSession, TwoCellsRunToTheEndAndTheViewerAgrees) {

@@ -9,6 +9,7 @@
 #include <stdexcept>
 #include <typeinfo>
 
+#include <wx/accel.h>
 #include <wx/display.h>
 #include <wx/filedlg.h>
 #include <wx/filename.h>
@@ -34,6 +35,16 @@
 namespace station {
 
 namespace {
+
+// F keys and Ctrl with letters that no text field edits with, so the
+// serial number field keeps Ctrl+A, Ctrl+C and the rest, and a scanner's
+// Enter still reaches its cell.
+void set_key(wxMenuItem* item, int modifiers, int key) {
+    // SetAccel keeps the layer's label and adds the key after a tab: wxGTK
+    // shows a menu item's key only from there.
+    wxAcceleratorEntry accel(modifiers, key, item->GetId());
+    item->SetAccel(&accel);
+}
 
 std::string type_name(const std::exception& error) {
     int status = 0;
@@ -79,6 +90,7 @@ StationFrame::StationFrame(const Options& options, const Project& project,
     }
     SetTitle("ATS - " + from_utf8(project_.title));
     CreateStatusBar(is_server_address(options.database) ? 2 : 1);
+    add_keys_and_help();
 
     project_label_ = new wxStaticText(this, wxID_ANY, wxEmptyString);
     project_label_->SetFont(project_label_->GetFont().Larger().Bold());
@@ -111,6 +123,43 @@ StationFrame::StationFrame(const Options& options, const Project& project,
 }
 
 StationFrame::~StationFrame() { DestroyChildren(); }
+
+// A menu item's help shows in the status bar's first field while the item is
+// highlighted; the station's own messages come back when the menu closes.
+void StationFrame::add_keys_and_help() {
+    auto* cells = new wxMenu();
+    start_all_item_ = cells->Append(wxID_ANY, "Start All Cells",
+                                    "Start a test in every idle cell that has a serial number");
+    abort_all_item_ = cells->Append(wxID_ANY, "Abort All Cells", "Abort every running test");
+    m_menubar1->Insert(2, cells, "Cells");
+    Bind(wxEVT_MENU, &StationFrame::on_start_all, this, start_all_item_->GetId());
+    Bind(wxEVT_MENU, &StationFrame::on_abort_all, this, abort_all_item_->GetId());
+
+    // Abort takes a modifier: one stray key must not end every test.
+    set_key(start_all_item_, wxACCEL_NORMAL, WXK_F5);
+    set_key(abort_all_item_, wxACCEL_SHIFT, WXK_F5);
+    set_key(m_menuItem7, wxACCEL_CTRL, 'T');
+    set_key(m_menuItem5, wxACCEL_CTRL, 'L');
+    set_key(ui_exit_menu_item, wxACCEL_CTRL, 'Q');
+    ui_toolbar->SetToolShortHelp(ui_start_all->GetId(), "Start All Cells (F5)");
+    ui_toolbar->SetToolShortHelp(ui_abort_all->GetId(), "Abort All Cells (Shift+F5)");
+    ui_toolbar->SetToolLongHelp(ui_start_all->GetId(), start_all_item_->GetHelp());
+    ui_toolbar->SetToolLongHelp(ui_abort_all->GetId(), abort_all_item_->GetHelp());
+
+    ui_exit_menu_item->SetHelp("Close the station; asks first while tests are running");
+    ui_manual_operation_menu_item->SetHelp("Operate the fixture and instruments by hand");
+    m_menuItem4->SetHelp("Check every few moments that each running cell is driven");
+    m_menuItem5->SetHelp(
+        "Set the OK, NG and yield counters of the station and its cells to zero; "
+        "the stored tests stay");
+    ui_in_debug_mode->SetHelp("Show each cell's test project and details");
+    ui_export_assertion_config->SetHelp("Save the test parameters in use to another file");
+    m_menuItem7->SetHelp("Browse, filter and export the stored tests");
+    m_menuItem8->SetHelp("Change the test items and their limits for this session");
+    m_menuItem9->SetHelp("Read the test parameters again from the project file");
+    m_menuItem11->SetHelp("Write the test parameters in use to the project file");
+    ui_about_menu_item->SetHelp("Show the program's version and copyright");
+}
 
 // Two columns of cells in a 1400 x 1000 window squeeze eight cells' grids
 // to nothing. More cells take the whole screen, in more columns; past eight,

@@ -61,6 +61,10 @@ public:
     // Where "Manual Operation" looks for the custom dialog's plug-in.
     wxString plugin_folder;
 
+    // The "Cells" menu's items: the tool bar's two tools, with their keys.
+    wxMenuItem* start_all_item() const { return start_all_item_; }
+    wxMenuItem* abort_all_item() const { return abort_all_item_; }
+
     void on_close_app(wxEvent& event) override;
     void on_show_manual_operation_dialog(wxCommandEvent& event) override;
     void on_start_ticker(wxCommandEvent& event) override;
@@ -85,6 +89,7 @@ private:
     void apply_project(const Project& project, const wxString& how);
     void health_check();
     void report(const wxString& text);
+    void add_keys_and_help();
 
     Options options_;
     Project project_;
@@ -100,6 +105,8 @@ private:
     Counters counters_;
     int ticks_ = 0;
     wxStaticText* project_label_ = nullptr;
+    wxMenuItem* start_all_item_ = nullptr;
+    wxMenuItem* abort_all_item_ = nullptr;
     wxWeakRef<StationViewerFrame> viewer_;
 };
 

@@ -87,9 +87,29 @@ void name_tools(wxToolBar* toolbar) {
     }
 }
 
+// wxGrid draws its cells itself: AT-SPI sees a scroll pane holding four
+// windows (corner, row labels, column labels, cells) and no text. The cells'
+// window is the one that takes the keyboard focus, so it carries the grid's
+// name too; a screen reader then says which grid it is in, if not what it
+// holds.
+void name_grid(wxGrid* grid, const char* utf8_name) {
+    name_as(grid, utf8_name);
+    name_as(grid->GetGridWindow(), utf8_name);
+}
+
+// So is the list control on GTK: the window inside it that takes the focus
+// carries its name.
+void name_drawn_list(wxListCtrl* list, const char* utf8_name) {
+    name_as(list, utf8_name);
+    for (wxWindow* child : list->GetChildren())
+        if (child->AcceptsFocus()) name_as(child, utf8_name);
+}
+
 #else
 
 void name_as(wxWindow*, const char*) {}
+void name_grid(wxGrid*, const char*) {}
+void name_drawn_list(wxListCtrl*, const char*) {}
 void name_after(wxWindow*, wxStaticText*) {}
 void name_tools(wxToolBar*) {}
 
@@ -118,9 +138,9 @@ void give_accessible_names(Cell& cell) {
     name_after(cell.ui_serial_number, cell.m_staticText1);
     name_as(cell.ui_script_panel, "Script");
     name_after(cell.ui_script_path, cell.m_staticText5);
-    name_as(cell.ui_assertions, "Test items");
+    name_grid(cell.ui_assertions, "Test items");
     name_as(cell.ui_test_logger, "Test log");
-    name_as(cell.ui_history_grid, "Test history");
+    name_grid(cell.ui_history_grid, "Test history");
     name_as(cell.ui_elapse_time, "Elapsed time");
     name_as(cell.ui_gauge, "Progress");
     name_as(cell.ui_image_panel, "Image");
@@ -137,8 +157,8 @@ void give_accessible_names(ManualOperationDialog& dialog) {
 // The viewer speaks Chinese; its panes take the names of the selector's choices.
 void give_accessible_names(TestDataViewerPanel& panel) {
     name_after(panel.ui_cell_filter, panel.m_staticText33);
-    name_as(panel.ui_history, "测试历史");
-    name_as(panel.ui_assertions, "测试项");
+    name_grid(panel.ui_history, "测试历史");
+    name_grid(panel.ui_assertions, "测试项");
 
     name_as(panel.ui_single_item_analyze_panel, "单项分析");
     name_after(panel.ui_single_item_max, panel.m_staticText161);
@@ -162,7 +182,7 @@ void give_accessible_names(TestDataViewerPanel& panel) {
 
 void give_accessible_names(ATSLauncher& launcher) {
     name_as(launcher.ui_project_path, "Project path");
-    name_as(launcher.ui_project_list, "Project list");
+    name_drawn_list(launcher.ui_project_list, "Project list");
 }
 
 }  // namespace tov_atsui::detail

@@ -3,7 +3,9 @@
 automation tool would: finds the second cell by its name, its serial number
 field by the caption's name, types a serial number into it and activates
 "Start". The host prints a line from its start handler; the run passes when
-that line names the cell and the serial number typed.
+that line names the cell and the serial number typed, when the keyboard
+focus in the cell's grid is on an object named after the grid, and when the
+host then closes cleanly.
 
 usage: drive_station.py HOST_PROGRAM   (inside tests/accessibility/with-atspi.sh)
 """
@@ -128,6 +130,29 @@ def drive(host):
     expected = f"started {CELL} {SERIAL}"
     if line != expected:
         raise Failure(f"the host printed {line!r} after 'Start', expected {expected!r}")
+
+    # wxGrid draws its cells itself; the least a screen reader can say when
+    # the keyboard enters a grid is which grid it is.
+    # A click into the grid, as the registry's device controller delivers it.
+    grid = find(cell, pyatspi.ROLE_SCROLL_PANE, "Test items")
+    box = grid.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+    pyatspi.Registry.generateMouseEvent(box.x + box.width // 2, box.y + box.height // 2, "b1c")
+    deadline = time.monotonic() + 5
+    while True:
+        focused = [d for d in descendants(app) if d.getState().contains(pyatspi.STATE_FOCUSED)]
+        if len(focused) == 1 and grid in ancestors(focused[0]):
+            break
+        if time.monotonic() > deadline:
+            raise Failure(f"after a click into the grid the focus is on {focused}")
+        time.sleep(0.1)
+    if focused[0].name != "Test items":
+        raise Failure(f"the focus in the grid 'Test items' is on an object named {focused[0].name!r}")
+
+
+def ancestors(accessible):
+    while accessible is not None:
+        accessible = accessible.parent
+        yield accessible
 
 
 def main():

@@ -13,12 +13,16 @@ build:
 	cmake --build --preset default
 
 # The whole suite, then again built with AddressSanitizer, UBSan and leak
-# detection (preset asan, tests/sanitizers/).
+# detection (preset asan, tests/sanitizers/), then the station's threads
+# under ThreadSanitizer (preset tsan: only the tests labelled tsan).
 test: deps build
 	ctest --preset default
 	cmake --preset asan
 	cmake --build --preset asan
 	ctest --preset asan
+	cmake --preset tsan
+	cmake --build --preset tsan
+	ctest --preset tsan
 
 # Long soak and event storm runs; writes docs/reliability.md.
 reliability: deps build
@@ -36,4 +40,4 @@ demo: deps build
 	scripts/demo.sh build
 
 clean:
-	rm -rf build build-asan build-bench
+	rm -rf build build-asan build-tsan build-bench

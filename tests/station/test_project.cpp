@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: MIT
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -103,6 +104,92 @@ TEST(ProjectText, WrittenProjectReadsBackExactly) {
     }
 }
 
+TEST(ProjectText, ItemsNameTheirInstrumentAndQuery) {
+    const Project p = parse_project(
+        "Ripple ; 0 ; 0.1 ; V\n"
+        "instrument psu1 = 10.1.2.3\n"
+        "Output ; 11.4 ; 12.6 ; V ; psu1 ; MEAS:VOLT:DC? (@1)\n"
+        "Ratio ; 0 ; 2 ;  ; dmm1 ; MEAS:VOLT:DC? (@2,3)\n"
+        "instrument\tdmm1 = 127.0.0.1:6001\n"
+        "instrument load1 = sim\n"
+        "instrument meter2\n"
+        "Heat ; 20 ; 55 ; C ; meter2 ; meas:temp?\n"
+        "instrument offset ; -1 ; 1 ; mV\n");
+    ASSERT_EQ(p.items.size(), 5u);
+    EXPECT_EQ(p.items[0].instrument, "");
+    EXPECT_EQ(p.items[1].instrument, "psu1");
+    EXPECT_EQ(p.items[1].query, "MEAS:VOLT:DC? (@1)");
+    EXPECT_EQ(p.items[1].unit, "V");
+    EXPECT_EQ(p.items[2].unit, "");
+    EXPECT_EQ(p.items[2].query, "MEAS:VOLT:DC? (@2,3)");
+    // A line with a ';' is an item even when its name begins with the keyword.
+    EXPECT_EQ(p.items[4].name, "instrument offset");
+    ASSERT_EQ(p.instruments.size(), 4u);
+    EXPECT_EQ(p.instrument("psu1")->address, "10.1.2.3:5025");
+    EXPECT_EQ(p.instrument("dmm1")->address, "127.0.0.1:6001");
+    EXPECT_EQ(p.instrument("load1")->address, "") << "sim is the station's own simulator";
+    EXPECT_EQ(p.instrument("meter2")->address, "");
+    EXPECT_EQ(p.instrument("nobody"), nullptr);
+    EXPECT_TRUE(p.needs_station_simulator());
+
+    // Unused simulated instruments start nothing.
+    const Project real = parse_project(
+        "instrument psu1 = lab-psu\ninstrument spare = sim\nV ; 1 ; 2 ; V ; psu1 ; MEAS:VOLT?\n");
+    EXPECT_FALSE(real.needs_station_simulator());
+    EXPECT_FALSE(parse_project("V ; 1 ; 2 ; V\n").needs_station_simulator());
+}
+
+TEST(ProjectText, RefusesBadInstrumentLinesNamingTheLine) {
+    const struct {
+        const char* text;
+        const char* expected;
+    } cases[] = {
+        {"a ; 1 ; 2 ; V\ninstrument = 1.2.3.4\n", "line 2: the instrument has no name"},
+        {"instrument p s = 1.2.3.4\na ; 1 ; 2\n", "line 1: instrument name \"p s\""},
+        {"a ; 1 ; 2\n\ninstrument p = host:99999\n", "line 3: instrument address \"host:99999\""},
+        {"instrument p = a b\na ; 1 ; 2\n", "line 1: instrument address"},
+        {"instrument p\ninstrument p = h\na ; 1 ; 2\n", "line 2: instrument \"p\" appears twice"},
+        {"instrument p\na ; 1 ; 2 ; V ; p\n", "line 2: expected"},
+        {"instrument p\na ; 1 ; 2 ; V ; p ; MEAS? ; x\n", "line 2: expected"},
+        {"instrument p\na ; 1 ; 2 ; V ; p ; MEAS:VOLT\n", "line 2: \"MEAS:VOLT\" is no query"},
+        {"instrument p\na ; 1 ; 2 ; V ; p ; \n", "line 2: \"\" is no query"},
+        {"a ; 1 ; 2 ; V ;  ; MEAS?\n", "line 1: the query names no instrument"},
+        {"# c\na ; 1 ; 2 ; V\nb ; 1 ; 2 ; V ; psu9 ; MEAS?\n",
+         "line 3: instrument \"psu9\" is not declared"},
+        {"instrument p = h\n", "no test items"},
+    };
+    for (const auto& c : cases) {
+        try {
+            parse_project(c.text);
+            ADD_FAILURE() << "accepted: " << c.text;
+        } catch (const ProjectError& error) {
+            EXPECT_NE(std::string(error.what()).find(c.expected), std::string::npos)
+                << "for " << c.text << " got: " << error.what();
+        }
+    }
+}
+
+TEST(ProjectText, InstrumentsReadBackExactly) {
+    Project p;
+    p.title = "Bench";
+    p.instruments = {{"psu1", "10.0.0.5:5025"}, {"dmm1", ""}};
+    p.items = {{"Rail", 4.75, 5.25, "V", "psu1", "MEAS:VOLT:DC? (@1)"},
+               {"Unitless", 0, 1, "", "dmm1", "MEAS:CURR:DC? (@2)"},
+               {"Simulated", 0, 1, "mV"}};
+    const Project back = parse_project(format_project(p));
+    ASSERT_EQ(back.instruments.size(), 2u);
+    for (std::size_t i = 0; i < p.instruments.size(); ++i) {
+        EXPECT_EQ(back.instruments[i].name, p.instruments[i].name);
+        EXPECT_EQ(back.instruments[i].address, p.instruments[i].address);
+    }
+    ASSERT_EQ(back.items.size(), p.items.size());
+    for (std::size_t i = 0; i < p.items.size(); ++i) {
+        EXPECT_EQ(back.items[i].unit, p.items[i].unit);
+        EXPECT_EQ(back.items[i].instrument, p.items[i].instrument);
+        EXPECT_EQ(back.items[i].query, p.items[i].query);
+    }
+}
+
 TEST(ProjectFiles, ShippedSamplesLoad) {
     const auto paths = find_projects(STATION_PROJECTS_DIR);
     ASSERT_GE(paths.size(), 2u);
@@ -111,6 +198,10 @@ TEST(ProjectFiles, ShippedSamplesLoad) {
         EXPECT_FALSE(p.title.empty()) << path;
         EXPECT_GE(p.items.size(), 3u) << path;
     }
+    // At least one sample measures through instruments, on the station's simulator.
+    EXPECT_TRUE(std::any_of(paths.begin(), paths.end(), [](const std::string& path) {
+        return load_project(path).needs_station_simulator();
+    }));
 }
 
 TEST(ProjectFiles, FolderListingLoadingAndSaving) {

@@ -6,6 +6,7 @@
 #include <set>
 #include <sstream>
 
+#include "logic/instrument.h"
 #include "logic/text.h"
 
 namespace station {
@@ -28,11 +29,60 @@ std::vector<std::string_view> split_fields(std::string_view line) {
     throw ProjectError("line " + std::to_string(line) + ": " + message);
 }
 
+constexpr std::string_view kInstrumentKeyword = "instrument";
+constexpr std::string_view kStationSimulator = "sim";
+
+bool is_instrument_line(std::string_view line) {
+    return line.substr(0, kInstrumentKeyword.size()) == kInstrumentKeyword &&
+           line.size() > kInstrumentKeyword.size() &&
+           (line[kInstrumentKeyword.size()] == ' ' || line[kInstrumentKeyword.size()] == '\t') &&
+           line.find(';') == std::string_view::npos;
+}
+
+InstrumentEntry parse_instrument_line(int number, std::string_view line) {
+    line = trim(line.substr(kInstrumentKeyword.size()));
+    const auto equals = line.find('=');
+    InstrumentEntry entry;
+    entry.name = std::string(trim(line.substr(0, equals)));
+    if (entry.name.empty()) fail(number, "the instrument has no name");
+    if (entry.name.find_first_of(" \t") != std::string::npos)
+        fail(number, "instrument name \"" + entry.name + "\" has a space");
+    if (equals == std::string_view::npos) return entry;
+    const std::string_view address = trim(line.substr(equals + 1));
+    if (address.empty() || address == kStationSimulator) return entry;
+    const auto parsed = parse_instrument_address(address);
+    if (!parsed)
+        fail(number,
+             "instrument address \"" + std::string(address) + "\" is not HOST or HOST:PORT");
+    entry.address = parsed->text();
+    return entry;
+}
+
+// SCPI queries end their header in '?'; anything else would never answer.
+bool is_query(std::string_view command) {
+    const std::string_view header = command.substr(0, command.find_first_of(" \t"));
+    return !header.empty() && header.back() == '?';
+}
+
 }  // namespace
+
+const InstrumentEntry* Project::instrument(const std::string& name) const {
+    for (const InstrumentEntry& entry : instruments)
+        if (entry.name == name) return &entry;
+    return nullptr;
+}
+
+bool Project::needs_station_simulator() const {
+    for (const TestItem& item : items)
+        if (const InstrumentEntry* entry = instrument(item.instrument))
+            if (entry->address.empty()) return true;
+    return false;
+}
 
 Project parse_project(const std::string& text) {
     Project project;
     std::set<std::string> names;
+    std::vector<int> item_lines;
     std::istringstream in(text);
     std::string raw;
     int number = 0;
@@ -45,9 +95,18 @@ Project parse_project(const std::string& text) {
             project.title = std::string(trim(line.substr(6)));
             continue;
         }
+        if (is_instrument_line(line)) {
+            InstrumentEntry entry = parse_instrument_line(number, line);
+            if (project.instrument(entry.name))
+                fail(number, "instrument \"" + entry.name + "\" appears twice");
+            project.instruments.push_back(std::move(entry));
+            continue;
+        }
         const auto fields = split_fields(line);
-        if (fields.size() < 3 || fields.size() > 4)
-            fail(number, "expected \"name ; lower ; upper ; unit\"");
+        if (fields.size() < 3 || fields.size() > 6 || fields.size() == 5)
+            fail(number,
+                 "expected \"name ; lower ; upper ; unit\" or "
+                 "\"name ; lower ; upper ; unit ; instrument ; query\"");
         TestItem item;
         item.name = std::string(fields[0]);
         if (item.name.empty()) fail(number, "the item has no name");
@@ -58,21 +117,43 @@ Project parse_project(const std::string& text) {
         if (*lower > *upper) fail(number, "lower limit is above the upper limit");
         item.lower = *lower;
         item.upper = *upper;
-        if (fields.size() == 4) item.unit = std::string(fields[3]);
+        if (fields.size() >= 4) item.unit = std::string(fields[3]);
+        if (fields.size() == 6) {
+            item.instrument = std::string(fields[4]);
+            item.query = std::string(fields[5]);
+            if (item.instrument.empty() && !item.query.empty())
+                fail(number, "the query names no instrument");
+            if (!item.instrument.empty() && !is_query(item.query))
+                fail(number, "\"" + item.query + "\" is no query (its header ends in ?)");
+        }
         if (!names.insert(item.name).second)
             fail(number, "item \"" + item.name + "\" appears twice");
         project.items.push_back(std::move(item));
+        item_lines.push_back(number);
     }
     if (project.items.empty()) throw ProjectError("the project names no test items");
+    // Instruments may be declared after the items that use them.
+    for (std::size_t i = 0; i < project.items.size(); ++i) {
+        const TestItem& item = project.items[i];
+        if (!item.instrument.empty() && !project.instrument(item.instrument))
+            fail(item_lines[i], "instrument \"" + item.instrument +
+                                    "\" is not declared (instrument NAME = HOST[:PORT])");
+    }
     return project;
 }
 
 std::string format_project(const Project& project) {
     std::string text = "# name ; lower ; upper ; unit\n";
     if (!project.title.empty()) text += "title: " + project.title + "\n";
+    for (const InstrumentEntry& entry : project.instruments)
+        text += std::string(kInstrumentKeyword) + " " + entry.name + " = " +
+                (entry.address.empty() ? std::string(kStationSimulator) : entry.address) + "\n";
     for (const TestItem& item : project.items) {
         text += item.name + " ; " + format_number(item.lower) + " ; " + format_number(item.upper);
-        if (!item.unit.empty()) text += " ; " + item.unit;
+        if (!item.instrument.empty())
+            text += " ; " + item.unit + " ; " + item.instrument + " ; " + item.query;
+        else if (!item.unit.empty())
+            text += " ; " + item.unit;
         text += "\n";
     }
     return text;

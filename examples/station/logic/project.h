@@ -12,6 +12,17 @@
 //
 // An item line is "name ; lower ; upper ; unit", the unit may be left out.
 // Limits are plain decimal numbers with lower <= upper; names are unique.
+//
+// An item measured by an instrument names it and the SCPI query that reads
+// the value, and the instrument has its own line:
+//
+//     instrument psu1 = 192.168.0.20:5025
+//     instrument dmm1 = sim
+//     Output voltage ; 11.4 ; 12.6 ; V ; psu1 ; MEAS:VOLT:DC? (@1)
+//
+// "HOST" alone means port 5025. "sim", or no address at all, is the
+// instrument simulator the station starts itself. Items without an
+// instrument are simulated inside the station.
 
 #include <stdexcept>
 #include <string>
@@ -24,11 +35,23 @@ struct TestItem {
     double lower = 0;
     double upper = 0;
     std::string unit;
+    std::string instrument;  // empty: simulated inside the station
+    std::string query;       // answers one reading
+};
+
+struct InstrumentEntry {
+    std::string name;
+    std::string address;  // "HOST:PORT"; empty: the station's own simulator
 };
 
 struct Project {
     std::string title;
     std::vector<TestItem> items;
+    std::vector<InstrumentEntry> instruments;
+
+    const InstrumentEntry* instrument(const std::string& name) const;
+    // Some instrument has no address: the station must start its simulator.
+    bool needs_station_simulator() const;
 };
 
 // A project that cannot be read; what() names the file or line and the fault.

@@ -76,8 +76,12 @@ ScreenshotSession::ScreenshotSession(const Options& options) : options_(options)
 }
 
 ScreenshotSession::~ScreenshotSession() {
-    for (const char* suffix : {"", "-wal", "-shm"})
-        if (!temporary_database_.empty()) wxRemoveFile(from_utf8(temporary_database_ + suffix));
+    // SQLite removes its -wal and -shm files itself on a clean close; removing
+    // a missing file would log an error, a modal box that holds the exit.
+    for (const char* suffix : {"", "-wal", "-shm"}) {
+        const wxString file = from_utf8(temporary_database_ + suffix);
+        if (!temporary_database_.empty() && wxFileExists(file)) wxRemoveFile(file);
+    }
 }
 
 void ScreenshotSession::start() {

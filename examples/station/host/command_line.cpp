@@ -31,6 +31,9 @@ void describe_command_line(wxCmdLineParser& parser) {
                          wxCMD_LINE_VAL_NUMBER);
     parser.AddLongOption("database", "SQLite file of the test history, or a postgresql:// address");
     parser.AddLongOption("station", "this station's name on a line (default: the host name)");
+    parser.AddLongOption("instrument-reply-ms",
+                         "milliseconds an instrument may take to answer (default 3000)",
+                         wxCMD_LINE_VAL_NUMBER);
     parser.AddSwitch("", "viewer", "open only the test data viewer");
     parser.AddLongOption("repeat", "test N units in every cell, then close", wxCMD_LINE_VAL_NUMBER);
     parser.AddLongOption("screenshots",
@@ -62,6 +65,11 @@ wxString read_command_line(const wxCmdLineParser& parser, Options& options) {
         if (number < 10 || number > 60000) return "--item-ms must be between 10 and 60000";
         options.item_ms = int(number);
         options.given.item_ms = true;
+    }
+    if (parser.Found("instrument-reply-ms", &number)) {
+        if (number < 50 || number > 600000)
+            return "--instrument-reply-ms must be between 50 and 600000";
+        options.instrument_reply_ms = int(number);
     }
     if (parser.Found("ticker-fault-after", &number)) {
         if (number < 1) return "--ticker-fault-after must be at least 1";

@@ -27,6 +27,10 @@ struct Options {
         bool cells = false;
         bool item_ms = false;
     } given;
+    int instrument_reply_ms = 3000;  // an instrument slower than this has failed
+    // The simulator run for instruments without an address; empty: the one
+    // next to the station's executable.
+    std::string instrument_simulator;
 };
 
 inline constexpr int kMaxCells = 16;

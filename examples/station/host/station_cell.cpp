@@ -18,6 +18,7 @@ namespace station {
 namespace {
 
 constexpr int kBlinkMs = 400;
+constexpr int kClockMs = 200;  // the elapsed time's refresh
 constexpr int kBlinkToggles = 8;
 constexpr std::size_t kMaxSerialLength = 64;
 
@@ -49,7 +50,7 @@ StationCell::StationCell(wxWindow* parent, int number, std::uint64_t station_see
       seed_(station_seed),
       item_ms_(item_ms),
       on_finished_(std::move(on_finished)),
-      simulator_(Simulator::seed_for_cell(station_seed, number)) {
+      runner_(Simulator::seed_for_cell(station_seed, number)) {
     ui_cell_name->SetLabel(cell_name());
 
     ui_assertions->AppendCols(std::size(kItemColumns));
@@ -74,6 +75,8 @@ StationCell::StationCell(wxWindow* parent, int number, std::uint64_t station_see
     show_statistics();
 }
 
+StationCell::~StationCell() { runner_.stop_and_join(); }
+
 wxString StationCell::cell_name() const { return wxString::Format("Cell %d", number_); }
 
 void StationCell::set_project(const Project& project, const std::string& path) {
@@ -81,6 +84,12 @@ void StationCell::set_project(const Project& project, const std::string& path) {
     project_path_ = path;
     ui_script_path->SetValue(from_utf8(path));
     show_info();
+}
+
+void StationCell::set_instruments(const std::string& station_simulator,
+                                  InstrumentTimeouts timeouts) {
+    station_simulator_ = station_simulator;
+    timeouts_ = timeouts;
 }
 
 // The layer colours its buttons, captions and counters for a light theme; a
@@ -125,9 +134,15 @@ bool StationCell::start() {
         show_prompt("No test project", attention_colour());
         return false;
     }
+    if (runner_.busy()) {
+        log("Start refused: the last test is still stopping");
+        return false;
+    }
 
     running_ = true;
     running_project_ = project_;
+    for (InstrumentEntry& entry : running_project_.instruments)
+        if (entry.address.empty()) entry.address = station_simulator_;
     current_ = TestRecord{};
     current_.cell = to_utf8(cell_name());
     current_.serial = to_utf8(serial);
@@ -145,16 +160,26 @@ bool StationCell::start() {
     show_prompt("Testing " + serial + " ...", busy_colour());
     log(wxString::Format("Test of %s started: %s, %zu items", serial,
                          from_utf8(running_project_.title), running_project_.items.size()));
-    ui_refresh_timer.Start(item_ms_);
+    ui_refresh_timer.Start(kClockMs);
+
+    // The worker's posts go through this cell's own queue: the cell joins
+    // the worker before it goes, and a post of an ended run is dropped.
+    const int run = ++run_;
+    CellRunner::Callbacks callbacks;
+    callbacks.measured = [this, run](std::size_t, const ItemResult& result) {
+        CallAfter([this, run, result] { on_measured(run, result); });
+    };
+    callbacks.finished = [this, run](const RunOutcome& outcome) {
+        CallAfter([this, run, outcome] { on_run_finished(run, outcome); });
+    };
+    runner_.start(running_project_, item_ms_, timeouts_, std::move(callbacks));
     return true;
 }
 
-void StationCell::measure_next_item() {
-    const TestItem& item = running_project_.items[current_.items.size()];
-    ItemResult result{item.name, simulator_.measure(item), item.lower, item.upper, item.unit,
-                      false};
-    result.ok = within_limits(result.value, item.lower, item.upper);
+void StationCell::on_measured(int run, const ItemResult& result) {
+    if (run != run_ || !running_) return;
     current_.items.push_back(result);
+    ui_gauge->SetValue(int(current_.items.size()));
 
     const wxString verdict = result.ok ? "OK" : "NG";
     append_row(ui_assertions,
@@ -172,21 +197,32 @@ void StationCell::measure_next_item() {
                          from_utf8(format_number(result.upper)), verdict));
 }
 
-void StationCell::on_refresh_timer_event(wxTimerEvent&) {
-    if (!running_) return;
-    measure_next_item();
-    ui_gauge->SetValue(int(current_.items.size()));
-    ui_elapse_time->SetValue(from_utf8(format_duration(now_ms() - current_.begin_ms)));
-    if (current_.items.size() == running_project_.items.size()) end_test(Verdict::ok);
+void StationCell::on_run_finished(int run, const RunOutcome& outcome) {
+    if (run != run_ || !running_) return;
+    switch (outcome.kind) {
+        case RunOutcome::Kind::completed: end_test(Verdict::ok); break;
+        case RunOutcome::Kind::failed:
+            end_test(Verdict::ng, "instrument fault at " + outcome.item + ": " + outcome.reason);
+            break;
+        case RunOutcome::Kind::stopped: end_test(Verdict::aborted); break;
+    }
 }
 
+void StationCell::on_refresh_timer_event(wxTimerEvent&) {
+    if (!running_) return;
+    ui_elapse_time->SetValue(from_utf8(format_duration(now_ms() - current_.begin_ms)));
+}
+
+// The verdict shows at once; the worker sees the stop within one wait slice
+// (worker_busy() tells when it is gone).
 void StationCell::abort() {
     if (!running_) return;
+    runner_.stop();
     end_test(Verdict::aborted);
 }
 
 // Verdict::ok here means "completed": the items decide between OK and NG.
-void StationCell::end_test(Verdict verdict) {
+void StationCell::end_test(Verdict verdict, const std::string& fault) {
     ui_refresh_timer.Stop();
     running_ = false;
     current_.end_ms = now_ms();
@@ -194,6 +230,10 @@ void StationCell::end_test(Verdict verdict) {
         current_.verdict = Verdict::aborted;
         current_.description = "aborted after " + std::to_string(current_.items.size()) + " of " +
                                std::to_string(running_project_.items.size()) + " items";
+    } else if (!fault.empty()) {
+        current_.verdict = Verdict::ng;
+        current_.description = fault;
+        log(from_utf8(fault));
     } else {
         conclude(current_);
     }

@@ -7,17 +7,19 @@
 
 #include <atsui/station/cell.h>
 
+#include "logic/cell_runner.h"
 #include "logic/project.h"
 #include "logic/record.h"
-#include "logic/simulator.h"
 #include "logic/statistics.h"
 
 class wxStaticText;
 
 namespace station {
 
-// One test cell: takes a serial number, measures the project's items one per
-// refresh tick, shows the verdict and keeps the cell's own history.
+// One test cell: takes a serial number, measures the project's items on a
+// worker thread of its own (CellRunner), shows each reading as the worker
+// posts it, shows the verdict and keeps the cell's own history. Only the
+// GUI thread touches the cell's windows; the refresh timer shows the time.
 class StationCell : public tov_atsui::Cell {
 public:
     using FinishedHandler = std::function<void(StationCell&, const TestRecord&)>;
@@ -25,6 +27,8 @@ public:
     // The cell draws from its own stream of the station's seed.
     StationCell(wxWindow* parent, int number, std::uint64_t station_seed, int item_ms,
                 FinishedHandler on_finished);
+    // Joins the worker: none of its posts can reach a destroyed cell.
+    ~StationCell() override;
 
     wxString cell_name() const;
     bool running() const { return running_; }
@@ -34,6 +38,14 @@ public:
 
     // A running test keeps the project it started with.
     void set_project(const Project& project, const std::string& path);
+    // Where instruments without an address are reached (the station's own
+    // simulator; empty while it is not running), and how long they may take.
+    void set_instruments(const std::string& station_simulator, InstrumentTimeouts timeouts);
+    // The worker of the last test has not finished yet (it is ending after
+    // an abort, within one wait slice).
+    bool worker_busy() const { return runner_.busy(); }
+    // Stops the worker without waiting, ahead of closing.
+    void stop_worker() { runner_.stop(); }
     // False, with the reason in the prompt or the log, when the test cannot start.
     bool start();
     void abort();
@@ -55,8 +67,10 @@ private:
                      const wxColour& foreground = wxNullColour);
     void make_text_readable();
     void log(const wxString& line);
-    void measure_next_item();
-    void end_test(Verdict verdict);
+    void on_measured(int run, const ItemResult& result);
+    void on_run_finished(int run, const RunOutcome& outcome);
+    // Verdict::ok: completed, the items decide. A fault fails the test.
+    void end_test(Verdict verdict, const std::string& fault = {});
     void show_statistics();
     void show_info();
 
@@ -64,12 +78,14 @@ private:
     std::uint64_t seed_;
     int item_ms_;
     FinishedHandler on_finished_;
-    Simulator simulator_;
+    std::string station_simulator_;
+    InstrumentTimeouts timeouts_;
 
     Project project_;
     std::string project_path_;
 
     bool running_ = false;
+    int run_ = 0;  // tags the worker's posts: those of an aborted run are dropped
     Project running_project_;
     TestRecord current_;
 
@@ -78,6 +94,7 @@ private:
     int blinks_left_ = 0;
     wxStaticText* info_ = nullptr;
     bool compact_ = false;
+    CellRunner runner_;  // last: its worker posts to everything above
 };
 
 }  // namespace station

@@ -108,6 +108,7 @@ StationFrame::StationFrame(const Options& options, const Project& project,
         area->Add(cell, 1, wxEXPAND | wxALL, 5);
         cells_.push_back(cell);
     }
+    prepare_instruments();
     // The layer's green and red figures are chosen for a light theme.
     for (wxWindow* figure :
          std::initializer_list<wxWindow*>{ui_ok_count_label, ui_ok_count, ui_ng_count_label,
@@ -122,7 +123,31 @@ StationFrame::StationFrame(const Options& options, const Project& project,
     ui_initializer_trigger.StartOnce(50);
 }
 
-StationFrame::~StationFrame() { DestroyChildren(); }
+// All workers are asked to stop first, so the cells' joins overlap rather
+// than add up.
+StationFrame::~StationFrame() {
+    for (StationCell* cell : cells_) cell->stop_worker();
+    DestroyChildren();
+}
+
+void StationFrame::prepare_instruments() {
+    if (!simulator_ && project_.needs_station_simulator()) {
+        const std::string program = options_.instrument_simulator.empty()
+                                        ? to_utf8(executable_folder()) + "/atsui_instrument_sim"
+                                        : options_.instrument_simulator;
+        try {
+            simulator_ = std::make_unique<SimulatorProcess>(program);
+        } catch (const SimulatorProcessError& error) {
+            // The items on those instruments fail, each test saying why.
+            std::fprintf(stderr, "atsui_station: %s\n", error.what());
+            report("Instrument simulator not started: " + from_utf8(error.what()));
+        }
+    }
+    InstrumentTimeouts timeouts;
+    timeouts.reply_ms = options_.instrument_reply_ms;
+    for (StationCell* cell : cells_)
+        cell->set_instruments(simulator_ ? simulator_->address() : std::string(), timeouts);
+}
 
 // A menu item's help shows in the status bar's first field while the item is
 // highlighted; the station's own messages come back when the menu closes.
@@ -342,8 +367,12 @@ void StationFrame::on_trigger_initializer(wxTimerEvent&) {
     if (!cells_.empty()) cells_.front()->ui_serial_number->SetFocus();
     if (options_.repeat > 0)
         for (StationCell* cell : cells_) repeat(*cell);
-    report(wxString::Format("Ready: %s, %zu cells, seed %llu", from_utf8(project_.title),
-                            cells_.size(), static_cast<unsigned long long>(options_.seed)));
+    wxString ready =
+        wxString::Format("Ready: %s, %zu cells, seed %llu", from_utf8(project_.title),
+                         cells_.size(), static_cast<unsigned long long>(options_.seed));
+    if (simulator_)
+        ready += wxString::Format(", instrument simulator on port %d", simulator_->port());
+    report(ready);
 }
 
 void StationFrame::on_clear_statistics(wxCommandEvent&) {
@@ -375,6 +404,7 @@ void StationFrame::on_export_assertion_config(wxCommandEvent&) {
 void StationFrame::apply_project(const Project& project, const wxString& how) {
     project_ = project;
     for (StationCell* cell : cells_) cell->set_project(project_, project_path_);
+    prepare_instruments();
     SetTitle("ATS - " + from_utf8(project_.title));
     project_label_->SetLabel("Project: " + from_utf8(project_.title));
     Layout();

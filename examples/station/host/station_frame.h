@@ -15,6 +15,7 @@
 #include "logic/pg_forwarder.h"
 #include "logic/project.h"
 #include "logic/record.h"
+#include "logic/simulator_process.h"
 #include "logic/statistics.h"
 
 class wxStaticText;
@@ -50,6 +51,8 @@ public:
     const Project& project() const { return project_; }
     const std::string& project_path() const { return project_path_; }
     bool tests_running() const;
+    // The instrument simulator this station started, if any.
+    const SimulatorProcess* simulator_process() const { return simulator_.get(); }
     int ticker_ticks() const { return ticks_; }
 
     // Opens the test data window, or brings the open one to the front.
@@ -90,6 +93,9 @@ private:
     void health_check();
     void report(const wxString& text);
     void add_keys_and_help();
+    // Starts the instrument simulator when the project needs it and tells
+    // the cells where instruments are.
+    void prepare_instruments();
 
     Options options_;
     Project project_;
@@ -108,6 +114,7 @@ private:
     wxMenuItem* start_all_item_ = nullptr;
     wxMenuItem* abort_all_item_ = nullptr;
     wxWeakRef<StationViewerFrame> viewer_;
+    std::unique_ptr<SimulatorProcess> simulator_;
 };
 
 }  // namespace station

@@ -1,0 +1,316 @@
+// SPDX-License-Identifier: MIT
+// The station measuring through LAN instruments, as the operator sees it: a
+// real station window whose cells read from instrument simulators started
+// by the test, with faults injected into those simulators while cells run.
+
+#include <signal.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+
+#include <unistd.h>
+
+#include <wx/gauge.h>
+#include <wx/timer.h>
+#include <wx/weakref.h>
+
+#include "host/look.h"
+#include "host/station_cell.h"
+#include "host/station_frame.h"
+#include "instrument_sim.h"
+#include "logic/instrument.h"
+#include "logic/text.h"
+#include "support/harness.h"
+
+using namespace atsui_test;
+using namespace station;
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+long long ms_since(Clock::time_point start) {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+}
+
+// Limits wide around the simulator's nominal readings: every reading passes.
+std::string bench_items(const std::string& instrument) {
+    return "Rail 5 V ; 4.75 ; 5.25 ; V ; " + instrument + " ; MEAS:VOLT:DC? (@1)\n" +
+           "Rail 12 V ; 11.4 ; 12.6 ; V ; " + instrument + " ; MEAS:VOLT:DC? (@2)\n" +
+           "Load current ; 0.23 ; 0.27 ; A ; " + instrument + " ; MEAS:CURR:DC? (@1)\n" +
+           "Board temperature ; 20 ; 55 ; C ; " + instrument + " ; MEAS:TEMP? (@1)\n";
+}
+
+constexpr int kReplyMs = 600;  // a hang is an answer later than this
+constexpr int kTestLimitMs = 10000;
+
+}  // namespace
+
+class StationInstruments : public ::testing::Test {
+protected:
+    void SetUp() override {
+        assertions_before = assertion_count();
+        folder = fs::temp_directory_path() /
+                 ("station-instruments-" + std::to_string(::getpid()) + "-" +
+                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(folder);
+        fs::create_directories(folder);
+        options.cells = 2;
+        options.seed = 3;
+        options.item_ms = 10;
+        options.ticker_ms = 50;
+        options.instrument_reply_ms = kReplyMs;
+        options.instrument_simulator = STATION_INSTRUMENT_SIM;
+        options.database = (folder / "history.sqlite").string();
+    }
+
+    void TearDown() override {
+        if (frame) {
+            frame->Close(true);
+            pump_until([this] { return !frame; }, 5000);
+        }
+        fs::remove_all(folder);
+        EXPECT_EQ(assertion_count(), assertions_before) << "toolkit assertions during the test";
+    }
+
+    std::string write_project(const std::string& name, const std::string& text) const {
+        const std::string path = (folder / name).string();
+        std::ofstream(path) << text;
+        return path;
+    }
+
+    void open(const std::string& path) {
+        frame = new StationFrame(options, load_project(path), path);
+        frame->Show();
+        pump(100);
+    }
+
+    StationCell* cell(int n) const { return frame->cells()[n - 1]; }
+
+    // Types a serial number and clicks Start, as the operator does.
+    void start(int n, const std::string& serial) {
+        cell(n)->ui_serial_number->SetValue(serial);
+        click(cell(n)->ui_start);
+        ASSERT_TRUE(cell(n)->running()) << cell(n)->ui_prompt->GetLabel();
+    }
+
+    // The stored test of that serial number once its cell showed the verdict.
+    TestRecord finish(int n, const std::string& serial) {
+        EXPECT_TRUE(pump_until([&] { return !cell(n)->running(); }, kTestLimitMs))
+            << "cell " << n << " never ended its test";
+        TestRecord found;
+        frame->store().for_each([&](const TestRecord& r) {
+            if (r.serial == serial) found = r;
+        });
+        EXPECT_EQ(found.serial, serial) << "the test was not stored";
+        return found;
+    }
+
+    std::string logger(int n) const { return to_utf8(cell(n)->ui_test_logger->GetValue()); }
+
+    Options options;
+    fs::path folder;
+    wxWeakRef<StationFrame> frame;
+    int assertions_before = 0;
+};
+
+// Two cells read through slow instruments at once; the window never waits
+// for them: its timer keeps ticking on time throughout.
+TEST_F(StationInstruments, CellsPassThroughInstrumentsWhileTheWindowKeepsTicking) {
+    // A window that waited for a reading would stall for two latencies (the
+    // query, then SYST:ERR?).
+    const int latency_ms = 200;
+    InstrumentSim sim({"--latency", "*=" + std::to_string(latency_ms)});
+    ASSERT_GT(sim.port(), 0);
+    open(write_project("bench.atp",
+                       "instrument dmm1 = " + sim.address() + "\n" + bench_items("dmm1")));
+    EXPECT_EQ(frame->simulator_process(), nullptr) << "an address was given: nothing to start";
+
+    wxTimer tick;
+    long long longest_gap = 0;
+    auto last = Clock::now();
+    tick.Bind(wxEVT_TIMER, [&](wxTimerEvent&) {
+        longest_gap = std::max(longest_gap, ms_since(last));
+        last = Clock::now();
+    });
+    start(1, "BENCH-1");
+    start(2, "BENCH-2");
+    last = Clock::now();
+    tick.Start(10);
+    const auto started = Clock::now();
+    const TestRecord first = finish(1, "BENCH-1");
+    const TestRecord second = finish(2, "BENCH-2");
+    tick.Stop();
+    const long long took = ms_since(started);
+
+    for (const TestRecord* record : {&first, &second}) {
+        EXPECT_EQ(record->verdict, Verdict::ok) << record->description;
+        ASSERT_EQ(record->items.size(), 4u);
+        EXPECT_NEAR(record->items[0].value, 5.0, 0.25);
+        EXPECT_NEAR(record->items[1].value, 12.0, 0.6);
+    }
+    EXPECT_EQ(to_utf8(cell(1)->ui_prompt->GetLabel()), "BENCH-1: OK");
+    EXPECT_EQ(cell(1)->ui_gauge->GetValue(), 4);
+    // Each reading waits for the instrument; the cells wait side by side.
+    EXPECT_GE(took, 4 * 2 * latency_ms);
+    EXPECT_LT(second.begin_ms, first.end_ms);
+    EXPECT_LT(first.begin_ms, second.end_ms);
+    EXPECT_LT(longest_gap, latency_ms * 3 / 2) << "the window waited for an instrument";
+    std::printf("two cells on a %d ms instrument: %lld ms, longest timer gap %lld ms\n", latency_ms,
+                took, longest_gap);
+}
+
+// Every fault the instrument can show fails the cell's test with its reason
+// on screen and in the record; the other cell, on another instrument, goes
+// on; the next test on the failed cell passes.
+TEST_F(StationInstruments, EachFaultFailsOneTestWithItsReasonAndTheNextPasses) {
+    InstrumentSim faulty;
+    InstrumentSim healthy({"--latency", "*=20"});
+    ASSERT_GT(faulty.port(), 0);
+    ASSERT_GT(healthy.port(), 0);
+    open(write_project("faulty.atp",
+                       "instrument dmm1 = " + faulty.address() + "\n" + bench_items("dmm1")));
+    const std::string other = write_project(
+        "healthy.atp", "instrument dmm2 = " + healthy.address() + "\n" + bench_items("dmm2"));
+    cell(2)->set_project(load_project(other), other);
+    Instrument control("control", *parse_instrument_address(faulty.address()));
+
+    const struct {
+        const char* fault;
+        const char* reason;
+    } cases[] = {{"DROP", "connection closed"},
+                 {"HANG", "no answer to MEAS:VOLT:DC? (@1) within"},
+                 {"GARBAGE", "garbage in the answer"},
+                 {"ERROR", "Self-test failed"}};
+    int unit = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.fault);
+        control.write(std::string("SIM:FAULT ") + c.fault + ",1");
+        const std::string failing = std::string("F-") + c.fault;
+        const std::string beside = "H-" + std::to_string(++unit);
+        start(1, failing);
+        start(2, beside);
+        const auto started = Clock::now();
+        const TestRecord failed = finish(1, failing);
+        EXPECT_LE(ms_since(started), kReplyMs * 4) << "the fault took too long to notice";
+        EXPECT_EQ(failed.verdict, Verdict::ng);
+        EXPECT_NE(failed.description.find("instrument fault at Rail 5 V"), std::string::npos)
+            << failed.description;
+        EXPECT_NE(failed.description.find(c.reason), std::string::npos) << failed.description;
+        EXPECT_NE(failed.description.find("dmm1"), std::string::npos) << failed.description;
+        EXPECT_TRUE(failed.items.empty()) << "a reading was made up for the failed item";
+        EXPECT_NE(logger(1).find(c.reason), std::string::npos) << logger(1);
+        EXPECT_EQ(to_utf8(cell(1)->ui_prompt->GetLabel()), failing + ": NG");
+
+        const TestRecord next_door = finish(2, beside);
+        EXPECT_EQ(next_door.verdict, Verdict::ok) << next_door.description;
+
+        const std::string again = std::string("R-") + c.fault;
+        pump_until([&] { return !cell(1)->worker_busy(); }, 1000);
+        start(1, again);
+        const TestRecord recovered = finish(1, again);
+        EXPECT_EQ(recovered.verdict, Verdict::ok) << recovered.description;
+        EXPECT_EQ(recovered.items.size(), 4u);
+    }
+}
+
+// The instrument goes away between tests and mid-test; each such test fails
+// saying so, and once the instrument is back at its address the next passes.
+TEST_F(StationInstruments, AnInstrumentThatDisappearsFailsTheTestUntilItIsBack) {
+    auto sim = std::make_unique<InstrumentSim>(std::vector<std::string>{"--latency", "*=100"});
+    const int port = sim->port();
+    ASSERT_GT(port, 0);
+    open(write_project("bench.atp",
+                       "instrument psu1 = " + sim->address() + "\n" + bench_items("psu1")));
+    start(1, "GONE-1");
+    pump(250);  // mid-test: a reading or two made
+    sim.reset();
+    const TestRecord mid = finish(1, "GONE-1");
+    EXPECT_EQ(mid.verdict, Verdict::ng);
+    EXPECT_NE(mid.description.find("psu1 (127.0.0.1:" + std::to_string(port) + ")"),
+              std::string::npos)
+        << mid.description;
+
+    start(1, "GONE-2");
+    const TestRecord away = finish(1, "GONE-2");
+    EXPECT_EQ(away.verdict, Verdict::ng);
+    EXPECT_TRUE(away.description.find("cannot connect") != std::string::npos ||
+                away.description.find("cannot send") != std::string::npos ||
+                away.description.find("connection closed") != std::string::npos)
+        << away.description;
+
+    sim = std::make_unique<InstrumentSim>(std::vector<std::string>{}, port);
+    ASSERT_EQ(sim->port(), port) << "the port was taken meanwhile";
+    start(1, "BACK-1");
+    const TestRecord back = finish(1, "BACK-1");
+    EXPECT_EQ(back.verdict, Verdict::ok) << back.description;
+}
+
+// Abort while the instrument never answers: the verdict shows at once and
+// the worker is gone within 100 ms; the window is closed with cells hanging.
+TEST_F(StationInstruments, AbortWhileTheInstrumentHangsEndsTheTestWithin100Ms) {
+    InstrumentSim sim({"--fault", "hang"});
+    ASSERT_GT(sim.port(), 0);
+    options.instrument_reply_ms = 60000;  // only an abort can end these tests
+    options.cells = 4;
+    open(write_project("hang.atp",
+                       "instrument dmm1 = " + sim.address() + "\n" + bench_items("dmm1")));
+    for (int n = 1; n <= 4; ++n) start(n, "HANG-" + std::to_string(n));
+    pump(300);
+    for (int n = 1; n <= 4; ++n) {
+        EXPECT_TRUE(cell(n)->running());
+        EXPECT_TRUE(cell(n)->worker_busy());
+    }
+
+    const auto asked = Clock::now();
+    click(cell(1)->ui_abort);
+    const long long verdict_ms = ms_since(asked);
+    ASSERT_TRUE(pump_until([&] { return !cell(1)->worker_busy(); }, 2000));
+    const long long stopped_ms = ms_since(asked);
+    EXPECT_LE(verdict_ms, 100);
+    EXPECT_LE(stopped_ms, 100) << "the worker outlived the abort";
+    std::printf("abort on a hung instrument: verdict after %lld ms, worker gone after %lld ms\n",
+                verdict_ms, stopped_ms);
+    const TestRecord aborted = finish(1, "HANG-1");
+    EXPECT_EQ(aborted.verdict, Verdict::aborted);
+    EXPECT_EQ(to_utf8(cell(1)->ui_prompt->GetLabel()), "HANG-1: Aborted");
+    for (int n = 2; n <= 4; ++n) EXPECT_TRUE(cell(n)->running()) << "abort reached cell " << n;
+
+    // The instrument recovers: the next test on the aborted cell passes.
+    Instrument control("control", *parse_instrument_address(sim.address()));
+    control.write("SIM:FAULT NONE");
+    start(1, "AFTER-1");
+    EXPECT_EQ(finish(1, "AFTER-1").verdict, Verdict::ok);
+
+    // Closing the station with three workers stuck on the instrument joins
+    // them (their tests stored as aborted) without waiting for the hang.
+    const auto closing = Clock::now();
+    frame->Close(true);
+    ASSERT_TRUE(pump_until([this] { return !frame; }, 5000));
+    EXPECT_LE(ms_since(closing), 1000);
+}
+
+// "instrument dmm1 = sim": the station starts the simulator itself, tests
+// pass on it, and it stops with the station.
+TEST_F(StationInstruments, StationRunsItsOwnSimulatorForInstrumentsWithoutAddress) {
+    open(write_project("own.atp", "instrument dmm1 = sim\ninstrument dmm2\n" + bench_items("dmm1") +
+                                      "Rail 1.8 V ; 1.7 ; 1.9 ; V ; dmm2 ; MEAS:VOLT:DC? (@4)\n"));
+    ASSERT_NE(frame->simulator_process(), nullptr);
+    const pid_t pid = frame->simulator_process()->pid();
+    EXPECT_EQ(::kill(pid, 0), 0);
+    start(1, "OWN-1");
+    start(2, "OWN-2");
+    const TestRecord record = finish(1, "OWN-1");
+    EXPECT_EQ(record.verdict, Verdict::ok) << record.description;
+    EXPECT_EQ(record.items.size(), 5u);
+    EXPECT_EQ(finish(2, "OWN-2").verdict, Verdict::ok);
+    // The project as saved keeps "sim", not the port of this run.
+    EXPECT_EQ(frame->project().instrument("dmm1")->address, "");
+
+    frame->Close(true);
+    ASSERT_TRUE(pump_until([this] { return !frame; }, 5000));
+    EXPECT_NE(::kill(pid, 0), 0) << "the simulator outlived the station";
+}

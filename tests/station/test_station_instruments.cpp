@@ -24,6 +24,7 @@
 #include "logic/instrument.h"
 #include "logic/text.h"
 #include "support/harness.h"
+#include "test_folder.h"
 
 using namespace atsui_test;
 using namespace station;
@@ -53,11 +54,7 @@ class StationInstruments : public ::testing::Test {
 protected:
     void SetUp() override {
         assertions_before = assertion_count();
-        folder = fs::temp_directory_path() /
-                 ("station-instruments-" + std::to_string(::getpid()) + "-" +
-                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(folder);
-        fs::create_directories(folder);
+        folder = station_test::fresh_folder("station-instruments");
         options.cells = 2;
         options.seed = 3;
         options.item_ms = 10;

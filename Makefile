@@ -1,7 +1,8 @@
 # SPDX-License-Identifier: MIT
 # The front door. CMake is the real build; see CMakePresets.json. Only the
-# targets that run something (test, demo, reliability, bench) install packages.
-.PHONY: all deps build test demo reliability bench clean
+# targets that run or produce something (test, demo, reliability, bench,
+# package) install packages.
+.PHONY: all deps build test demo reliability bench package clean
 
 all: build
 
@@ -35,6 +36,11 @@ bench: deps
 	cmake --build --preset bench
 	ctest --preset bench
 	bench/run.sh build-bench docs
+
+# Debian packages libtov-atsui1, libtov-atsui-dev and atsui-station in
+# build/packages (cmake/AtsuiPackages.cmake).
+package: deps build
+	cmake --build --preset default --target package
 
 demo: deps build
 	scripts/demo.sh build

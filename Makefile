@@ -1,8 +1,8 @@
 # SPDX-License-Identifier: MIT
 # The front door. CMake is the real build; see CMakePresets.json. Only the
 # targets that run or produce something (test, demo, reliability, bench,
-# package) install packages.
-.PHONY: all deps build test demo reliability bench package clean
+# package, docs) install packages.
+.PHONY: all deps build test demo reliability bench package docs clean
 
 all: build
 
@@ -41,6 +41,12 @@ bench: deps
 # build/packages (cmake/AtsuiPackages.cmake).
 package: deps build
 	cmake --build --preset default --target package
+
+# The API reference from the public headers, in build/docs/html; fails on any
+# warning, an undocumented member included.
+docs: deps
+	cmake --preset default
+	cmake --build --preset default --target docs
 
 demo: deps build
 	scripts/demo.sh build

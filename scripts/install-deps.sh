@@ -12,7 +12,7 @@ packages=(
   libsqlite3-dev sqlite3 x11-utils libpq-dev postgresql
   liblxi-dev libtirpc-dev lxi-tools
   dbus-daemon dbus-bin at-spi2-core python3-pyatspi procps
-  dpkg-dev file
+  dpkg-dev file doxygen
 )
 
 missing=()

@@ -9,22 +9,24 @@
 
 namespace tov_atsui {
 
-// The empty top-level window of the test data viewer; the host puts a
-// TestDataViewerPanel into ui_root_sizer.
-//
-// Construction throws std::logic_error before the wx application is
-// initialised and std::invalid_argument for a parent that is being destroyed.
-// Destroy() (also reached by a close request with the default handler) ends a
-// modal dialog running on top of the frame with wxID_CANCEL and deletes the
-// frame only once that dialog's ShowModal has returned.
+/// The empty top-level window of the test data viewer; the host puts a
+/// TestDataViewerPanel into ui_root_sizer.
+///
+/// Construction throws std::logic_error before the wx application is
+/// initialised and std::invalid_argument for a parent that is being destroyed.
 class TestDataViewerFrame : public wxFrame {
 public:
+    /// Builds the empty frame, centred and hidden.
     explicit TestDataViewerFrame(wxWindow* parent);
 
+    /// Ends a modal dialog running on top of the frame with wxID_CANCEL and
+    /// deletes the frame once its ShowModal has returned. The default close handling calls it.
     bool Destroy() override;
 
+    /// The frame's vertical sizer, empty; the host adds the viewer panel here.
     wxBoxSizer* ui_root_sizer;
 
+    /// Reached by the frame's close request; skipped, the frame is destroyed.
     virtual void on_close_window(wxCloseEvent& event);
 };
 

@@ -73,7 +73,9 @@ if [ -f "$station" ]; then
   has_dep "$station" "libtov-atsui${soversion} (= $version)"
   has_dep_named "$station" libsqlite3-0
   dpkg-deb -x "$station" "$work/station"
-  [ -x "$work/station/usr/bin/atsui_station" ] || fail "station package lacks usr/bin/atsui_station"
+  for program in atsui_station atsui_instrument_sim; do
+    [ -x "$work/station/usr/bin/$program" ] || fail "station package lacks usr/bin/$program"
+  done
   find "$work/station/usr/lib" -name manual_operation_dialog.so | grep -q . ||
     fail "station package lacks the manual operation plug-in"
   ls "$work/station/usr/share/atsui-station/projects/"*.atp >/dev/null ||

@@ -2,7 +2,7 @@
 // A station frame with two cells, driven from outside through AT-SPI by
 // drive_station.py. Each start of a cell prints one line on stdout,
 // "started <cell name> <serial number>", which is what the driver checks.
-// It also says "ready" once the frame is on screen. SIGTERM closes the frame
+// It says "ready" once its event loop runs. SIGTERM closes the frame
 // and ends the program normally, so the driver sees how the windows go down
 // with the accessibility bridge on; after a while it closes by itself, so
 // that a lost driver cannot leave it running.

@@ -4,6 +4,10 @@
 // A station started as its own process, its output collected from a pipe.
 // Every wait is bounded; a station still running when the object goes is
 // killed, so a failing test never leaves one behind.
+//
+// Each station gets scratch XDG folders (config, state, data) unless the
+// environment names its own: a test station never reads the settings or
+// writes the logs of the user who runs the tests, nor of another test.
 
 #include <fcntl.h>
 #include <poll.h>
@@ -12,6 +16,9 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -19,6 +26,9 @@ class StationProcess {
 public:
     StationProcess(const std::string& program, const std::vector<std::string>& args,
                    const std::vector<std::string>& environment = {}) {
+        std::string scratch =
+            (std::filesystem::temp_directory_path() / "station-xdg-XXXXXX").string();
+        if (mkdtemp(scratch.data())) scratch_ = scratch;
         int fds[2];
         if (pipe(fds) != 0) return;
         pid_ = fork();
@@ -27,6 +37,9 @@ public:
             dup2(fds[1], 2);
             close(fds[0]);
             close(fds[1]);
+            if (!scratch_.empty())
+                for (const char* name : {"XDG_CONFIG_HOME", "XDG_STATE_HOME", "XDG_DATA_HOME"})
+                    setenv(name, (scratch_ + "/" + name).c_str(), 1);
             for (const std::string& variable : environment) putenv(strdup(variable.c_str()));
             std::vector<char*> argv{const_cast<char*>(program.c_str())};
             for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
@@ -41,11 +54,15 @@ public:
     ~StationProcess() {
         if (pid_ > 0 && status_ < 0) kill_hard();
         if (out_ >= 0) close(out_);
+        std::error_code ignored;
+        if (!scratch_.empty()) std::filesystem::remove_all(scratch_, ignored);
     }
     StationProcess(const StationProcess&) = delete;
     StationProcess& operator=(const StationProcess&) = delete;
 
     pid_t pid() const { return pid_; }
+    // The scratch folder holding this station's XDG_*_HOME folders.
+    const std::string& scratch() const { return scratch_; }
     const std::string& output() const { return output_; }
 
     // Serial numbers of the verdicts the station logged, until there are at
@@ -108,6 +125,7 @@ private:
         return n > 0 || (n < 0 && errno == EAGAIN);
     }
 
+    std::string scratch_;
     pid_t pid_ = -1;
     int out_ = -1;
     int status_ = -1;

@@ -34,5 +34,6 @@ struct Options {
 };
 
 inline constexpr int kMaxCells = 16;
+inline constexpr int kLogDaysDefault = 30;
 
 }  // namespace station

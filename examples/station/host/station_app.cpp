@@ -9,6 +9,7 @@
 #include "host/screenshots.h"
 #include "host/station_frame.h"
 #include "host/station_launcher.h"
+#include "host/station_log.h"
 #include "host/station_viewer.h"
 #include "logic/pg_line.h"
 #include "logic/project.h"
@@ -53,6 +54,18 @@ bool StationApp::OnCmdLineParsed(wxCmdLineParser& parser) {
 
 bool StationApp::OnInit() {
     if (!wxApp::OnInit()) return false;
+    // Messages go to the day's file and the cells' tabs, never into message
+    // boxes of wx's own: the station words what an operator must answer.
+    wxLog::SetLogLevel(options_.verbose ? wxLOG_Max : wxLOG_Info);
+    delete wxLog::SetActiveTarget(new StationLog(log_folder(), kLogDaysDefault, new wxLogStderr,
+                                                 options_.verbose ? wxLOG_Max : wxLOG_Warning));
+    wxLogMessage(
+        "Station %s started: %s, %d cells, %d ms per item, seed %llu, history %s",
+        from_utf8(options_.station),
+        options_.project.empty() ? wxString("launcher") : from_utf8(options_.project),
+        options_.cells, options_.item_ms, (unsigned long long)options_.seed,
+        options_.database.empty() ? wxString("default file") : from_utf8(options_.database));
+    wxLogDebug("Log folder %s, kept %d days", log_folder(), kLogDaysDefault);
     if (!options_.screenshots.empty()) {
         session_ = std::make_unique<ScreenshotSession>(options_);
         session_->start();
@@ -105,6 +118,8 @@ int StationApp::OnRun() {
 // The session's timer must go while the toolkit is still up.
 int StationApp::OnExit() {
     session_.reset();
+    wxLogMessage("Station closed");
+    wxLog::FlushActive();
     return wxApp::OnExit();
 }
 

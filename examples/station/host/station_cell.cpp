@@ -11,6 +11,7 @@
 #include <wx/textctrl.h>
 
 #include "host/look.h"
+#include "host/station_log.h"
 #include "logic/text.h"
 
 namespace station {
@@ -73,9 +74,14 @@ StationCell::StationCell(wxWindow* parent, int number, std::uint64_t station_see
     ui_other_info_sizer->Add(info_, 1, wxALL | wxALIGN_CENTER_VERTICAL, 5);
     ui_statistics_panel->Show();
     show_statistics();
+    StationLog::ensure().attach(this,
+                                [this](const wxString& line) { ui_test_logger->AppendText(line); });
 }
 
-StationCell::~StationCell() { runner_.stop_and_join(); }
+StationCell::~StationCell() {
+    runner_.stop_and_join();
+    if (StationLog* log = StationLog::active()) log->detach(this);
+}
 
 wxString StationCell::cell_name() const { return wxString::Format("Cell %d", number_); }
 
@@ -114,28 +120,30 @@ void StationCell::show_prompt(const wxString& text, const wxColour& background,
     ui_prompt->Refresh();
 }
 
-void StationCell::log(const wxString& line) {
-    ui_test_logger->AppendText(from_utf8(format_local(now_ms()).substr(11)) + "  " + line + "\n");
+void StationCell::log(const wxString& line, wxLogLevel level) {
+    log_for_cell(this, cell_name(), level, line);
 }
 
 bool StationCell::start() {
     if (running_) {
-        log("Start refused: a test is already running");
+        log("Start refused: a test is already running", wxLOG_Warning);
         return false;
     }
     const wxString serial = ui_serial_number->GetValue().Strip(wxString::both);
     if (const wxString problem = serial_problem(serial); !problem.empty()) {
         ui_blink_timer.Stop();
+        log("Start refused: " + problem, wxLOG_Warning);
         show_prompt(problem, attention_colour());
         ui_serial_number->SetFocus();
         return false;
     }
     if (project_.items.empty()) {
+        log("Start refused: no test project", wxLOG_Warning);
         show_prompt("No test project", attention_colour());
         return false;
     }
     if (runner_.busy()) {
-        log("Start refused: the last test is still stopping");
+        log("Start refused: the last test is still stopping", wxLOG_Warning);
         return false;
     }
 
@@ -194,7 +202,8 @@ void StationCell::on_measured(int run, const ItemResult& result) {
     log(wxString::Format("%s = %s %s  [%s, %s]  %s", from_utf8(result.name),
                          from_utf8(format_number(result.value)), from_utf8(result.unit),
                          from_utf8(format_number(result.lower)),
-                         from_utf8(format_number(result.upper)), verdict));
+                         from_utf8(format_number(result.upper)), verdict),
+        wxLOG_Info);
 }
 
 void StationCell::on_run_finished(int run, const RunOutcome& outcome) {
@@ -233,7 +242,7 @@ void StationCell::end_test(Verdict verdict, const std::string& fault) {
     } else if (!fault.empty()) {
         current_.verdict = Verdict::ng;
         current_.description = fault;
-        log(from_utf8(fault));
+        log(from_utf8(fault), wxLOG_Error);
     } else {
         conclude(current_);
     }
@@ -327,7 +336,7 @@ void StationCell::on_abort_cell_test(wxCommandEvent&) { abort(); }
 
 void StationCell::on_browse_script(wxCommandEvent&) {
     if (running_) {
-        log("Project not changed: a test is running");
+        log("Project not changed: a test is running", wxLOG_Warning);
         return;
     }
     wxFileDialog dialog(this, "Test project for " + cell_name(),
@@ -337,8 +346,9 @@ void StationCell::on_browse_script(wxCommandEvent&) {
     const std::string path = chosen_path(dialog);
     try {
         set_project(load_project(path), path);
-        log("Project " + from_utf8(project_.title) + " loaded");
+        log("Project " + from_utf8(project_.title) + " loaded from " + from_utf8(path));
     } catch (const ProjectError& error) {
+        log("Project not loaded: " + from_utf8(error.what()), wxLOG_Error);
         wxMessageBox(from_utf8(error.what()), "Cannot load the project", wxOK | wxICON_ERROR, this);
     }
 }

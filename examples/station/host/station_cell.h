@@ -5,6 +5,8 @@
 #include <functional>
 #include <string>
 
+#include <wx/log.h>
+
 #include <atsui/station/cell.h>
 
 #include "logic/cell_runner.h"
@@ -66,7 +68,8 @@ private:
     void show_prompt(const wxString& text, const wxColour& background,
                      const wxColour& foreground = wxNullColour);
     void make_text_readable();
-    void log(const wxString& line);
+    // Into the Logger tab and the station's log file.
+    void log(const wxString& line, wxLogLevel level = wxLOG_Message);
     void on_measured(int run, const ItemResult& result);
     void on_run_finished(int run, const RunOutcome& outcome);
     // Verdict::ok: completed, the items decide. A fault fails the test.

@@ -208,7 +208,10 @@ bool StationFrame::tests_running() const {
     return false;
 }
 
-void StationFrame::report(const wxString& text) { SetStatusText(text); }
+void StationFrame::report(const wxString& text, wxLogLevel level) {
+    SetStatusText(text);
+    wxLogGeneric(level, "%s", text);
+}
 
 void StationFrame::record(StationCell& cell, const TestRecord& record) {
     unsaved_.push_back(record);
@@ -221,7 +224,8 @@ void StationFrame::record(StationCell& cell, const TestRecord& record) {
     } catch (const HistoryStoreError& error) {
         // The test stays in memory and is retried; the operator must know.
         report(
-            wxString::Format("%zu tests NOT stored: %s", unsaved_.size(), from_utf8(error.what())));
+            wxString::Format("%zu tests NOT stored: %s", unsaved_.size(), from_utf8(error.what())),
+            wxLOG_Error);
         if (unsaved_.size() == 1)
             CallAfter([this, why = from_utf8(error.what())] {
                 wxMessageBox(why +
@@ -310,7 +314,7 @@ void StationFrame::on_close_app(wxEvent& event) {
 void StationFrame::on_show_manual_operation_dialog(wxCommandEvent&) {
     wxString why;
     if (show_custom_manual_operation_dialog(this, plugin_folder, why)) return;
-    report("Custom manual operation dialog not shown: " + why);
+    report("Custom manual operation dialog not shown: " + why, wxLOG_Warning);
     tov_atsui::ManualOperationDialog dialog(this);
     dialog.ui_message->SetInsertionPoint(0);
     dialog.ui_message->ShowPosition(0);
@@ -337,7 +341,8 @@ void StationFrame::health_check() {
             throw std::logic_error(to_utf8(cell->cell_name()) + " is running without its timer");
     }
     report(wxString::Format("Ticker %d: %d of %zu cells testing, %zu tests recorded", ticks_,
-                            running, cells_.size(), (size_t)store_->count()));
+                            running, cells_.size(), (size_t)store_->count()),
+           wxLOG_Debug);
 }
 
 void StationFrame::on_ticker_timer_event(wxTimerEvent&) {
@@ -345,6 +350,8 @@ void StationFrame::on_ticker_timer_event(wxTimerEvent&) {
         health_check();
     } catch (const std::exception& error) {
         ui_ticker_timer.Stop();
+        wxLogError("Ticker stopped on tick %d: %s: %s", ticks_, from_utf8(type_name(error)),
+                   from_utf8(error.what()));
         tov_atsui::TickerExceptionDialog dialog(this);
         wxTextCtrl* trace = dialog.ui_exception_trace;
         trace->SetForegroundColour(
@@ -379,12 +386,14 @@ void StationFrame::on_clear_statistics(wxCommandEvent&) {
     counters_ = Counters{};
     for (StationCell* cell : cells_) cell->clear_statistics();
     show_counters();
+    wxLogMessage("Statistics cleared");
 }
 
 void StationFrame::on_change_debug_mode(wxCommandEvent&) {
     const bool on = ui_in_debug_mode->IsChecked();
     for (StationCell* cell : cells_) cell->set_debug_mode(on);
     ui_cell_panel->Layout();
+    wxLogMessage("Setting changed: debug mode %s", on ? "on" : "off");
 }
 
 void StationFrame::on_export_assertion_config(wxCommandEvent&) {
@@ -397,6 +406,7 @@ void StationFrame::on_export_assertion_config(wxCommandEvent&) {
         save_project(chosen_path(dialog), project_);
         report("Test parameters exported to " + from_utf8(chosen_path(dialog)));
     } catch (const std::exception& error) {
+        wxLogError("Test parameters not exported: %s", from_utf8(error.what()));
         wxMessageBox(from_utf8(error.what()), "Export failed", wxOK | wxICON_ERROR, this);
     }
 }
@@ -414,13 +424,15 @@ void StationFrame::apply_project(const Project& project, const wxString& how) {
 void StationFrame::on_edit_test_parameters(wxCommandEvent&) {
     ParametersDialog dialog(this, project_);
     if (dialog.ShowModal() != wxID_OK) return;
-    apply_project(dialog.project(), "Test parameters changed; Save Test Parameters keeps them");
+    apply_project(dialog.project(),
+                  "Setting changed: test parameters edited; Save Test Parameters keeps them");
 }
 
 void StationFrame::on_reload_test_parameters(wxCommandEvent&) {
     try {
         apply_project(load_project(project_path_), "Test parameters reloaded");
     } catch (const ProjectError& error) {
+        wxLogError("Test parameters not reloaded: %s", from_utf8(error.what()));
         wxMessageBox(from_utf8(error.what()) + "\n\nThe current parameters stay in use.",
                      "Reload failed", wxOK | wxICON_ERROR, this);
     }
@@ -431,6 +443,7 @@ void StationFrame::on_save_test_parameters(wxCommandEvent&) {
         save_project(project_path_, project_);
         report("Test parameters saved to " + from_utf8(project_path_));
     } catch (const std::exception& error) {
+        wxLogError("Test parameters not saved: %s", from_utf8(error.what()));
         wxMessageBox(from_utf8(error.what()), "Save failed", wxOK | wxICON_ERROR, this);
     }
 }
@@ -450,10 +463,12 @@ void StationFrame::on_show_about_dialog(wxCommandEvent&) {
 }
 
 void StationFrame::on_start_all(wxCommandEvent&) {
+    wxLogMessage("Start all");
     for (StationCell* cell : cells_) cell->start();
 }
 
 void StationFrame::on_abort_all(wxCommandEvent&) {
+    wxLogMessage("Abort all");
     for (StationCell* cell : cells_) cell->abort();
 }
 

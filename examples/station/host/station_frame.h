@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include <wx/log.h>
 #include <wx/timer.h>
 #include <wx/weakref.h>
 
@@ -91,7 +92,8 @@ private:
     void arrange_many_cells();
     void apply_project(const Project& project, const wxString& how);
     void health_check();
-    void report(const wxString& text);
+    // In the status bar and the log.
+    void report(const wxString& text, wxLogLevel level = wxLOG_Message);
     void add_keys_and_help();
     // Starts the instrument simulator when the project needs it and tells
     // the cells where instruments are.

@@ -269,14 +269,20 @@ void StationViewerPanel::on_refresh_statistics_analyzer(wxCommandEvent&) {
 }
 
 void StationViewerPanel::fail(const wxString& title, const std::exception& error) {
+    wxLogError("%s: %s", title, from_utf8(error.what()));
     wxMessageBox(from_utf8(error.what()) + "\n\nNothing was changed.", title, wxOK | wxICON_ERROR,
                  this);
 }
 
 void StationViewerPanel::export_to(const std::string& path) const {
     HistoryCsvWriter writer(path);
-    store_.for_each([&](const TestRecord& record) { writer.write(record); });
+    std::size_t tests = 0;
+    store_.for_each([&](const TestRecord& record) {
+        writer.write(record);
+        ++tests;
+    });
     writer.commit();
+    wxLogMessage("Exported %zu tests to %s", tests, from_utf8(path));
 }
 
 HistoryStore::ImportResult StationViewerPanel::import_from(const std::string& path) {
@@ -298,6 +304,8 @@ HistoryStore::ImportResult StationViewerPanel::import_from(const std::string& pa
     });
     selected_item_.clear();
     refresh();
+    wxLogMessage("Imported %s: %zu tests added, %zu already stored", from_utf8(path), result.added,
+                 result.skipped);
     return result;
 }
 
@@ -335,6 +343,7 @@ void StationViewerPanel::on_clear_data(wxCommandEvent&) {
     selected_item_.clear();
     try {
         store_.clear();
+        wxLogMessage("Test history cleared: %lld tests", (long long)tests);
     } catch (const std::exception& error) {
         fail("Clearing failed", error);
     }
@@ -354,6 +363,8 @@ void StationViewerPanel::on_save_single_uut_test_data(wxCommandEvent&) {
     if (dialog.ShowModal() != wxID_OK) return;
     try {
         write_unit_workbook(chosen_path(dialog), *test);
+        wxLogMessage("Exported the test of %s to %s", from_utf8(test->serial),
+                     from_utf8(chosen_path(dialog)));
     } catch (const std::exception& error) {
         fail("Saving the workbook failed", error);
     }

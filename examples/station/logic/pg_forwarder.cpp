@@ -9,6 +9,8 @@
 #include <memory>
 #include <vector>
 
+#include <wx/log.h>
+
 #include "logic/record.h"
 #include "logic/text.h"
 
@@ -175,9 +177,20 @@ std::string PgForwarder::problem() const {
     return problem_;
 }
 
+// From the worker: wxLog keeps a thread's messages until the GUI thread's
+// next idle time, so the log's targets are only ever touched there.
 void PgForwarder::set_problem(const std::string& text) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    problem_ = text;
+    std::string before;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        before = problem_;
+        problem_ = text;
+    }
+    if (text == before) return;
+    if (text.empty())
+        wxLogMessage("Line server: sending again");
+    else
+        wxLogWarning("Line server: %s", wxString::FromUTF8(text));
 }
 
 bool PgForwarder::forward_batch(void* connection, void* outbox) {

@@ -11,8 +11,6 @@
 #include <thread>
 #include <vector>
 
-#include <unistd.h>
-
 #include <wx/datetime.h>
 #include <wx/tokenzr.h>
 #include <wx/toolbar.h>
@@ -22,6 +20,7 @@
 #include "host/station_log.h"
 #include "logic/project.h"
 #include "station_process.h"
+#include "test_folder.h"
 #include "support/harness.h"
 
 using namespace atsui_test;
@@ -63,16 +62,8 @@ class StationOperator : public ::testing::Test {
 protected:
     void SetUp() override {
         assertions_before = assertion_count();
-        folder = fs::temp_directory_path() /
-                 ("station-operator-" + std::to_string(::getpid()) + "-" +
-                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(folder);
-        fs::create_directories(folder);
-        project = (folder / "board.atp").string();
-        std::ofstream(project) << "title: Operator board\n"
-                                  "Supply ; 4.75 ; 5.25 ; V\n"
-                                  "Current ; 10 ; 90 ; mA\n"
-                                  "Gain ; 25 ; 27 ; dB\n";
+        folder = station_test::fresh_folder("station-operator");
+        project = station_test::write_board(folder, "Operator board");
         database = (folder / "history.sqlite").string();
     }
     void TearDown() override {

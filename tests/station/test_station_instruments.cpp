@@ -21,8 +21,10 @@
 #include "host/station_cell.h"
 #include "host/station_frame.h"
 #include "instrument_sim.h"
+#include "logic/history_store.h"
 #include "logic/instrument.h"
 #include "logic/text.h"
+#include "station_process.h"
 #include "support/harness.h"
 #include "test_folder.h"
 
@@ -310,4 +312,34 @@ TEST_F(StationInstruments, StationRunsItsOwnSimulatorForInstrumentsWithoutAddres
     frame->Close(true);
     ASSERT_TRUE(pump_until([this] { return !frame; }, 5000));
     EXPECT_NE(::kill(pid, 0), 0) << "the simulator outlived the station";
+}
+
+// The shipped bench project, as a line runs it: the station process starts
+// its own simulator, tests every unit through it, and leaves none behind.
+TEST(StationProcessOnInstruments, ShippedBenchProjectRunsOnTheStationsOwnSimulator) {
+    const fs::path folder = station_test::fresh_folder("station-bench");
+    const std::string database = (folder / "history.sqlite").string();
+    StationProcess station(
+        STATION_EXECUTABLE,
+        {"--project=" STATION_PROJECTS_DIR "/power_supply_bench.atp", "--cells=2", "--item-ms=10",
+         "--seed=4", "--repeat=3", "--station=bench", "--database=" + database});
+    ASSERT_EQ(station.wait(std::chrono::seconds(60)), 0) << station.output();
+    EXPECT_EQ(station.verdicts().size(), 6u) << station.output();
+
+    const std::string& out = station.output();
+    const auto at = out.find("instrument simulator pid ");
+    ASSERT_NE(at, std::string::npos) << out;
+    const pid_t simulator = std::atoi(out.c_str() + at + 25);
+    ASSERT_GT(simulator, 0);
+    EXPECT_NE(::kill(simulator, 0), 0) << "the simulator outlived the station";
+
+    HistoryStore store(database, HistoryStore::Mode::read_only);
+    int tests = 0;
+    store.for_each([&](const TestRecord& r) {
+        ++tests;
+        EXPECT_EQ(r.items.size(), 6u) << r.serial << ": " << r.description;
+        EXPECT_EQ(r.description.find("instrument fault"), std::string::npos) << r.description;
+    });
+    EXPECT_EQ(tests, 6);
+    fs::remove_all(folder);
 }

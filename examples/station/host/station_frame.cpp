@@ -137,6 +137,10 @@ void StationFrame::prepare_instruments() {
                                         : options_.instrument_simulator;
         try {
             simulator_ = std::make_unique<SimulatorProcess>(program);
+            // For whoever runs the station from a script: which process to watch.
+            std::printf("instrument simulator pid %d port %d\n", int(simulator_->pid()),
+                        simulator_->port());
+            std::fflush(stdout);
         } catch (const SimulatorProcessError& error) {
             // The items on those instruments fail, each test saying why.
             std::fprintf(stderr, "atsui_station: %s\n", error.what());

@@ -186,3 +186,26 @@ TEST(InstrumentSession, AnInstrumentThatWentAwayIsReconnectedWhenBack) {
     EXPECT_EQ(meter.measure("MEAS:VOLT:DC?").size(), 1u);
     EXPECT_TRUE(meter.connected());
 }
+
+// liblxi prints "Error: Timeout" for every wait slice that passes without an
+// answer: a station reading slow instruments in many cells would flood its
+// log. Waiting happens on the session's socket instead.
+TEST(InstrumentSession, SlowAnswersLeaveStderrQuiet) {
+    const int latency_ms = 200;
+    InstrumentSim sim({"--latency", "*=" + std::to_string(latency_ms)});
+    Instrument a("a", address_of(sim), quick());
+    Instrument b("b", address_of(sim), quick());
+    testing::internal::CaptureStderr();
+    // Two sessions to the same instrument from two threads at once: each
+    // must wait on its own socket, not the other's.
+    auto other = std::async(std::launch::async, [&] { return b.measure("MEAS:CURR:DC?").size(); });
+    const auto started = Clock::now();
+    const std::size_t readings = a.measure("MEAS:VOLT:DC? (@1,2)").size();
+    const long long took = ms_since(started);
+    const std::size_t other_readings = other.get();
+    const std::string printed = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(readings, 2u);
+    EXPECT_EQ(other_readings, 1u);
+    EXPECT_GE(took, latency_ms);
+    EXPECT_EQ(printed.find("Timeout"), std::string::npos) << printed;
+}

@@ -1,13 +1,22 @@
 // SPDX-License-Identifier: MIT
 #include "logic/instrument.h"
 
+#include <arpa/inet.h>
+#include <dirent.h>
 #include <lxi.h>
+#include <netinet/in.h>
+#include <poll.h>
 #include <signal.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
 #include <chrono>
+#include <cstdlib>
 #include <mutex>
+#include <set>
 
 #include "logic/text.h"
 
@@ -47,6 +56,37 @@ std::string shown(std::string_view text) {
     return out;
 }
 
+// Connected TCP sockets of this process whose far end listens on port.
+std::set<int> sockets_to_port(int port) {
+    std::set<int> found;
+    DIR* folder = opendir("/proc/self/fd");
+    if (!folder) return found;
+    const int own = dirfd(folder);
+    while (const dirent* entry = readdir(folder)) {
+        char* end = nullptr;
+        const long fd = std::strtol(entry->d_name, &end, 10);
+        if (*end != '\0' || end == entry->d_name || fd == own) continue;
+        struct stat info;
+        if (fstat(int(fd), &info) != 0 || !S_ISSOCK(info.st_mode)) continue;
+        sockaddr_storage peer{};
+        socklen_t length = sizeof peer;
+        if (getpeername(int(fd), reinterpret_cast<sockaddr*>(&peer), &length) != 0) continue;
+        int peer_port = -1;
+        if (peer.ss_family == AF_INET)
+            peer_port = ntohs(reinterpret_cast<const sockaddr_in&>(peer).sin_port);
+        else if (peer.ss_family == AF_INET6)
+            peer_port = ntohs(reinterpret_cast<const sockaddr_in6&>(peer).sin6_port);
+        if (peer_port == port) found.insert(int(fd));
+    }
+    closedir(folder);
+    return found;
+}
+
+// Connects are taken one at a time, so that the socket that appears during
+// one is that session's. A connect lasts at most its timeout; waiting for
+// the turn honours the stop request.
+std::timed_mutex connecting;
+
 }  // namespace
 
 std::optional<InstrumentAddress> parse_instrument_address(std::string_view text) {
@@ -82,13 +122,26 @@ void Instrument::fail(const std::string& why) {
 void Instrument::disconnect() {
     if (device_ >= 0) lxi_disconnect(device_);
     device_ = -1;
+    socket_ = -1;
 }
 
 void Instrument::connect(std::stop_token stop) {
     if (connected()) return;
+    std::unique_lock turn(connecting, std::defer_lock);
+    while (!turn.try_lock_for(std::chrono::milliseconds(timeouts_.slice_ms)))
+        if (stop.stop_requested()) throw InstrumentStopped();
     if (stop.stop_requested()) throw InstrumentStopped();
+    const std::set<int> before = sockets_to_port(address_.port);
     device_ = lxi_connect(address_.host.c_str(), address_.port, nullptr, timeouts_.connect_ms, RAW);
     if (device_ < 0) fail("cannot connect");
+    // liblxi keeps its socket to itself. Knowing it, a receive waits on the
+    // socket rather than in liblxi, which prints "Error: Timeout" for every
+    // slice that passes without an answer. Unsure which one: liblxi waits.
+    std::set<int> fresh;
+    for (int fd : sockets_to_port(address_.port))
+        if (!before.count(fd)) fresh.insert(fd);
+    if (fresh.size() == 1) socket_ = *fresh.begin();
+    turn.unlock();
     // liblxi reports a refused port as connected: the first answer tells.
     try {
         send("*IDN?", stop);
@@ -125,6 +178,12 @@ std::string Instrument::receive(std::string_view command, std::stop_token stop) 
             fail("no answer to " + std::string(command) + " within " +
                  std::to_string(timeouts_.reply_ms) + " ms");
         const int slice = int(std::min<long long>(left, timeouts_.slice_ms));
+        if (socket_ >= 0) {
+            pollfd ready{socket_, POLLIN, 0};
+            const int polled = poll(&ready, 1, slice);
+            if (polled == 0 || (polled < 0 && errno == EINTR)) continue;
+            if (polled < 0) fail("cannot wait for the answer to " + std::string(command));
+        }
         const auto asked = Clock::now();
         const int n = lxi_receive(device_, buffer, sizeof buffer, slice);
         if (n > 0) {
@@ -144,8 +203,9 @@ std::string Instrument::receive(std::string_view command, std::stop_token stop) 
             continue;
         }
         // liblxi answers a slice that ran out and a closed connection alike;
-        // only a closed one comes back before the slice is over.
-        if (Clock::now() - asked < std::chrono::milliseconds(slice) / 2)
+        // only a closed one comes back before the slice is over (or at all,
+        // once the socket said it had something).
+        if (socket_ >= 0 || Clock::now() - asked < std::chrono::milliseconds(slice) / 2)
             fail("connection closed while waiting for " + std::string(command));
     }
 }

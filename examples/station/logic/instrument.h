@@ -84,6 +84,7 @@ private:
     InstrumentAddress address_;
     InstrumentTimeouts timeouts_;
     int device_ = -1;
+    int socket_ = -1;  // liblxi's socket of the session, when known
     std::string identity_;
 };
 

@@ -17,7 +17,9 @@ ParametersDialog::ParametersDialog(wxWindow* parent, const Project& project)
       project_(project) {
     auto* sizer = new wxBoxSizer(wxVERTICAL);
     sizer->Add(new wxStaticText(this, wxID_ANY,
-                                "One item per line: name ; lower ; upper ; unit.  "
+                                "One item per line: name ; lower ; upper ; unit, then "
+                                "; instrument ; query when an instrument reads it.\n"
+                                "instrument NAME = HOST[:PORT] or = sim.  "
                                 "Lines starting with # are comments."),
                0, wxALL, 8);
     editor = new wxTextCtrl(this, wxID_ANY, from_utf8(format_project(project)), wxDefaultPosition,

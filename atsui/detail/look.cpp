@@ -40,6 +40,15 @@ wxButton* make_button(wxWindow* parent, const wxString& label, long style) {
     return new wxButton(parent, wxID_ANY, label, wxDefaultPosition, wxDefaultSize, style);
 }
 
+wxButton* add_default_button(wxWindow* dialog, wxWindowID id, const wxString& label, wxSizer* row,
+                             int flags) {
+    auto* button = new wxButton(dialog, id, label, wxDefaultPosition, wxDefaultSize, 0);
+    button->SetDefault();
+    button->SetFont(plain_font(kDialogPoints));
+    row->Add(button, 0, flags, 5);
+    return button;
+}
+
 void finish_panel(wxWindow* panel, wxSizer* sizer) {
     panel->SetSizer(sizer);
     panel->Layout();

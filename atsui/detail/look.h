@@ -46,6 +46,14 @@ wxPanel* make_panel(wxWindow* parent);
 
 wxButton* make_button(wxWindow* parent, const wxString& label, long style = 0);
 
+// The dialogs' 20 pt text.
+inline constexpr int kDialogPoints = 20;
+
+// A dialog's button that ends it with id: made the default item (the last
+// one made wins), in the dialogs' font, added to row with a 5-pixel border.
+wxButton* add_default_button(wxWindow* dialog, wxWindowID id, const wxString& label, wxSizer* row,
+                             int flags);
+
 // How most items sit in their row: 5-pixel border all round, vertically centred.
 inline constexpr int kCentredItem = wxALL | wxALIGN_CENTER_VERTICAL;
 

@@ -14,12 +14,11 @@ AboutDialog::AboutDialog(wxWindow* parent)
     : wxDialog(detail::top_level_parent(parent, "AboutDialog"), wxID_ANY, wxEmptyString,
                wxDefaultPosition, wxDefaultSize, 0) {
     SetSizeHints(wxDefaultSize, wxDefaultSize);
-    const wxFont font = detail::plain_font(20);
 
     auto* bSizer18 = new wxBoxSizer(wxVERTICAL);
     auto add_line = [&](const wxString& label) {
         wxStaticText* line = detail::make_label(this, label);
-        line->SetFont(font);
+        line->SetFont(detail::plain_font(detail::kDialogPoints));
         bSizer18->Add(line, 0, wxALL, 5);
         return line;
     };
@@ -29,10 +28,7 @@ AboutDialog::AboutDialog(wxWindow* parent)
     m_staticText14 = add_line("Version : 2024.06.04");
     m_staticText15 = add_line("Author  : Tarvo ATS team <ats-team@tarvo.example>");
 
-    m_button6 = new wxButton(this, wxID_OK, "OK", wxDefaultPosition, wxDefaultSize, 0);
-    m_button6->SetDefault();
-    m_button6->SetFont(font);
-    bSizer18->Add(m_button6, 0, wxALL | wxEXPAND, 5);
+    m_button6 = detail::add_default_button(this, wxID_OK, "OK", bSizer18, wxALL | wxEXPAND);
 
     detail::finish_window(this, bSizer18);
 }

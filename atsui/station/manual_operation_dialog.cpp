@@ -35,13 +35,12 @@ ManualOperationDialog::ManualOperationDialog(wxWindow* parent)
     : wxDialog(detail::top_level_parent(parent, "ManualOperationDialog"), wxID_ANY, wxEmptyString,
                wxDefaultPosition, wxDefaultSize, 0) {
     SetSizeHints(wxDefaultSize, wxDefaultSize);
-    const wxFont font = detail::plain_font(20);
 
     auto* bSizer18 = new wxBoxSizer(wxVERTICAL);
 
     ui_message = new wxTextCtrl(this, wxID_ANY, detail::utf8(kExplanation), wxDefaultPosition,
                                 wxSize(700, 500), wxTE_MULTILINE | wxTE_READONLY);
-    ui_message->SetFont(font);
+    ui_message->SetFont(detail::plain_font(detail::kDialogPoints));
     ui_message->SetBackgroundColour(wxSystemSettings::GetColour(wxSYS_COLOUR_3DLIGHT));
     // At 20 pt the text is taller than its box: it scrolls vertically. wxGTK
     // leaves the cursor after the text, which would open the view at its end
@@ -49,10 +48,7 @@ ManualOperationDialog::ManualOperationDialog(wxWindow* parent)
     ui_message->SetInsertionPoint(0);
     bSizer18->Add(ui_message, 0, wxALL | wxEXPAND, 5);
 
-    m_button6 = new wxButton(this, wxID_OK, "Close", wxDefaultPosition, wxDefaultSize, 0);
-    m_button6->SetDefault();
-    m_button6->SetFont(font);
-    bSizer18->Add(m_button6, 0, wxALL | wxEXPAND, 5);
+    m_button6 = detail::add_default_button(this, wxID_OK, "Close", bSizer18, wxALL | wxEXPAND);
 
     detail::finish_window(this, bSizer18);
     detail::give_accessible_names(*this);

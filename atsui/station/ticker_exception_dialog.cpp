@@ -18,13 +18,12 @@ TickerExceptionDialog::TickerExceptionDialog(wxWindow* parent)
                wxDefaultPosition, wxDefaultSize,
                wxDEFAULT_DIALOG_STYLE | wxMAXIMIZE_BOX | wxMINIMIZE_BOX | wxRESIZE_BORDER) {
     SetSizeHints(wxDefaultSize, wxDefaultSize);
-    const wxFont font = detail::plain_font(20);
 
     auto* bSizer17 = new wxBoxSizer(wxVERTICAL);
 
     // Heading and trace.
     m_staticText13 = detail::make_label(this, "Ticker Exception");
-    m_staticText13->SetFont(font);
+    m_staticText13->SetFont(detail::plain_font(detail::kDialogPoints));
     bSizer17->Add(m_staticText13, 0, wxALL | wxEXPAND, 5);
 
     ui_exception_trace = new wxTextCtrl(this, wxID_ANY, wxEmptyString, wxDefaultPosition,
@@ -40,15 +39,10 @@ TickerExceptionDialog::TickerExceptionDialog(wxWindow* parent)
     // Button row: "Stop Ticker" left, "Resume Ticker" pushed to the right edge.
     // Both are made default in turn; the later one, "Resume Ticker", stays so.
     auto* bSizer21 = new wxBoxSizer(wxHORIZONTAL);
-    m_button5 = new wxButton(this, wxID_CANCEL, "Stop Ticker", wxDefaultPosition, wxDefaultSize, 0);
-    m_button5->SetDefault();
-    m_button5->SetFont(font);
-    bSizer21->Add(m_button5, 0, wxALL | wxEXPAND, 5);
+    m_button5 =
+        detail::add_default_button(this, wxID_CANCEL, "Stop Ticker", bSizer21, wxALL | wxEXPAND);
     bSizer21->Add(0, 0, 1, wxEXPAND, 5);
-    m_button51 = new wxButton(this, wxID_OK, "Resume Ticker", wxDefaultPosition, wxDefaultSize, 0);
-    m_button51->SetDefault();
-    m_button51->SetFont(font);
-    bSizer21->Add(m_button51, 0, wxALL, 5);
+    m_button51 = detail::add_default_button(this, wxID_OK, "Resume Ticker", bSizer21, wxALL);
     bSizer17->Add(bSizer21, 1, wxEXPAND, 5);
 
     detail::finish_window(this, bSizer17);

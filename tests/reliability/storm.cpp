@@ -458,6 +458,27 @@ void expect_counts(const Tally& tally, const CallLog& log) {
         EXPECT_EQ(log.count(handler), sent) << handler << " (seed " << kSeed << ")";
 }
 
+// A storm on the default handlers, where a close request destroys the
+// window: a new one opens each time, as in a station. Every skipped event
+// must reach the app and every close must be seen; the last window goes.
+template <class Window>
+Tally storm_reopening(std::mt19937& rng, Window*& window, const std::function<void()>& open,
+                      const std::function<std::vector<Source>()>& sources) {
+    int closed = 0;
+    open();
+    Unhandled unhandled;
+    const Tally tally = storm(rng, kEvents, sources, [&] {
+        if (!is_closing(window)) return;
+        EXPECT_TRUE(pump_until([&] { return !is_top_level_alive(window); }));
+        ++closed;
+        open();
+    });
+    destroy_for_good(window);
+    expect_all_unhandled(tally, unhandled);
+    EXPECT_EQ(closed, tally.closes);
+    return tally;
+}
+
 class Storm : public WindowTest {
 protected:
     std::mt19937 rng{kSeed};
@@ -467,26 +488,11 @@ protected:
 
 TEST_F(Storm, FrameWithCellsDefaultHandlers) {
     Frame* frame = nullptr;
-    int frames_closed = 0;
     auto open = [&] {
         frame = static_cast<Frame*>(window_kinds()[1].make(nullptr));
         frame->Show();
     };
-    open();
-    Unhandled unhandled;
-    const Tally tally = storm(
-        rng, kEvents, [&] { return frame_sources(frame); },
-        [&] {
-            // The default close processing destroys the frame; the station
-            // opens a new one.
-            if (!is_closing(frame)) return;
-            EXPECT_TRUE(pump_until([&] { return !is_top_level_alive(frame); }));
-            ++frames_closed;
-            open();
-        });
-    destroy_for_good(frame);
-    expect_all_unhandled(tally, unhandled);
-    EXPECT_EQ(frames_closed, tally.closes);
+    const Tally tally = storm_reopening(rng, frame, open, [&] { return frame_sources(frame); });
     EXPECT_GT(tally.closes, 0);
     report("Frame with 8 Cells", "default", tally);
 }
@@ -510,36 +516,22 @@ TEST_F(Storm, FrameWithCellsHost) {
 TEST_F(Storm, ViewerDefaultHandlers) {
     TestDataViewerFrame* frame = nullptr;
     TestDataViewerPanel* panel = nullptr;
-    int frames_closed = 0;
     auto open = [&] {
         frame = new TestDataViewerFrame(nullptr);
         panel = new TestDataViewerPanel(frame);
         frame->ui_root_sizer->Add(panel, 1, wxEXPAND);
         frame->Show();
     };
-    open();
-    Unhandled unhandled;
-    const Tally tally = storm(
-        rng, kEvents,
-        [&] {
-            std::vector<Source> s = viewer_panel_sources(panel);
-            s.push_back({"on_close_window",
-                         [&] {
-                             frame->Close();
-                             return kNoId;
-                         },
-                         1});
-            return s;
-        },
-        [&] {
-            if (!is_closing(frame)) return;
-            EXPECT_TRUE(pump_until([&] { return !is_top_level_alive(frame); }));
-            ++frames_closed;
-            open();
-        });
-    destroy_for_good(frame);
-    expect_all_unhandled(tally, unhandled);
-    EXPECT_EQ(frames_closed, tally.closes);
+    const Tally tally = storm_reopening(rng, frame, open, [&] {
+        std::vector<Source> s = viewer_panel_sources(panel);
+        s.push_back({"on_close_window",
+                     [&] {
+                         frame->Close();
+                         return kNoId;
+                     },
+                     1});
+        return s;
+    });
     report("TestDataViewerFrame with its panel", "default", tally);
 }
 

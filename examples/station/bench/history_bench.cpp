@@ -203,10 +203,27 @@ struct ViewerFigures {
 
 constexpr int kRepeats = 5;
 
-ViewerFigures measure_store_viewer(const std::string& path) {
-    ViewerFigures f;
+// One viewer's samples over the rounds, and the figures they give.
+struct ViewerSamples {
     std::vector<double> open, filter, item, total;
     double rss = 0, heap = 0;
+
+    // Memory the round kept, counted once it settled; then the window goes.
+    void close_round(wxFrame* frame, double rss_before, double heap_before) {
+        settle();
+        rss = std::max(rss, rss_mb() - rss_before);
+        heap = std::max(heap, heap_mb() - heap_before);
+        frame->Destroy();
+        settle();
+    }
+
+    ViewerFigures figures() const {
+        return {median(open), median(filter), median(item), median(total), rss, heap, true};
+    }
+};
+
+ViewerFigures measure_store_viewer(const std::string& path) {
+    ViewerSamples s;
     for (int round = 0; round < kRepeats; ++round) {
         settle();
         const double before = rss_mb(), heap_before = heap_mb();
@@ -215,7 +232,7 @@ ViewerFigures measure_store_viewer(const std::string& path) {
         frame->Show();
         frame->Update();
         settle();
-        open.push_back(ms_since(start));
+        s.open.push_back(ms_since(start));
         StationViewerPanel* panel = frame->panel;
 
         // "Cell 3" and back to all, each a query and a repaint.
@@ -225,14 +242,14 @@ ViewerFigures measure_store_viewer(const std::string& path) {
             wxCommandEvent event(wxEVT_CHOICE, panel->ui_cell_filter->GetId());
             panel->on_cell_filter_changed(event);
             panel->ui_history->Update();
-            filter.push_back(ms_since(start));
+            s.filter.push_back(ms_since(start));
         }
         // A test, then one of its items: the item's figures over the history.
         panel->ui_history->SetGridCursor(3, 0);
         settle();
         start = Clock::now();
         panel->ui_assertions->SetGridCursor(1, 0);
-        item.push_back(ms_since(start));
+        s.item.push_back(ms_since(start));
         if (panel->ui_single_item_max->GetValue().empty())
             throw std::runtime_error("no item statistics shown");
 
@@ -240,27 +257,14 @@ ViewerFigures measure_store_viewer(const std::string& path) {
         start = Clock::now();
         wxCommandEvent radio(wxEVT_RADIOBOX, panel->ui_statistics_analyzer->GetId());
         panel->on_refresh_statistics_analyzer(radio);
-        total.push_back(ms_since(start));
-        settle();
-        rss = std::max(rss, rss_mb() - before);
-        heap = std::max(heap, heap_mb() - heap_before);
-        frame->Destroy();
-        settle();
+        s.total.push_back(ms_since(start));
+        s.close_round(frame, before, heap_before);
     }
-    f.open_ms = median(open);
-    f.filter_ms = median(filter);
-    f.item_ms = median(item);
-    f.total_ms = median(total);
-    f.rss_mb = rss;
-    f.heap_mb = heap;
-    f.measured = true;
-    return f;
+    return s.figures();
 }
 
 ViewerFigures measure_memory_viewer(const std::vector<TestRecord>& history, int repeats) {
-    ViewerFigures f;
-    std::vector<double> open, filter, item, total;
-    double rss = 0, heap = 0;
+    ViewerSamples s;
     for (int round = 0; round < repeats; ++round) {
         settle();
         const double before = rss_mb(), heap_before = heap_mb();
@@ -271,35 +275,24 @@ ViewerFigures measure_memory_viewer(const std::vector<TestRecord>& history, int 
         frame->Show();
         frame->Update();
         settle();
-        open.push_back(ms_since(start));
+        s.open.push_back(ms_since(start));
         for (const char* cell : {"Cell 3", "all"}) {
             panel->ui_cell_filter->SetStringSelection(cell);
             start = Clock::now();
             wxCommandEvent event(wxEVT_CHOICE);
             panel->on_cell_filter_changed(event);
             panel->ui_history->Update();
-            filter.push_back(ms_since(start));
+            s.filter.push_back(ms_since(start));
         }
         start = Clock::now();
         panel->show_item("Output 12 V");
-        item.push_back(ms_since(start));
+        s.item.push_back(ms_since(start));
         start = Clock::now();
         panel->show_total();
-        total.push_back(ms_since(start));
-        settle();
-        rss = std::max(rss, rss_mb() - before);
-        heap = std::max(heap, heap_mb() - heap_before);
-        frame->Destroy();
-        settle();
+        s.total.push_back(ms_since(start));
+        s.close_round(frame, before, heap_before);
     }
-    f.open_ms = median(open);
-    f.filter_ms = median(filter);
-    f.item_ms = median(item);
-    f.total_ms = median(total);
-    f.rss_mb = rss;
-    f.heap_mb = heap;
-    f.measured = true;
-    return f;
+    return s.figures();
 }
 
 TestRecord sample_test(int i) {

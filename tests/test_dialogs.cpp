@@ -67,6 +67,20 @@ int red_pixels(wxWindow* window) {
     return count;
 }
 
+// The default button that ends a shown dialog with wxID_OK: 20 pt, full
+// width at the foot, 5 pixels from the edges.
+void expect_closing_button(wxDialog* dialog, wxButton* button, const char* label) {
+    EXPECT_EQ(button->GetLabel(), label);
+    EXPECT_EQ(button->GetId(), wxID_OK);
+    EXPECT_EQ(dialog->GetDefaultItem(), button);
+    expect_plain_font(button, 20);
+    const wxSize client = dialog->GetClientSize();
+    const wxRect r = button->GetRect();
+    EXPECT_EQ(r.x, 5);
+    EXPECT_EQ(r.width, client.x - 10);
+    EXPECT_EQ(r.GetBottom() + 1, client.y - 5);
+}
+
 bool is_single_line(wxStaticText* text) {
     return text->GetLabel().Find('\n') == wxNOT_FOUND &&
            text->GetSize().y < 2 * text->GetCharHeight();
@@ -253,12 +267,9 @@ TEST_F(DialogTest, AboutDialogShowsFiveSingleLinesAndAFullWidthOk) {
     EXPECT_GT(lines[2]->GetLabel().length(), wxString("Web site: ").length());
     EXPECT_GT(lines[4]->GetLabel().length(), wxString("Author  : ").length());
     EXPECT_TRUE(lines[4]->GetLabel().Contains("@"));
-    EXPECT_EQ(d->m_button6->GetLabel(), "OK");
-    EXPECT_EQ(d->m_button6->GetId(), wxID_OK);
-    EXPECT_EQ(d->GetDefaultItem(), d->m_button6);
-    expect_plain_font(d->m_button6, 20);
 
     show_and_settle(d);
+    expect_closing_button(d, d->m_button6, "OK");
     const wxSize client = d->GetClientSize();
     int widest = 0, bottom = 0;
     for (wxStaticText* line : lines) {
@@ -271,11 +282,7 @@ TEST_F(DialogTest, AboutDialogShowsFiveSingleLinesAndAFullWidthOk) {
         widest = std::max(widest, line->GetSize().x);
     }
     EXPECT_EQ(client.x, widest + 10) << "as wide as the longest line";
-    const wxRect ok = d->m_button6->GetRect();
-    EXPECT_GT(ok.y, bottom);
-    EXPECT_EQ(ok.x, 5);
-    EXPECT_EQ(ok.width, client.x - 10);
-    EXPECT_EQ(ok.GetBottom() + 1, client.y - 5);
+    EXPECT_GT(d->m_button6->GetRect().y, bottom);
     d->Destroy();
 }
 
@@ -335,22 +342,15 @@ TEST_F(DialogTest, ManualOperationDialogLooksAsBuilt) {
     EXPECT_EQ(d->ui_message->GetBackgroundColour(),
               wxSystemSettings::GetColour(wxSYS_COLOUR_3DLIGHT));
     expect_plain_font(d->ui_message, 20);
-    EXPECT_EQ(d->m_button6->GetLabel(), "Close");
-    EXPECT_EQ(d->m_button6->GetId(), wxID_OK);
-    EXPECT_EQ(d->GetDefaultItem(), d->m_button6);
-    expect_plain_font(d->m_button6, 20);
 
     show_and_settle(d);
+    expect_closing_button(d, d->m_button6, "Close");
     const wxSize client = d->GetClientSize();
     const wxRect text = d->ui_message->GetRect();
     EXPECT_EQ(text.GetSize(), wxSize(700, 500));
     EXPECT_EQ(text.GetPosition(), wxPoint(5, 5));
     EXPECT_EQ(client.x, 700 + 10);
-    const wxRect close = d->m_button6->GetRect();
-    EXPECT_EQ(close.y, text.GetBottom() + 1 + 10);
-    EXPECT_EQ(close.x, 5);
-    EXPECT_EQ(close.width, client.x - 10);
-    EXPECT_EQ(close.GetBottom() + 1, client.y - 5);
+    EXPECT_EQ(d->m_button6->GetRect().y, text.GetBottom() + 1 + 10);
     d->Destroy();
 }
 

@@ -159,23 +159,22 @@ void click_tool(wxToolBar* toolbar, wxToolBarToolBase* tool) {
 
 void fire(wxTimer& timer) { timer.Notify(); }
 
-void choose(wxChoice* choice, int index) {
-    choice->SetSelection(index);
-    wxCommandEvent event(wxEVT_CHOICE, choice->GetId());
-    event.SetEventObject(choice);
+namespace {
+
+template <class Control>
+void select_and_tell(Control* control, wxEventType type, int index) {
+    control->SetSelection(index);
+    wxCommandEvent event(type, control->GetId());
+    event.SetEventObject(control);
     event.SetInt(index);
-    event.SetString(choice->GetString(index));
-    choice->HandleWindowEvent(event);
+    event.SetString(control->GetString(index));
+    control->HandleWindowEvent(event);
 }
 
-void choose(wxRadioBox* box, int index) {
-    box->SetSelection(index);
-    wxCommandEvent event(wxEVT_RADIOBOX, box->GetId());
-    event.SetEventObject(box);
-    event.SetInt(index);
-    event.SetString(box->GetString(index));
-    box->HandleWindowEvent(event);
-}
+}  // namespace
+
+void choose(wxChoice* choice, int index) { select_and_tell(choice, wxEVT_CHOICE, index); }
+void choose(wxRadioBox* box, int index) { select_and_tell(box, wxEVT_RADIOBOX, index); }
 
 PropagationCounter::PropagationCounter(wxWindow* window, wxEventType type)
     : window_(window), type_(type) {

@@ -4,13 +4,12 @@
 #include <fstream>
 #include <string>
 
-#include <unistd.h>
-
 #include <gtest/gtest.h>
 
 #include "logic/project.h"
 #include "logic/simulator.h"
 #include "logic/text.h"
+#include "test_folder.h"
 
 using namespace station;
 namespace fs = std::filesystem;
@@ -19,18 +18,31 @@ namespace {
 
 struct TempFolder {
     fs::path path;
-    TempFolder() {
-        path = fs::temp_directory_path() /
-               ("station-test-" + std::to_string(::getpid()) + "-" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(path);
-        fs::create_directories(path);
-    }
+    TempFolder() : path(station_test::fresh_folder("station-test")) {}
     ~TempFolder() { fs::remove_all(path); }
     std::string file(const std::string& name) const { return (path / name).string(); }
 };
 
 void write(const std::string& path, const std::string& text) { std::ofstream(path) << text; }
+
+// A project text that must be refused, and what the refusal must say.
+struct Refusal {
+    const char* text;
+    const char* expected;
+};
+
+template <std::size_t N>
+void expect_refused(const Refusal (&cases)[N]) {
+    for (const Refusal& c : cases) {
+        try {
+            parse_project(c.text);
+            ADD_FAILURE() << "accepted: " << c.text;
+        } catch (const ProjectError& error) {
+            EXPECT_NE(std::string(error.what()).find(c.expected), std::string::npos)
+                << "for " << c.text << " got: " << error.what();
+        }
+    }
+}
 
 }  // namespace
 
@@ -58,10 +70,7 @@ TEST(ProjectText, ReadsTitleItemsCommentsAndOptionalUnits) {
 }
 
 TEST(ProjectText, RefusesBadInputNamingTheLine) {
-    const struct {
-        const char* text;
-        const char* expected;
-    } cases[] = {
+    const Refusal cases[] = {
         {"a ; 1 ; 2 ; V\nb ; x ; 2 ; V\n", "line 2: lower limit \"x\""},
         {"a ; 1 ; 2 ; V\n\n\nb ; 1 ; 2e ; V\n", "line 4: upper limit"},
         {"a ; 3 ; 2 ; V\n", "line 1: lower limit is above"},
@@ -75,15 +84,7 @@ TEST(ProjectText, RefusesBadInputNamingTheLine) {
         {"# only a comment\ntitle: empty\n", "no test items"},
         {"", "no test items"},
     };
-    for (const auto& c : cases) {
-        try {
-            parse_project(c.text);
-            ADD_FAILURE() << "accepted: " << c.text;
-        } catch (const ProjectError& error) {
-            EXPECT_NE(std::string(error.what()).find(c.expected), std::string::npos)
-                << "for " << c.text << " got: " << error.what();
-        }
-    }
+    expect_refused(cases);
 }
 
 TEST(ProjectText, WrittenProjectReadsBackExactly) {
@@ -140,10 +141,7 @@ TEST(ProjectText, ItemsNameTheirInstrumentAndQuery) {
 }
 
 TEST(ProjectText, RefusesBadInstrumentLinesNamingTheLine) {
-    const struct {
-        const char* text;
-        const char* expected;
-    } cases[] = {
+    const Refusal cases[] = {
         {"a ; 1 ; 2 ; V\ninstrument = 1.2.3.4\n", "line 2: the instrument has no name"},
         {"instrument p s = 1.2.3.4\na ; 1 ; 2\n", "line 1: instrument name \"p s\""},
         {"a ; 1 ; 2\n\ninstrument p = host:99999\n", "line 3: instrument address \"host:99999\""},
@@ -158,15 +156,7 @@ TEST(ProjectText, RefusesBadInstrumentLinesNamingTheLine) {
          "line 3: instrument \"psu9\" is not declared"},
         {"instrument p = h\n", "no test items"},
     };
-    for (const auto& c : cases) {
-        try {
-            parse_project(c.text);
-            ADD_FAILURE() << "accepted: " << c.text;
-        } catch (const ProjectError& error) {
-            EXPECT_NE(std::string(error.what()).find(c.expected), std::string::npos)
-                << "for " << c.text << " got: " << error.what();
-        }
-    }
+    expect_refused(cases);
 }
 
 TEST(ProjectText, InstrumentsReadBackExactly) {

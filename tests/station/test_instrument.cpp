@@ -9,10 +9,12 @@
 #include <stop_token>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include <gtest/gtest.h>
 
 #include "instrument_sim.h"
+#include "logic/cell_runner.h"
 #include "logic/instrument.h"
 #include "logic/text.h"
 
@@ -208,4 +210,73 @@ TEST(InstrumentSession, SlowAnswersLeaveStderrQuiet) {
     EXPECT_EQ(other_readings, 1u);
     EXPECT_GE(took, latency_ms);
     EXPECT_EQ(printed.find("Timeout"), std::string::npos) << printed;
+}
+
+// Sixteen cells' runners on one instrument at once, as a full station runs:
+// every run completes with its readings in order, side by side rather than
+// one after another; then sixteen runs stuck on a hung instrument all stop
+// at once.
+TEST(CellRunners, SixteenRunOnOneInstrumentSideBySideAndStopTogether) {
+    constexpr int kCells = 16;
+    const int latency_ms = 40;
+    InstrumentSim sim({"--latency", "*=" + std::to_string(latency_ms)});
+    ASSERT_GT(sim.port(), 0);
+    const Project project = parse_project("instrument dmm1 = " + sim.address() +
+                                          "\n"
+                                          "A ; 4.75 ; 5.25 ; V ; dmm1 ; MEAS:VOLT:DC? (@1)\n"
+                                          "B ; 11.4 ; 12.6 ; V ; dmm1 ; MEAS:VOLT:DC? (@2)\n"
+                                          "C ; 0 ; 1 ; V\n");
+    struct Cell {
+        std::unique_ptr<CellRunner> runner;
+        std::vector<std::string> names;  // written by the worker only
+        std::promise<RunOutcome> done;
+    };
+    std::vector<Cell> cells(kCells);
+    const auto started = Clock::now();
+    for (int n = 0; n < kCells; ++n) {
+        Cell& cell = cells[std::size_t(n)];
+        cell.runner = std::make_unique<CellRunner>(Simulator::seed_for_cell(1, n));
+        CellRunner::Callbacks callbacks;
+        callbacks.measured = [&cell](std::size_t, const ItemResult& r) {
+            cell.names.push_back(r.name);
+        };
+        callbacks.finished = [&cell](const RunOutcome& o) { cell.done.set_value(o); };
+        cell.runner->start(project, 1, quick(), std::move(callbacks));
+    }
+    for (Cell& cell : cells) {
+        auto outcome = cell.done.get_future();
+        ASSERT_EQ(outcome.wait_for(std::chrono::seconds(20)), std::future_status::ready);
+        const RunOutcome o = outcome.get();
+        EXPECT_EQ(o.kind, RunOutcome::Kind::completed) << o.reason;
+        cell.runner->stop_and_join();
+        EXPECT_EQ(cell.names, (std::vector<std::string>{"A", "B", "C"}));
+    }
+    // One run waits for connect (2 replies) and two readings (2 each).
+    const long long took = ms_since(started);
+    EXPECT_LT(took, kCells * 6 * latency_ms / 2) << "the runs took turns";
+    std::printf("16 runs of 6 replies at %d ms each: %lld ms\n", latency_ms, took);
+
+    Instrument control("control", address_of(sim), quick());
+    control.write("SIM:FAULT HANG");
+    InstrumentTimeouts patient = quick();
+    patient.reply_ms = 60000;
+    for (Cell& cell : cells) {
+        cell.done = {};
+        CellRunner::Callbacks callbacks;
+        callbacks.finished = [&cell](const RunOutcome& o) { cell.done.set_value(o); };
+        cell.runner->start(project, 1, patient, std::move(callbacks));
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    for (Cell& cell : cells) EXPECT_TRUE(cell.runner->busy());
+    const auto asked = Clock::now();
+    for (Cell& cell : cells) cell.runner->stop();
+    for (Cell& cell : cells) cell.runner->stop_and_join();
+    const long long stopping = ms_since(asked);
+    for (Cell& cell : cells) {
+        auto outcome = cell.done.get_future();
+        ASSERT_EQ(outcome.wait_for(std::chrono::seconds(0)), std::future_status::ready);
+        EXPECT_EQ(outcome.get().kind, RunOutcome::Kind::stopped);
+    }
+    EXPECT_LE(stopping, 100) << "sixteen hung runs took too long to stop";
+    std::printf("16 runs on a hung instrument stopped in %lld ms\n", stopping);
 }

@@ -12,10 +12,16 @@
 #include <vector>
 
 #include <wx/datetime.h>
+#include <wx/splitter.h>
+#include <wx/textctrl.h>
 #include <wx/tokenzr.h>
 #include <wx/toolbar.h>
 
+#include "host/settings.h"
+#include "host/station_app.h"
 #include "host/station_cell.h"
+#include "host/station_launcher.h"
+#include "host/station_viewer.h"
 #include "host/station_frame.h"
 #include "host/station_log.h"
 #include "logic/project.h"
@@ -78,6 +84,16 @@ protected:
                 "XDG_DATA_HOME=" + (folder / "data").string()};
     }
     fs::path logs() const { return folder / "state" / "atsui-station" / "logs"; }
+    fs::path settings() const { return folder / "config" / "atsui-station" / "settings.ini"; }
+    std::string todays_log() const {
+        return read_text(logs() / ("atsui-station-" + today() + ".log"));
+    }
+    std::vector<std::string> args(const std::vector<std::string>& more) const {
+        std::vector<std::string> all{"--project=" + project, "--seed=3", "--station=ops",
+                                     "--repeat=1", "--database=" + database};
+        all.insert(all.end(), more.begin(), more.end());
+        return all;
+    }
 
     fs::path folder;
     std::string project;
@@ -181,4 +197,117 @@ TEST_F(StationOperator, LoggerTabShowsTheFilesLinesForItsCell) {
     frame->Destroy();
     pump(50);
     delete wxLog::SetActiveTarget(previous);
+}
+
+// Cell count and item time come from the settings unless the command line
+// gives them; what the command line gave is not remembered.
+TEST_F(StationOperator, CommandLineWinsOverRememberedSettings) {
+    fs::create_directories(settings().parent_path());
+    std::ofstream(settings()) << "[station]\ncells=3\nitem_ms=10\n";
+    StationProcess remembered(STATION_EXECUTABLE, args({}), environment());
+    ASSERT_EQ(remembered.wait(60s), 0) << remembered.output();
+    EXPECT_EQ(remembered.verdicts().size(), 3u) << remembered.output();
+
+    StationProcess given(STATION_EXECUTABLE, args({"--cells=1", "--item-ms=20"}), environment());
+    ASSERT_EQ(given.wait(60s), 0) << given.output();
+    EXPECT_EQ(given.verdicts().size(), 1u) << given.output();
+
+    Settings after(wxString::FromUTF8(settings().string()));
+    EXPECT_EQ(after.cells(), 3);
+    EXPECT_EQ(after.item_ms(), 10);
+    EXPECT_EQ(after.last_project(), wxString::FromUTF8(project));
+}
+
+// A damaged settings file is reported once, set aside, and the station runs
+// on defaults and writes a sound file.
+TEST_F(StationOperator, DamagedSettingsAreReportedOnceAndTheStationRuns) {
+    fs::create_directories(settings().parent_path());
+    for (const char* damage : {"[station\n=\ncells=4\n", "[station]\ncells=many\n",
+                               "\x01\x02\xff\xfe[log]\nkeep_days=-5\n"}) {
+        std::ofstream(settings(), std::ios::binary) << damage;
+        fs::remove(settings().string() + ".damaged");
+        StationProcess station(STATION_EXECUTABLE, args({"--cells=2", "--item-ms=10"}),
+                               environment());
+        ASSERT_EQ(station.wait(60s), 0) << damage << station.output();
+        EXPECT_EQ(station.verdicts().size(), 2u) << station.output();
+        const auto count = [](const std::string& text, const std::string& what) {
+            std::size_t n = 0;
+            for (std::size_t at = text.find(what); at != std::string::npos;
+                 at = text.find(what, at + 1))
+                ++n;
+            return n;
+        };
+        EXPECT_EQ(count(station.output(), "settings file"), 1u) << damage << station.output();
+        EXPECT_TRUE(fs::exists(settings().string() + ".damaged")) << damage;
+        Settings fresh(wxString::FromUTF8(settings().string()));
+        EXPECT_EQ(fresh.problem(), "") << damage;
+        EXPECT_EQ(fresh.cells(), 4);
+    }
+    EXPECT_EQ(std::count(todays_log().begin(), todays_log().end(), '\n') > 0, true);
+    const std::string log = todays_log();
+    std::size_t warnings = 0;
+    for (const std::string& line : lines_of(log))
+        if (line.find(" WARN ") != std::string::npos &&
+            line.find("settings file") != std::string::npos)
+            ++warnings;
+    EXPECT_EQ(warnings, 3u) << log;
+}
+
+// Closed and opened again, the station is where the operator left it: the
+// windows' places and sizes, the viewer's sashes, the last project chosen.
+TEST_F(StationOperator, RestartRestoresWindowsSashesAndLastProject) {
+    const wxString path = wxString::FromUTF8(settings().string());
+    Options options;
+    options.cells = 2;
+    options.seed = 3;
+    options.item_ms = 10;
+    options.database = database;
+    const wxRect station_place(60, 40, 1100, 780);
+    wxRect viewer_place;
+    int columns = 0, rows = 0;
+    {
+        Settings settings(path);
+        Settings::set_current(&settings);
+        StationFrame* frame = open_station(options, project);
+        ASSERT_TRUE(frame);
+        pump(200);
+        frame->SetSize(station_place);
+        StationViewerFrame* viewer = frame->show_viewer();
+        pump(300);
+        // The viewer keeps a minimum width: grow it, and take what it became.
+        viewer->SetSize(wxRect(wxPoint(120, 90), viewer->GetSize() + wxSize(40, -60)));
+        pump(200);
+        viewer_place = viewer->GetRect();
+        ASSERT_EQ(viewer_place.GetPosition(), wxPoint(120, 90));
+        // Away from the middle the layer starts them at.
+        columns = viewer->panel->m_splitter2->GetSashPosition() - 120;
+        rows = viewer->panel->m_splitter1->GetSashPosition() + 60;
+        viewer->panel->m_splitter2->SetSashPosition(columns);
+        viewer->panel->m_splitter1->SetSashPosition(rows);
+        pump(100);
+        ASSERT_EQ(viewer->panel->m_splitter2->GetSashPosition(), columns);
+        frame->Close(true);
+        pump(200);
+        Settings::set_current(nullptr);
+    }
+    Settings settings(path);
+    Settings::set_current(&settings);
+    EXPECT_EQ(settings.last_project(), wxString::FromUTF8(project));
+    auto* launcher = new StationLauncher(folder.string(), [](const std::string&) { return false; });
+    launcher->choose(settings.last_project().utf8_string());
+    EXPECT_EQ(launcher->ui_project_path->GetValue(), wxString::FromUTF8(project));
+    launcher->Destroy();
+
+    StationFrame* frame = open_station(options, project);
+    ASSERT_TRUE(frame);
+    pump(200);
+    EXPECT_EQ(frame->GetRect(), station_place);
+    StationViewerFrame* viewer = frame->show_viewer();
+    pump(400);
+    EXPECT_EQ(viewer->GetRect(), viewer_place);
+    EXPECT_EQ(viewer->panel->m_splitter2->GetSashPosition(), columns);
+    EXPECT_EQ(viewer->panel->m_splitter1->GetSashPosition(), rows);
+    frame->Close(true);
+    pump(200);
+    Settings::set_current(nullptr);
 }

@@ -2,6 +2,7 @@
 #include "host/station_app.h"
 
 #include <wx/cmdline.h>
+#include <wx/filefn.h>
 #include <wx/msgdlg.h>
 
 #include "host/command_line.h"
@@ -9,6 +10,7 @@
 #include "host/screenshots.h"
 #include "host/station_frame.h"
 #include "host/station_launcher.h"
+#include "host/settings.h"
 #include "host/station_log.h"
 #include "host/station_viewer.h"
 #include "logic/pg_line.h"
@@ -32,7 +34,13 @@ StationFrame* open_station(const Options& options, const std::string& project_pa
         return nullptr;
     }
     auto* frame = new StationFrame(options, project, project_path, std::move(store));
+    remember_window(frame, "station");
     frame->Show();
+    wxLogMessage("Project %s opened: %s", from_utf8(project.title), from_utf8(project_path));
+    if (Settings* settings = Settings::current()) {
+        settings->set_last_project(from_utf8(project_path));
+        settings->set_folder("projects", wxPathOnly(from_utf8(project_path)));
+    }
     return frame;
 }
 
@@ -43,7 +51,6 @@ void StationApp::OnInitCmdLine(wxCmdLineParser& parser) { describe_command_line(
 
 bool StationApp::OnCmdLineParsed(wxCmdLineParser& parser) {
     if (!wxApp::OnCmdLineParsed(parser)) return false;
-    options_.projects_folder = STATION_PROJECTS_DIR;
     if (const wxString problem = read_command_line(parser, options_); !problem.empty()) {
         wxFprintf(stderr, "%s\n", problem);
         return false;
@@ -54,18 +61,32 @@ bool StationApp::OnCmdLineParsed(wxCmdLineParser& parser) {
 
 bool StationApp::OnInit() {
     if (!wxApp::OnInit()) return false;
+    // The scripted gallery must look the same on every machine: it neither
+    // reads nor writes what the operator's station remembers.
+    const bool remembering = options_.screenshots.empty();
+    if (remembering) {
+        settings_ = std::make_unique<Settings>(Settings::default_path());
+        Settings::set_current(settings_.get());
+        settings_->fill(options_);
+        if (options_.projects_folder.empty())
+            options_.projects_folder = to_utf8(settings_->folder("projects"));
+    }
+    if (options_.projects_folder.empty()) options_.projects_folder = STATION_PROJECTS_DIR;
+    const int log_days = settings_ ? settings_->log_days() : kLogDaysDefault;
     // Messages go to the day's file and the cells' tabs, never into message
     // boxes of wx's own: the station words what an operator must answer.
     wxLog::SetLogLevel(options_.verbose ? wxLOG_Max : wxLOG_Info);
-    delete wxLog::SetActiveTarget(new StationLog(log_folder(), kLogDaysDefault, new wxLogStderr,
+    delete wxLog::SetActiveTarget(new StationLog(log_folder(), log_days, new wxLogStderr,
                                                  options_.verbose ? wxLOG_Max : wxLOG_Warning));
+    if (settings_ && !settings_->problem().empty()) wxLogWarning("%s", settings_->problem());
     wxLogMessage(
         "Station %s started: %s, %d cells, %d ms per item, seed %llu, history %s",
         from_utf8(options_.station),
         options_.project.empty() ? wxString("launcher") : from_utf8(options_.project),
         options_.cells, options_.item_ms, (unsigned long long)options_.seed,
         options_.database.empty() ? wxString("default file") : from_utf8(options_.database));
-    wxLogDebug("Log folder %s, kept %d days", log_folder(), kLogDaysDefault);
+    wxLogDebug("Log folder %s, kept %d days; settings %s", log_folder(), log_days,
+               settings_ ? settings_->path() : wxString("not used"));
     if (!options_.screenshots.empty()) {
         session_ = std::make_unique<ScreenshotSession>(options_);
         session_->start();
@@ -83,7 +104,7 @@ bool StationApp::OnInit() {
                                      "\n\nShowing the tests copied from the line before.",
                                  "Line server", wxOK | wxICON_WARNING);
                 }
-                (new StationViewerFrame(std::move(store)))->Show();
+                (new StationViewerFrame(std::move(store)))->show_remembered();
                 return true;
             }
             try {
@@ -92,7 +113,7 @@ bool StationApp::OnInit() {
                 // Reviewing needs no writing: a read-only copy is still worth showing.
                 store = open_history_store(options_, HistoryStore::Mode::read_only);
             }
-            (new StationViewerFrame(std::move(store)))->Show();
+            (new StationViewerFrame(std::move(store)))->show_remembered();
         } catch (const HistoryStoreError& error) {
             wxMessageBox(from_utf8(error.what()), "Cannot open the test history",
                          wxOK | wxICON_ERROR);
@@ -106,6 +127,8 @@ bool StationApp::OnInit() {
     auto* launcher = new StationLauncher(
         options_.projects_folder,
         [options](const std::string& path) { return open_station(options, path) != nullptr; });
+    if (Settings* settings = Settings::current())
+        launcher->choose(to_utf8(settings->last_project()));
     launcher->Show();
     return true;
 }
@@ -120,6 +143,8 @@ int StationApp::OnExit() {
     session_.reset();
     wxLogMessage("Station closed");
     wxLog::FlushActive();
+    // Before wx deletes its global config, which is the settings' own.
+    settings_.reset();
     return wxApp::OnExit();
 }
 

@@ -11,6 +11,7 @@
 namespace station {
 
 class ScreenshotSession;
+class Settings;
 class StationFrame;
 
 // Shows the station for the project, or explains in a message box why the
@@ -33,6 +34,7 @@ public:
 private:
     Options options_;
     std::unique_ptr<ScreenshotSession> session_;
+    std::unique_ptr<Settings> settings_;
 };
 
 }  // namespace station

@@ -455,7 +455,10 @@ void StationFrame::on_save_test_parameters(wxCommandEvent&) {
 void StationFrame::on_show_test_data_window(wxCommandEvent&) { show_viewer(); }
 
 StationViewerFrame* StationFrame::show_viewer() {
-    if (!viewer_) viewer_ = new StationViewerFrame(this, *store_);
+    if (!viewer_) {
+        viewer_ = new StationViewerFrame(this, *store_);
+        viewer_->show_remembered();
+    }
     viewer_->Show();
     viewer_->Raise();
     return viewer_.get();

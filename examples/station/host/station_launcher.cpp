@@ -11,6 +11,7 @@
 #include <wx/utils.h>
 
 #include "host/look.h"
+#include "host/settings.h"
 #include "logic/project.h"
 
 namespace station {
@@ -40,6 +41,18 @@ void StationLauncher::show_folder(const std::string& folder) {
     SetTitle("Welcome to Pelno - " + from_utf8(folder));
 }
 
+void StationLauncher::choose(const std::string& project) {
+    if (project.empty() || !wxFileName::FileExists(from_utf8(project))) return;
+    ui_project_path->SetValue(from_utf8(project));
+    const wxFileName wanted(from_utf8(project));
+    for (std::size_t i = 0; i < projects_.size(); ++i)
+        if (wxFileName(from_utf8(projects_[i])).SameAs(wanted)) {
+            ui_project_list->SetItemState(long(i), wxLIST_STATE_SELECTED | wxLIST_STATE_FOCUSED,
+                                          wxLIST_STATE_SELECTED | wxLIST_STATE_FOCUSED);
+            ui_project_list->EnsureVisible(long(i));
+        }
+}
+
 void StationLauncher::on_selected(wxListEvent& event) {
     const long index = long(ui_project_list->GetItemData(event.GetIndex()));
     if (index >= 0 && index < long(projects_.size()))
@@ -62,7 +75,10 @@ void StationLauncher::on_click_learn(wxCommandEvent&) {
 void StationLauncher::on_browse(wxCommandEvent&) {
     wxDirDialog dialog(this, "Folder of test projects", from_utf8(folder_),
                        wxDD_DEFAULT_STYLE | wxDD_DIR_MUST_EXIST);
-    if (dialog.ShowModal() == wxID_OK) show_folder(to_utf8(dialog.GetPath()));
+    if (dialog.ShowModal() != wxID_OK) return;
+    show_folder(to_utf8(dialog.GetPath()));
+    if (Settings* settings = Settings::current())
+        settings->set_folder("projects", dialog.GetPath());
 }
 
 void StationLauncher::on_open(wxCommandEvent&) { open_chosen(); }

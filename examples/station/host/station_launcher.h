@@ -20,6 +20,9 @@ public:
     StationLauncher(const std::string& folder, OpenHandler on_open);
 
     void show_folder(const std::string& folder);
+    // Selects the project (the last one opened) if the folder lists it,
+    // and puts its path in the path field either way.
+    void choose(const std::string& project);
     const std::string& folder() const { return folder_; }
     const std::vector<std::string>& projects() const { return projects_; }
 

@@ -47,10 +47,13 @@ wxString log_file_name(const wxString& iso_day) { return kLogPrefix + iso_day + 
 CapturedLog::CapturedLog() : previous_(wxLog::SetActiveTarget(this)) {}
 CapturedLog::~CapturedLog() { wxLog::SetActiveTarget(previous_); }
 
-void CapturedLog::DoLogTextAtLevel(wxLogLevel level, const wxString& message) {
+void CapturedLog::DoLogRecord(wxLogLevel level, const wxString& message, const wxLogRecordInfo&) {
     if (level > wxLOG_Warning) return;
     if (!text_.empty()) text_ += "; ";
     text_ += message;
+    // A config read from a stream has no file name to tell.
+    text_.Replace("file '', ", wxEmptyString);
+    text_.Replace("file '': ", wxEmptyString);
 }
 
 void log_for_cell(const wxWindow* cell, const wxString& cell_name, wxLogLevel level,

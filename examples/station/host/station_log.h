@@ -35,7 +35,8 @@ public:
     const wxString& text() const { return text_; }
 
 protected:
-    void DoLogTextAtLevel(wxLogLevel level, const wxString& message) override;
+    void DoLogRecord(wxLogLevel level, const wxString& message,
+                     const wxLogRecordInfo& info) override;
 
 private:
     wxLog* previous_;

@@ -18,6 +18,7 @@
 #include <wx/textctrl.h>
 
 #include "host/look.h"
+#include "host/settings.h"
 #include "logic/history_csv.h"
 #include "logic/statistics.h"
 #include "logic/text.h"
@@ -268,6 +269,20 @@ void StationViewerPanel::on_refresh_statistics_analyzer(wxCommandEvent&) {
     ui_statistics_and_analyze_panel->Layout();
 }
 
+namespace {
+
+// Where the operator last took data from or put it.
+wxString data_folder() {
+    const Settings* settings = Settings::current();
+    return settings ? settings->folder("data") : wxString();
+}
+
+void remember_data_folder(const wxString& folder) {
+    if (Settings* settings = Settings::current()) settings->set_folder("data", folder);
+}
+
+}  // namespace
+
 void StationViewerPanel::fail(const wxString& title, const std::exception& error) {
     wxLogError("%s: %s", title, from_utf8(error.what()));
     wxMessageBox(from_utf8(error.what()) + "\n\nNothing was changed.", title, wxOK | wxICON_ERROR,
@@ -310,9 +325,10 @@ HistoryStore::ImportResult StationViewerPanel::import_from(const std::string& pa
 }
 
 void StationViewerPanel::on_export_data(wxCommandEvent&) {
-    wxFileDialog dialog(this, utf8_caption("导出数据"), wxEmptyString, "history.csv", kCsvWildcard,
+    wxFileDialog dialog(this, utf8_caption("导出数据"), data_folder(), "history.csv", kCsvWildcard,
                         wxFD_SAVE | wxFD_OVERWRITE_PROMPT);
     if (dialog.ShowModal() != wxID_OK) return;
+    remember_data_folder(dialog.GetDirectory());
     try {
         export_to(chosen_path(dialog));
     } catch (const std::exception& error) {
@@ -321,9 +337,10 @@ void StationViewerPanel::on_export_data(wxCommandEvent&) {
 }
 
 void StationViewerPanel::on_import_data(wxCommandEvent&) {
-    wxFileDialog dialog(this, utf8_caption("导入数据"), wxEmptyString, wxEmptyString, kCsvWildcard,
+    wxFileDialog dialog(this, utf8_caption("导入数据"), data_folder(), wxEmptyString, kCsvWildcard,
                         wxFD_OPEN | wxFD_FILE_MUST_EXIST);
     if (dialog.ShowModal() != wxID_OK) return;
+    remember_data_folder(dialog.GetDirectory());
     try {
         const HistoryStore::ImportResult result = import_from(chosen_path(dialog));
         wxMessageBox(
@@ -357,11 +374,12 @@ void StationViewerPanel::on_save_single_uut_test_data(wxCommandEvent&) {
                      wxOK | wxICON_INFORMATION, this);
         return;
     }
-    wxFileDialog dialog(this, utf8_caption("保存单品数据"), wxEmptyString,
+    wxFileDialog dialog(this, utf8_caption("保存单品数据"), data_folder(),
                         from_utf8(test->serial) + ".xlsx", "Excel workbooks (*.xlsx)|*.xlsx",
                         wxFD_SAVE | wxFD_OVERWRITE_PROMPT);
     if (dialog.ShowModal() != wxID_OK) return;
     try {
+        remember_data_folder(dialog.GetDirectory());
         write_unit_workbook(chosen_path(dialog), *test);
         wxLogMessage("Exported the test of %s to %s", from_utf8(test->serial),
                      from_utf8(chosen_path(dialog)));
@@ -384,6 +402,13 @@ StationViewerFrame::StationViewerFrame(std::unique_ptr<HistoryStore> store)
     own_store_ = std::move(store);
     own_store_->set_on_changed([this] { panel->refresh(); });
     SetTitle("Test data - " + from_utf8(own_store_->path()));
+}
+
+void StationViewerFrame::show_remembered() {
+    remember_window(this, "viewer");
+    remember_sash(panel->m_splitter2, "viewer_columns");
+    remember_sash(panel->m_splitter1, "viewer_rows");
+    Show();
 }
 
 // The panel's table reads the store until the panel is gone.

@@ -69,6 +69,9 @@ public:
 
     StationViewerPanel* panel;
 
+    // Shows the window where it was last, with its sashes where they were.
+    void show_remembered();
+
     void on_close_window(wxCloseEvent& event) override;
 
 private:

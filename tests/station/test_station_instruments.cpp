@@ -28,6 +28,7 @@
 #include "station_process.h"
 #include "support/harness.h"
 #include "test_folder.h"
+#include "time_scale.h"
 
 using namespace atsui_test;
 using namespace station;
@@ -158,7 +159,8 @@ TEST_F(StationInstruments, CellsPassThroughInstrumentsWhileTheWindowKeepsTicking
     EXPECT_GE(took, 4 * 2 * latency_ms);
     EXPECT_LT(second.begin_ms, first.end_ms);
     EXPECT_LT(first.begin_ms, second.end_ms);
-    EXPECT_LT(longest_gap, latency_ms * 3 / 2) << "the window waited for an instrument";
+    EXPECT_LT(longest_gap, latency_ms * 3 / 2 * time_scale())
+        << "the window waited for an instrument";
     std::printf("two cells on a %d ms instrument: %lld ms, longest timer gap %lld ms\n", latency_ms,
                 took, longest_gap);
 }
@@ -195,7 +197,8 @@ TEST_F(StationInstruments, EachFaultFailsOneTestWithItsReasonAndTheNextPasses) {
         start(2, beside);
         const auto started = Clock::now();
         const TestRecord failed = finish(1, failing);
-        EXPECT_LE(ms_since(started), kReplyMs * 4) << "the fault took too long to notice";
+        EXPECT_LE(ms_since(started), kReplyMs * 4 * time_scale())
+            << "the fault took too long to notice";
         EXPECT_EQ(failed.verdict, Verdict::ng);
         EXPECT_NE(failed.description.find("instrument fault at Rail 5 V"), std::string::npos)
             << failed.description;
@@ -273,8 +276,8 @@ TEST_F(StationInstruments, AbortWhileTheInstrumentHangsEndsTheTestWithin100Ms) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     const long long stopped_ms = ms_since(asked);
     ASSERT_FALSE(cell(1)->worker_busy());
-    EXPECT_LE(verdict_ms, 100);
-    EXPECT_LE(stopped_ms, 100) << "the worker outlived the abort";
+    EXPECT_LE(verdict_ms, 100 * time_scale());
+    EXPECT_LE(stopped_ms, 100 * time_scale()) << "the worker outlived the abort";
     std::printf("abort on a hung instrument: verdict after %lld ms, worker gone after %lld ms\n",
                 verdict_ms, stopped_ms);
     const TestRecord aborted = finish(1, "HANG-1");
@@ -293,7 +296,7 @@ TEST_F(StationInstruments, AbortWhileTheInstrumentHangsEndsTheTestWithin100Ms) {
     const auto closing = Clock::now();
     frame->Close(true);
     ASSERT_TRUE(pump_until([this] { return !frame; }, 5000));
-    EXPECT_LE(ms_since(closing), 1000);
+    EXPECT_LE(ms_since(closing), 1000 * time_scale());
 }
 
 // "instrument dmm1 = sim": the station starts the simulator itself, tests

@@ -14,6 +14,7 @@
 #include <cerrno>
 #include <charconv>
 #include <chrono>
+#include <condition_variable>
 #include <cstdlib>
 #include <mutex>
 #include <set>
@@ -84,8 +85,36 @@ std::set<int> sockets_to_port(int port) {
 
 // Connects are taken one at a time, so that the socket that appears during
 // one is that session's. A connect lasts at most its timeout; waiting for
-// the turn honours the stop request.
-std::timed_mutex connecting;
+// the turn honours the stop request. Not a std::timed_mutex: it waits with
+// pthread_mutex_clocklock, which GCC 12's ThreadSanitizer does not know, so
+// that every connect would be reported as an unlock of an unlocked mutex.
+class ConnectTurn {
+public:
+    explicit ConnectTurn(std::stop_token stop) {
+        std::unique_lock lock(mutex_);
+        if (!free_.wait(lock, stop, [] { return !taken_; })) throw InstrumentStopped();
+        taken_ = true;
+    }
+    ~ConnectTurn() { release(); }
+    ConnectTurn(const ConnectTurn&) = delete;
+    ConnectTurn& operator=(const ConnectTurn&) = delete;
+
+    void release() {
+        if (!held_) return;
+        held_ = false;
+        {
+            std::lock_guard lock(mutex_);
+            taken_ = false;
+        }
+        free_.notify_one();
+    }
+
+private:
+    static inline std::mutex mutex_;
+    static inline std::condition_variable_any free_;
+    static inline bool taken_ = false;
+    bool held_ = true;
+};
 
 }  // namespace
 
@@ -127,9 +156,7 @@ void Instrument::disconnect() {
 
 void Instrument::connect(std::stop_token stop) {
     if (connected()) return;
-    std::unique_lock turn(connecting, std::defer_lock);
-    while (!turn.try_lock_for(std::chrono::milliseconds(timeouts_.slice_ms)))
-        if (stop.stop_requested()) throw InstrumentStopped();
+    ConnectTurn turn(stop);
     if (stop.stop_requested()) throw InstrumentStopped();
     const std::set<int> before = sockets_to_port(address_.port);
     device_ = lxi_connect(address_.host.c_str(), address_.port, nullptr, timeouts_.connect_ms, RAW);
@@ -141,7 +168,7 @@ void Instrument::connect(std::stop_token stop) {
     for (int fd : sockets_to_port(address_.port))
         if (!before.count(fd)) fresh.insert(fd);
     if (fresh.size() == 1) socket_ = *fresh.begin();
-    turn.unlock();
+    turn.release();
     // liblxi reports a refused port as connected: the first answer tells.
     try {
         send("*IDN?", stop);

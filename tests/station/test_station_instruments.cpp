@@ -14,6 +14,7 @@
 
 #include <unistd.h>
 
+#include <wx/frame.h>
 #include <wx/gauge.h>
 #include <wx/timer.h>
 #include <wx/weakref.h>
@@ -349,4 +350,50 @@ TEST(StationProcessOnInstruments, ShippedBenchProjectRunsOnTheStationsOwnSimulat
     });
     EXPECT_EQ(tests, 6);
     fs::remove_all(folder);
+}
+
+// A cell destroyed in the middle of a test, its worker busy: the cell waits
+// for its worker (one slice on a hung instrument), and whatever the worker
+// had already posted goes with the cell instead of reaching freed memory.
+TEST(StationCellLifetime, DestroyedMidTestJoinsItsWorkerAndDropsItsPosts) {
+    InstrumentSim sim({"--fault", "hang"});
+    ASSERT_GT(sim.port(), 0);
+    auto* top = new wxFrame(nullptr, wxID_ANY, "cells");
+    top->Show();
+    int finished = 0;
+    const auto count = [&finished](StationCell&, const TestRecord&) { ++finished; };
+    InstrumentTimeouts patient;
+    patient.reply_ms = 60000;
+
+    // Many quick simulated items: the worker posts faster than nobody reads.
+    std::string items;
+    for (int i = 0; i < 200; ++i) items += "Item " + std::to_string(i) + " ; 0 ; 1 ; V\n";
+    wxWeakRef<StationCell> posting = new StationCell(top, 1, 7, 1, count);
+    posting->set_project(parse_project(items), "quick.atp");
+    posting->ui_serial_number->SetValue("POSTS-1");
+    ASSERT_TRUE(posting->start());
+    std::this_thread::sleep_for(std::chrono::milliseconds(60));  // posts pile up, unread
+    ASSERT_TRUE(posting->worker_busy());
+    posting->Destroy();
+    EXPECT_FALSE(posting) << "the cell outlived Destroy";
+
+    wxWeakRef<StationCell> hanging = new StationCell(top, 2, 7, 1, count);
+    hanging->set_project(parse_project("instrument dmm1 = " + sim.address() +
+                                       "\nA ; 4 ; 6 ; V ; dmm1 ; MEAS:VOLT:DC? (@1)\n"),
+                         "hang.atp");
+    hanging->set_instruments("", patient);
+    hanging->ui_serial_number->SetValue("HANG-9");
+    ASSERT_TRUE(hanging->start());
+    pump(300);
+    ASSERT_TRUE(hanging->running());
+    const auto destroying = Clock::now();
+    hanging->Destroy();
+    const long long took = ms_since(destroying);
+    EXPECT_LE(took, 100 * time_scale()) << "destroying waited for the instrument";
+    std::printf("cell destroyed with its worker on a hung instrument in %lld ms\n", took);
+
+    pump(100);  // anything queued for the cells would be handled here
+    EXPECT_EQ(finished, 0) << "a destroyed cell reported a test";
+    top->Destroy();
+    pump(50);
 }

@@ -13,6 +13,7 @@ packages=(
   liblxi-dev libtirpc-dev lxi-tools
   dbus-daemon dbus-bin at-spi2-core python3-pyatspi procps
   dpkg-dev file doxygen
+  libsoci-dev
 )
 
 missing=()

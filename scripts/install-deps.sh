@@ -14,6 +14,7 @@ packages=(
   dbus-daemon dbus-bin at-spi2-core python3-pyatspi procps
   dpkg-dev file doxygen
   libsoci-dev
+  strace desktop-file-utils
 )
 
 missing=()

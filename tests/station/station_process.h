@@ -25,7 +25,8 @@
 class StationProcess {
 public:
     StationProcess(const std::string& program, const std::vector<std::string>& args,
-                   const std::vector<std::string>& environment = {}) {
+                   const std::vector<std::string>& environment = {},
+                   const std::string& working_folder = {}) {
         std::string scratch =
             (std::filesystem::temp_directory_path() / "station-xdg-XXXXXX").string();
         if (mkdtemp(scratch.data())) scratch_ = scratch;
@@ -41,6 +42,7 @@ public:
                 for (const char* name : {"XDG_CONFIG_HOME", "XDG_STATE_HOME", "XDG_DATA_HOME"})
                     setenv(name, (scratch_ + "/" + name).c_str(), 1);
             for (const std::string& variable : environment) putenv(strdup(variable.c_str()));
+            if (!working_folder.empty() && chdir(working_folder.c_str()) != 0) _exit(126);
             std::vector<char*> argv{const_cast<char*>(program.c_str())};
             for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
             argv.push_back(nullptr);

@@ -3,6 +3,7 @@
 // its remembered settings and windows, its installed copy.
 
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -309,4 +310,60 @@ TEST_F(StationOperator, RestartRestoresWindowsSashesAndLastProject) {
     frame->Close(true);
     pump(200);
     Settings::set_current(nullptr);
+}
+
+// Installed, then moved elsewhere, the station finds its sample projects and
+// its plug-in under its own prefix and runs its scripted session; it opens no
+// path under the source or build tree (checked with strace where installed).
+TEST_F(StationOperator, InstalledCopyRunsItsScriptedSessionAwayFromTheTrees) {
+    if (!STATION_INSTALL_RULES) GTEST_SKIP() << "built without install rules";
+    const fs::path prefix = folder / "prefix", moved = folder / "moved";
+    for (const char* component : {"runtime", "station"}) {
+        const std::string command = std::string("\"") + CMAKE_COMMAND_PATH + "\" --install \"" +
+                                    ATSUI_BUILD_DIR + "\" --prefix \"" + prefix.string() +
+                                    "\" --component " + component + " > /dev/null";
+        ASSERT_EQ(std::system(command.c_str()), 0) << command;
+    }
+    fs::rename(prefix, moved);
+    const fs::path station = moved / "bin" / "atsui_station";
+    ASSERT_TRUE(fs::exists(station));
+    const std::string desktop = read_text(moved / "share/applications/atsui-station.desktop");
+    EXPECT_NE(desktop.find("\nExec=atsui_station"), std::string::npos) << desktop;
+    EXPECT_NE(desktop.find("\nIcon=atsui-station\n"), std::string::npos) << desktop;
+    EXPECT_TRUE(fs::exists(moved / "share/icons/hicolor/scalable/apps/atsui-station.svg"));
+    if (fs::exists("/usr/bin/desktop-file-validate")) {
+        const std::string validate = "/usr/bin/desktop-file-validate \"" +
+                                     (moved / "share/applications/atsui-station.desktop").string() +
+                                     "\"";
+        EXPECT_EQ(std::system(validate.c_str()), 0) << validate;
+    }
+    EXPECT_TRUE(fs::exists(moved / "share/atsui-station/README.md"));
+
+    const fs::path shots = folder / "png", trace = folder / "trace.txt";
+    const bool traced = fs::exists("/usr/bin/strace");
+    std::vector<std::string> args{"--screenshots=" + shots.string()};
+    if (traced)
+        args.insert(args.begin(),
+                    {"-f", "-qq", "-e", "trace=%file", "-o", trace.string(), station.string()});
+    std::vector<std::string> env = environment();
+    env.push_back("LD_LIBRARY_PATH=" + (moved / STATION_INSTALL_LIBDIR).string());
+    env.push_back("XDG_DATA_DIRS=" + (folder / "no-data").string());
+    // Started from the test's folder: not even its working folder is in a tree.
+    StationProcess run(traced ? "/usr/bin/strace" : station.string(), args, env, folder.string());
+    ASSERT_EQ(run.wait(240s), 0) << run.output();
+    std::size_t pictures = 0;
+    for (const auto& entry : fs::directory_iterator(shots))
+        pictures += entry.path().extension() == ".png";
+    EXPECT_GE(pictures, 8u) << run.output();
+    EXPECT_EQ(run.output().find("not found"), std::string::npos) << run.output();
+    if (!traced) return;
+    const std::string calls = read_text(trace);
+    EXPECT_NE(calls.find((moved / "share/atsui-station/projects/power_supply.atp").string()),
+              std::string::npos);
+    EXPECT_NE(
+        calls.find((moved / STATION_INSTALL_LIBDIR / "atsui-station" / "manual_operation_dialog.so")
+                       .string()),
+        std::string::npos);
+    for (const std::string& line : lines_of(calls))
+        EXPECT_EQ(line.find(ATSUI_SOURCE_DIR), std::string::npos) << line;
 }

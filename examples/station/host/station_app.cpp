@@ -10,6 +10,7 @@
 #include "host/screenshots.h"
 #include "host/station_frame.h"
 #include "host/station_launcher.h"
+#include "host/paths.h"
 #include "host/settings.h"
 #include "host/station_log.h"
 #include "host/station_viewer.h"
@@ -71,7 +72,8 @@ bool StationApp::OnInit() {
         if (options_.projects_folder.empty())
             options_.projects_folder = to_utf8(settings_->folder("projects"));
     }
-    if (options_.projects_folder.empty()) options_.projects_folder = STATION_PROJECTS_DIR;
+    if (options_.projects_folder.empty())
+        options_.projects_folder = to_utf8(sample_projects_folder());
     const int log_days = settings_ ? settings_->log_days() : kLogDaysDefault;
     // Messages go to the day's file and the cells' tabs, never into message
     // boxes of wx's own: the station words what an operator must answer.

@@ -27,6 +27,7 @@
 #include "host/look.h"
 #include "host/manual_operation.h"
 #include "host/parameters_dialog.h"
+#include "host/paths.h"
 #include "host/station_cell.h"
 #include "host/station_viewer.h"
 #include "logic/simulator.h"
@@ -73,7 +74,7 @@ std::unique_ptr<HistoryStore> open_history_store(const Options& options, History
 StationFrame::StationFrame(const Options& options, const Project& project,
                            const std::string& project_path, std::unique_ptr<HistoryStore> store)
     : Frame(nullptr),
-      plugin_folder(executable_folder()),
+      plugin_folder(manual_operation_plugin_folder()),
       options_(options),
       project_(project),
       project_path_(project_path),

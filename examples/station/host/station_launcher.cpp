@@ -5,12 +5,14 @@
 #include <wx/dirdlg.h>
 #include <wx/filename.h>
 #include <wx/listctrl.h>
+#include <wx/log.h>
 #include <wx/msgdlg.h>
 #include <wx/statbmp.h>
 #include <wx/textctrl.h>
 #include <wx/utils.h>
 
 #include "host/look.h"
+#include "host/paths.h"
 #include "host/settings.h"
 #include "logic/project.h"
 
@@ -67,8 +69,16 @@ void StationLauncher::on_activated(wxListEvent& event) {
 void StationLauncher::on_click_projects(wxCommandEvent&) { show_folder(folder_); }
 
 void StationLauncher::on_click_learn(wxCommandEvent&) {
-    const wxString readme = STATION_README;
-    if (!wxFileName::FileExists(readme) || !wxLaunchDefaultApplication(readme))
+    const wxString readme = manual_path();
+    if (readme.empty()) {
+        wxString searched;
+        for (const wxString& folder : data_folders()) searched += "\n" + folder;
+        wxLogWarning("The station's manual (README.md) was not found");
+        wxMessageBox("The manual, README.md, is in none of these folders:" + searched,
+                     "Learn Pelno", wxOK | wxICON_INFORMATION, this);
+        return;
+    }
+    if (!wxLaunchDefaultApplication(readme))
         wxMessageBox("The README is at " + readme, "Learn Pelno", wxOK | wxICON_INFORMATION, this);
 }
 

@@ -3,6 +3,7 @@
 // its remembered settings and windows, its installed copy.
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -340,7 +341,10 @@ TEST_F(StationOperator, InstalledCopyRunsItsScriptedSessionAwayFromTheTrees) {
     EXPECT_TRUE(fs::exists(moved / "share/atsui-station/README.md"));
 
     const fs::path shots = folder / "png", trace = folder / "trace.txt";
-    const bool traced = fs::exists("/usr/bin/strace");
+    // Containers may forbid ptrace: then the run is checked without the trace.
+    const bool traced = fs::exists("/usr/bin/strace") &&
+                        std::system("/usr/bin/strace -o /dev/null true 2> /dev/null") == 0;
+    if (!traced) std::fprintf(stderr, "strace cannot trace here: files opened are not checked\n");
     std::vector<std::string> args{"--screenshots=" + shots.string()};
     if (traced)
         args.insert(args.begin(),

@@ -145,7 +145,8 @@ TEST_F(StationOperator, ScriptedSessionLogsEveryVerdictOnceInTheDaysFile) {
 }
 
 // The Logger tab shows, for the cell's last test, the lines the file has for
-// that cell; a worker thread's message reaches the file through the GUI thread.
+// that cell; imports and exports are logged; a worker thread's message
+// reaches the file through the GUI thread.
 TEST_F(StationOperator, LoggerTabShowsTheFilesLinesForItsCell) {
     auto* log = new StationLog(wxString::FromUTF8((folder / "logs").string()), 30, new wxLogStderr,
                                wxLOG_Warning);
@@ -183,6 +184,18 @@ TEST_F(StationOperator, LoggerTabShowsTheFilesLinesForItsCell) {
         EXPECT_NE(shown.back().find("Test of R2-" + cell->cell_name().utf8_string() + " ended: "),
                   std::string::npos);
     }
+
+    // Exports and imports leave a line each, with what they moved.
+    const std::string csv = (folder / "history.csv").string();
+    StationViewerFrame* viewer = frame->show_viewer();
+    viewer->panel->export_to(csv);
+    const HistoryStore::ImportResult again = viewer->panel->import_from(csv);
+    EXPECT_EQ(again.skipped, 4u);
+    const std::string after = read_text(log->file_path().utf8_string());
+    EXPECT_NE(after.find("[station] Exported 4 tests to " + csv), std::string::npos) << after;
+    EXPECT_NE(after.find("[station] Imported " + csv + ": 0 tests added, 4 already stored"),
+              std::string::npos)
+        << after;
 
     std::thread worker([] { wxLogWarning("worker %d says hello", 42); });
     worker.join();

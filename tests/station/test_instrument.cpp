@@ -2,6 +2,10 @@
 // The Instrument class against the instrument simulator, and the simulator
 // against Debian's own LXI client.
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+
 #include <chrono>
 #include <cstdio>
 #include <future>
@@ -280,4 +284,97 @@ TEST(CellRunners, SixteenRunOnOneInstrumentSideBySideAndStopTogether) {
     }
     EXPECT_LE(stopping, 100 * time_scale()) << "sixteen hung runs took too long to stop";
     std::printf("16 runs on a hung instrument stopped in %lld ms\n", stopping);
+}
+
+namespace {
+
+// A port whose listener never accepts and whose queue is full: the kernel
+// drops further connection requests, as a host that is off the network
+// would. Fills the queue until a connect stays pending.
+class SilentPort {
+public:
+    SilentPort() {
+        listener_ = socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        if (bind(listener_, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
+            listen(listener_, 0) != 0 ||
+            getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length) != 0)
+            return;
+        for (int i = 0; i < 8 && !full_; ++i) {
+            const int fd = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
+            fillers_.push_back(fd);
+            if (::connect(fd, reinterpret_cast<sockaddr*>(&address), length) == 0) continue;
+            pollfd p{fd, POLLOUT, 0};
+            full_ = poll(&p, 1, 200) == 0;
+        }
+        port_ = ntohs(address.sin_port);
+    }
+    ~SilentPort() {
+        for (int fd : fillers_) close(fd);
+        close(listener_);
+    }
+    SilentPort(const SilentPort&) = delete;
+    SilentPort& operator=(const SilentPort&) = delete;
+    bool ready() const { return full_ && port_ > 0; }
+    InstrumentAddress address() const { return {"127.0.0.1", port_}; }
+
+private:
+    int listener_ = -1;
+    int port_ = 0;
+    bool full_ = false;
+    std::vector<int> fillers_;
+};
+
+}  // namespace
+
+// An instrument that never answers the connection: the connect gives up
+// after its timeout, a stop ends it within a slice, and a refused port says so.
+TEST(InstrumentSession, ConnectsThatNeverCompleteTimeOutOrStop) {
+    SilentPort silent;
+    if (!silent.ready()) GTEST_SKIP() << "the kernel did not drop connection requests here";
+    InstrumentTimeouts timeouts = quick();
+    timeouts.connect_ms = 300;
+    Instrument meter("dmm1", silent.address(), timeouts);
+    const auto started = Clock::now();
+    try {
+        meter.connect();
+        ADD_FAILURE() << "connected to a port that never answers";
+    } catch (const InstrumentError& error) {
+        EXPECT_NE(std::string(error.what()).find("no answer within 300 ms"), std::string::npos)
+            << error.what();
+    }
+    EXPECT_GE(ms_since(started), timeouts.connect_ms);
+    EXPECT_LE(ms_since(started), timeouts.connect_ms * 3 * time_scale());
+
+    timeouts.connect_ms = 60000;
+    Instrument patient("dmm2", silent.address(), timeouts);
+    std::stop_source stop;
+    auto waiting = std::async(std::launch::async, [&] {
+        try {
+            patient.connect(stop.get_token());
+        } catch (const InstrumentStopped&) {
+            return true;
+        } catch (const std::exception&) {
+        }
+        return false;
+    });
+    EXPECT_EQ(waiting.wait_for(std::chrono::milliseconds(150)), std::future_status::timeout);
+    const auto asked = Clock::now();
+    stop.request_stop();
+    ASSERT_EQ(waiting.wait_for(std::chrono::seconds(5)), std::future_status::ready);
+    EXPECT_TRUE(waiting.get());
+    EXPECT_LE(ms_since(asked), timeouts.slice_ms * 3 * time_scale());
+
+    // A port nobody listens on: refused at once, and said so.
+    const int free_port = InstrumentSim().port();  // gone again at the end of the line
+    Instrument nobody("psu1", {"127.0.0.1", free_port}, quick());
+    try {
+        nobody.connect();
+        ADD_FAILURE() << "connected to a closed port";
+    } catch (const InstrumentError& error) {
+        EXPECT_NE(std::string(error.what()).find("refused"), std::string::npos) << error.what();
+    }
 }

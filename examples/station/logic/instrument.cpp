@@ -4,6 +4,7 @@
 #include <arpa/inet.h>
 #include <dirent.h>
 #include <lxi.h>
+#include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
@@ -16,6 +17,8 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdlib>
+#include <cstring>
+#include <memory>
 #include <mutex>
 #include <set>
 
@@ -57,8 +60,18 @@ std::string shown(std::string_view text) {
     return out;
 }
 
+// Sockets of our own that only test whether an instrument can be reached;
+// never taken for a session's.
+std::mutex probes_mutex;
+std::set<int> probes;
+
 // Connected TCP sockets of this process whose far end listens on port.
 std::set<int> sockets_to_port(int port) {
+    std::set<int> own_probes;
+    {
+        std::lock_guard lock(probes_mutex);
+        own_probes = probes;
+    }
     std::set<int> found;
     DIR* folder = opendir("/proc/self/fd");
     if (!folder) return found;
@@ -68,7 +81,8 @@ std::set<int> sockets_to_port(int port) {
         const long fd = std::strtol(entry->d_name, &end, 10);
         if (*end != '\0' || end == entry->d_name || fd == own) continue;
         struct stat info;
-        if (fstat(int(fd), &info) != 0 || !S_ISSOCK(info.st_mode)) continue;
+        if (own_probes.count(int(fd)) || fstat(int(fd), &info) != 0 || !S_ISSOCK(info.st_mode))
+            continue;
         sockaddr_storage peer{};
         socklen_t length = sizeof peer;
         if (getpeername(int(fd), reinterpret_cast<sockaddr*>(&peer), &length) != 0) continue;
@@ -116,6 +130,62 @@ private:
     bool held_ = true;
 };
 
+// Connects to the instrument with a socket of our own and hangs up: nothing
+// when it can be reached, else why not. Unlike liblxi's connect this waits
+// in slices, so a stop ends the wait on a host that never answers, and it
+// tells a refused port from a reachable one.
+std::optional<std::string> unreachable(const InstrumentAddress& address,
+                                       const InstrumentTimeouts& timeouts, std::stop_token stop) {
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* found = nullptr;
+    const std::string port = std::to_string(address.port);
+    if (const int error = getaddrinfo(address.host.c_str(), port.c_str(), &hints, &found))
+        return std::string("cannot connect: ") + gai_strerror(error);
+    std::unique_ptr<addrinfo, void (*)(addrinfo*)> owned(found, freeaddrinfo);
+    const int fd = socket(found->ai_family, found->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC,
+                          found->ai_protocol);
+    if (fd < 0) return std::string("cannot connect: ") + std::strerror(errno);
+    {
+        std::lock_guard lock(probes_mutex);
+        probes.insert(fd);
+    }
+    std::optional<std::string> why;
+    if (::connect(fd, found->ai_addr, found->ai_addrlen) != 0 && errno != EINPROGRESS) {
+        why = std::string("cannot connect: ") + std::strerror(errno);
+    } else {
+        using Clock = std::chrono::steady_clock;
+        const auto deadline = Clock::now() + std::chrono::milliseconds(timeouts.connect_ms);
+        for (;;) {
+            if (stop.stop_requested()) {
+                why = "stopped";
+                break;
+            }
+            pollfd ready{fd, POLLOUT, 0};
+            if (poll(&ready, 1, timeouts.slice_ms) > 0) {
+                int error = 0;
+                socklen_t length = sizeof error;
+                getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length);
+                if (error != 0) why = std::string("cannot connect: ") + std::strerror(error);
+                break;
+            }
+            if (Clock::now() >= deadline) {
+                why = "cannot connect: no answer within " + std::to_string(timeouts.connect_ms) +
+                      " ms";
+                break;
+            }
+        }
+    }
+    // Closed before it leaves the list: its number, reused, is never a probe's.
+    close(fd);
+    {
+        std::lock_guard lock(probes_mutex);
+        probes.erase(fd);
+    }
+    return why;
+}
+
 }  // namespace
 
 std::optional<InstrumentAddress> parse_instrument_address(std::string_view text) {
@@ -156,6 +226,12 @@ void Instrument::disconnect() {
 
 void Instrument::connect(std::stop_token stop) {
     if (connected()) return;
+    // Only an instrument known to answer enters the turn: liblxi's connect
+    // cannot be stopped, and one that never answers would hold the others.
+    if (const auto why = unreachable(address_, timeouts_, stop)) {
+        if (stop.stop_requested()) throw InstrumentStopped();
+        fail(*why);
+    }
     ConnectTurn turn(stop);
     if (stop.stop_requested()) throw InstrumentStopped();
     const std::set<int> before = sockets_to_port(address_.port);

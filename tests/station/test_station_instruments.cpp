@@ -166,6 +166,39 @@ TEST_F(StationInstruments, CellsPassThroughInstrumentsWhileTheWindowKeepsTicking
                 took, longest_gap);
 }
 
+// The benchmark's point of comparison: with the readings on the GUI thread
+// the same test passes with the same readings, but the window stops for
+// every one of them.
+TEST_F(StationInstruments, ReadingsOnTheGuiThreadPassButHoldTheWindowUp) {
+    const int latency_ms = 300;
+    InstrumentSim sim({"--latency", "MEAS:VOLT:DC?=" + std::to_string(latency_ms)});
+    ASSERT_GT(sim.port(), 0);
+    options.readings_on_gui_thread = true;
+    open(write_project("bench.atp",
+                       "instrument dmm1 = " + sim.address() + "\n" + bench_items("dmm1")));
+
+    wxTimer tick;
+    long long longest_gap = 0;
+    auto last = Clock::now();
+    tick.Bind(wxEVT_TIMER, [&](wxTimerEvent&) {
+        longest_gap = std::max(longest_gap, ms_since(last));
+        last = Clock::now();
+    });
+    start(1, "HERE-1");
+    last = Clock::now();
+    tick.Start(10);
+    const TestRecord record = finish(1, "HERE-1");
+    tick.Stop();
+
+    EXPECT_EQ(record.verdict, Verdict::ok) << record.description;
+    ASSERT_EQ(record.items.size(), 4u);
+    EXPECT_NEAR(record.items[0].value, 5.0, 0.25);
+    EXPECT_NEAR(record.items[1].value, 12.0, 0.6);
+    EXPECT_EQ(cell(1)->ui_gauge->GetValue(), 4);
+    EXPECT_FALSE(cell(1)->worker_busy());
+    EXPECT_GE(longest_gap, latency_ms) << "no reading held the window up: not on the GUI thread";
+}
+
 // Every fault the instrument can show fails the cell's test with its reason
 // on screen and in the record; the other cell, on another instrument, goes
 // on; the next test on the failed cell passes.

@@ -168,7 +168,6 @@ bool StationCell::start() {
     show_prompt("Testing " + serial + " ...", busy_colour());
     log(wxString::Format("Test of %s started: %s, %zu items", serial,
                          from_utf8(running_project_.title), running_project_.items.size()));
-    ui_refresh_timer.Start(kClockMs);
 
     // The worker's posts go through this cell's own queue: the cell joins
     // the worker before it goes, and a post of an ended run is dropped.
@@ -180,7 +179,13 @@ bool StationCell::start() {
     callbacks.finished = [this, run](const RunOutcome& outcome) {
         CallAfter([this, run, outcome] { on_run_finished(run, outcome); });
     };
-    runner_.start(running_project_, item_ms_, timeouts_, std::move(callbacks));
+    if (readings_on_gui_thread_) {
+        runner_.start_here(running_project_, timeouts_, std::move(callbacks));
+        ui_refresh_timer.Start(item_ms_);
+    } else {
+        runner_.start(running_project_, item_ms_, timeouts_, std::move(callbacks));
+        ui_refresh_timer.Start(kClockMs);
+    }
     return true;
 }
 
@@ -219,6 +224,7 @@ void StationCell::on_run_finished(int run, const RunOutcome& outcome) {
 
 void StationCell::on_refresh_timer_event(wxTimerEvent&) {
     if (!running_) return;
+    if (readings_on_gui_thread_) runner_.step();
     ui_elapse_time->SetValue(from_utf8(format_duration(now_ms() - current_.begin_ms)));
 }
 

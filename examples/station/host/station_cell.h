@@ -43,6 +43,8 @@ public:
     // Where instruments without an address are reached (the station's own
     // simulator; empty while it is not running), and how long they may take.
     void set_instruments(const std::string& station_simulator, InstrumentTimeouts timeouts);
+    // See Options::readings_on_gui_thread; takes effect at the next start.
+    void set_readings_on_gui_thread(bool on) { readings_on_gui_thread_ = on; }
     // The worker of the last test has not finished yet (it is ending after
     // an abort, within one wait slice).
     bool worker_busy() const { return runner_.busy(); }
@@ -83,6 +85,7 @@ private:
     FinishedHandler on_finished_;
     std::string station_simulator_;
     InstrumentTimeouts timeouts_;
+    bool readings_on_gui_thread_ = false;
 
     Project project_;
     std::string project_path_;

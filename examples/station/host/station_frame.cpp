@@ -150,8 +150,10 @@ void StationFrame::prepare_instruments() {
     }
     InstrumentTimeouts timeouts;
     timeouts.reply_ms = options_.instrument_reply_ms;
-    for (StationCell* cell : cells_)
+    for (StationCell* cell : cells_) {
         cell->set_instruments(simulator_ ? simulator_->address() : std::string(), timeouts);
+        cell->set_readings_on_gui_thread(options_.readings_on_gui_thread);
+    }
 }
 
 // A menu item's help shows in the status bar's first field while the item is

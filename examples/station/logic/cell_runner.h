@@ -12,6 +12,8 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <map>
+#include <memory>
 #include <stop_token>
 #include <string>
 #include <thread>
@@ -53,18 +55,39 @@ public:
     // ends within one wait slice.
     void start(const Project& project, int item_ms, InstrumentTimeouts timeouts,
                Callbacks callbacks);
+    // The same run made on the caller's thread instead, one item per step(),
+    // each step waiting for its instrument as long as that takes; callbacks
+    // run on the caller's thread. For comparison only (the workers
+    // benchmark): it is what a station without workers would do.
+    void start_here(const Project& project, InstrumentTimeouts timeouts, Callbacks callbacks);
+    // Measures the next item of a run started here; false once it has ended.
+    bool step();
     // Asks the run to end; does not wait.
-    void stop() { worker_.request_stop(); }
+    void stop();
     void stop_and_join();
     // The run has not ended yet (it may be ending after a stop). A new run
     // can start without waiting once this is false.
     bool busy() const { return busy_.load(); }
 
 private:
+    using Sessions = std::map<std::string, std::unique_ptr<Instrument>>;
+    struct HereRun {
+        Project project;
+        InstrumentTimeouts timeouts;
+        Callbacks callbacks;
+        Sessions sessions;
+        std::size_t index = 0;
+        std::stop_source stop;
+    };
+
     void run(std::stop_token stop, const Project& project, int item_ms, InstrumentTimeouts timeouts,
              const Callbacks& callbacks);
+    // One item's reading; throws InstrumentStopped or InstrumentError.
+    double measure(std::stop_token stop, const Project& project, const TestItem& item,
+                   Sessions& sessions, InstrumentTimeouts timeouts);
 
     Simulator simulator_;
+    std::unique_ptr<HereRun> here_;
     std::atomic<bool> busy_{false};
     std::jthread worker_;
 };

@@ -30,7 +30,8 @@ reliability: deps build
 	tests/reliability/report.sh build docs/reliability.md
 
 # How fast the windows build, against XRC and the bare widgets (bench/):
-# checks the comparators, then writes docs/performance.md and its plot.
+# checks the comparators, then writes docs/performance.md and its plot; the
+# station's history at volume and its cells' workers are sections of it.
 bench: deps
 	cmake --preset bench
 	cmake --build --preset bench

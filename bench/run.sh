@@ -37,3 +37,16 @@ if [ -z "${ATSUI_BENCH_SKIP_HISTORY:-}" ]; then
   { echo; cat "$results/history.md"; } >> "$docs/performance.md"
   echo "appended the history section to $docs/performance.md"
 fi
+
+# What the cells' workers buy: event-loop latency, 16 cells against one,
+# abort on a hung instrument. Needs the station too: the default build.
+if [ -z "${ATSUI_BENCH_SKIP_WORKERS:-}" ]; then
+  (cd "$root" && cmake --preset default > /dev/null &&
+   cmake --build --preset default --target station_workers_bench)
+  workers=("$root/build/examples/station/station_workers_bench" --out="$results" --scratch="$build")
+  [ -n "${DISPLAY:-}" ] || workers=("$root/tests/with-display.sh" "${workers[@]}")
+  # GTK's warnings about the narrowest cells' buttons go to a log, not the console.
+  "${workers[@]}" 2>"$results/workers.log" || { cat "$results/workers.log" >&2; exit 1; }
+  { echo; cat "$results/workers.md"; } >> "$docs/performance.md"
+  echo "appended the workers section to $docs/performance.md"
+fi

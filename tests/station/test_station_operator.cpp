@@ -14,6 +14,7 @@
 #include <vector>
 
 #include <wx/datetime.h>
+#include <wx/fileconf.h>
 #include <wx/splitter.h>
 #include <wx/textctrl.h>
 #include <wx/tokenzr.h>
@@ -383,4 +384,43 @@ TEST_F(StationOperator, InstalledCopyRunsItsScriptedSessionAwayFromTheTrees) {
         std::string::npos);
     for (const std::string& line : lines_of(calls))
         EXPECT_EQ(line.find(ATSUI_SOURCE_DIR), std::string::npos) << line;
+}
+
+// A real restart: the place and size a previous run left in the settings is
+// where the station's window appears (as the X server reports it).
+TEST_F(StationOperator, StationProcessOpensWhereThePreviousRunLeftIt) {
+    StationProcess first(STATION_EXECUTABLE, args({"--cells=1", "--item-ms=10"}), environment());
+    ASSERT_EQ(first.wait(60s), 0) << first.output();
+    const std::string saved = read_text(settings());
+    ASSERT_NE(saved.find("[Persistent_Options/Window/station]"), std::string::npos) << saved;
+
+    // As if the operator had moved and resized it before closing.
+    Settings::set_current(nullptr);
+    {
+        Settings edit(wxString::FromUTF8(settings().string()));
+        edit.config().Write("Persistent_Options/Window/station/x", 37);
+        edit.config().Write("Persistent_Options/Window/station/y", 29);
+        edit.config().Write("Persistent_Options/Window/station/w", 1010);
+        edit.config().Write("Persistent_Options/Window/station/h", 690);
+    }
+    StationProcess second(STATION_EXECUTABLE,
+                          {"--project=" + project, "--cells=1", "--item-ms=500", "--seed=3",
+                           "--station=ops", "--database=" + database},
+                          environment());
+    std::string geometry;
+    const auto end = std::chrono::steady_clock::now() + 20s;
+    while (std::chrono::steady_clock::now() < end) {
+        std::this_thread::sleep_for(200ms);
+        geometry.clear();
+        if (FILE* pipe = popen("xwininfo -name 'ATS - Operator board' 2>/dev/null", "r")) {
+            char line[512];
+            while (fgets(line, sizeof line, pipe)) geometry += line;
+            pclose(pipe);
+        }
+        if (geometry.find("Width: 1010") != std::string::npos) break;
+    }
+    EXPECT_NE(geometry.find("Absolute upper-left X:  37"), std::string::npos) << geometry;
+    EXPECT_NE(geometry.find("Absolute upper-left Y:  29"), std::string::npos) << geometry;
+    EXPECT_NE(geometry.find("Width: 1010"), std::string::npos) << geometry;
+    EXPECT_NE(geometry.find("Height: 690"), std::string::npos) << geometry;
 }

@@ -9,7 +9,6 @@
 #include <poll.h>
 #include <signal.h>
 #include <sys/socket.h>
-#include <sys/stat.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -66,12 +65,12 @@ std::mutex probes_mutex;
 std::set<int> probes;
 
 // Connected TCP sockets of this process whose far end listens on port.
+// Probes are made and closed under the same lock, so none appears or goes
+// mid-scan. getpeername alone tells sockets from other files: an fstat of
+// descriptors other threads open and close (files, the display) is what
+// ThreadSanitizer reports as a race on them.
 std::set<int> sockets_to_port(int port) {
-    std::set<int> own_probes;
-    {
-        std::lock_guard lock(probes_mutex);
-        own_probes = probes;
-    }
+    std::lock_guard lock(probes_mutex);
     std::set<int> found;
     DIR* folder = opendir("/proc/self/fd");
     if (!folder) return found;
@@ -79,10 +78,7 @@ std::set<int> sockets_to_port(int port) {
     while (const dirent* entry = readdir(folder)) {
         char* end = nullptr;
         const long fd = std::strtol(entry->d_name, &end, 10);
-        if (*end != '\0' || end == entry->d_name || fd == own) continue;
-        struct stat info;
-        if (own_probes.count(int(fd)) || fstat(int(fd), &info) != 0 || !S_ISSOCK(info.st_mode))
-            continue;
+        if (*end != '\0' || end == entry->d_name || fd == own || probes.count(int(fd))) continue;
         sockaddr_storage peer{};
         socklen_t length = sizeof peer;
         if (getpeername(int(fd), reinterpret_cast<sockaddr*>(&peer), &length) != 0) continue;
@@ -144,13 +140,14 @@ std::optional<std::string> unreachable(const InstrumentAddress& address,
     if (const int error = getaddrinfo(address.host.c_str(), port.c_str(), &hints, &found))
         return std::string("cannot connect: ") + gai_strerror(error);
     std::unique_ptr<addrinfo, void (*)(addrinfo*)> owned(found, freeaddrinfo);
-    const int fd = socket(found->ai_family, found->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC,
-                          found->ai_protocol);
-    if (fd < 0) return std::string("cannot connect: ") + std::strerror(errno);
+    int fd = -1;
     {
         std::lock_guard lock(probes_mutex);
-        probes.insert(fd);
+        fd = socket(found->ai_family, found->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC,
+                    found->ai_protocol);
+        if (fd >= 0) probes.insert(fd);
     }
+    if (fd < 0) return std::string("cannot connect: ") + std::strerror(errno);
     std::optional<std::string> why;
     if (::connect(fd, found->ai_addr, found->ai_addrlen) != 0 && errno != EINPROGRESS) {
         why = std::string("cannot connect: ") + std::strerror(errno);
@@ -177,10 +174,9 @@ std::optional<std::string> unreachable(const InstrumentAddress& address,
             }
         }
     }
-    // Closed before it leaves the list: its number, reused, is never a probe's.
-    close(fd);
     {
         std::lock_guard lock(probes_mutex);
+        close(fd);
         probes.erase(fd);
     }
     return why;

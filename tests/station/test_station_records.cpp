@@ -137,6 +137,11 @@ TEST(StationCommandLine, HelpVersionAndMistakesNeedNoDisplay) {
         << version.output();
     EXPECT_NE(version.output().find("atsui_station "), std::string::npos) << version.output();
 
+    // GTK's own options pass, as they did before the station read its options early.
+    StationProcess toolkit(STATION_EXECUTABLE, {"--display", ":77", "--g-fatal-warnings", "--help"},
+                           {"DISPLAY"});
+    EXPECT_EQ(toolkit.wait(20s), 0) << toolkit.output();
+
     StationProcess wrong(STATION_EXECUTABLE, {"--cells=99"}, {"DISPLAY"});
     EXPECT_EQ(wrong.wait(20s), 2) << wrong.output();
     EXPECT_NE(wrong.output().find("--cells must be between 1 and 16"), std::string::npos)

@@ -3,6 +3,8 @@
 
 #include <chrono>
 #include <cstdio>
+#include <string>
+#include <vector>
 
 #include <wx/cmdline.h>
 #include <wx/msgout.h>
@@ -93,11 +95,42 @@ wxString version_text() {
                             ATSUI_VERSION_STRING, wxVERSION_STRING);
 }
 
+namespace {
+
+// GTK's own options, which gtk_init takes out of the command line before wx
+// reads it; this early reading must let them pass too.
+std::vector<char*> without_toolkit_options(int argc, char** argv) {
+    static const char* const with_value[] = {"--display",   "--gtk-module",  "--class",
+                                             "--name",      "--gtk-debug",   "--gtk-no-debug",
+                                             "--gdk-debug", "--gdk-no-debug"};
+    std::vector<char*> kept;
+    for (int i = 0; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (i > 0 && arg == "--g-fatal-warnings") continue;
+        bool toolkit = false;
+        for (const char* option : with_value) {
+            const std::string name = option;
+            if (arg == name) {
+                toolkit = true;
+                ++i;  // its value follows
+            } else if (arg.rfind(name + "=", 0) == 0) {
+                toolkit = true;
+            }
+            if (toolkit) break;
+        }
+        if (i == 0 || !toolkit) kept.push_back(argv[i]);
+    }
+    return kept;
+}
+
+}  // namespace
+
 std::optional<int> answer_without_station(int argc, char** argv) {
     // Before wxEntry nothing has chosen where messages go: mistakes to
     // stderr, the help asked for to stdout.
     delete wxMessageOutput::Set(new wxMessageOutputStderr(stderr));
-    wxCmdLineParser parser(argc, argv);
+    std::vector<char*> args = without_toolkit_options(argc, argv);
+    wxCmdLineParser parser(int(args.size()), args.data());
     describe_command_line(parser);
     const int parsed = parser.Parse(false);
     if (parsed == -1) {

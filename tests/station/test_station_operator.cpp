@@ -224,7 +224,10 @@ TEST_F(StationOperator, CommandLineWinsOverRememberedSettings) {
     ASSERT_EQ(remembered.wait(60s), 0) << remembered.output();
     EXPECT_EQ(remembered.verdicts().size(), 3u) << remembered.output();
 
-    StationProcess given(STATION_EXECUTABLE, args({"--cells=1", "--item-ms=20"}), environment());
+    // Given relative to where it was started, the project is remembered absolute.
+    std::vector<std::string> relative = args({"--cells=1", "--item-ms=20"});
+    relative.front() = "--project=board.atp";
+    StationProcess given(STATION_EXECUTABLE, relative, environment(), folder.string());
     ASSERT_EQ(given.wait(60s), 0) << given.output();
     EXPECT_EQ(given.verdicts().size(), 1u) << given.output();
 

@@ -3,6 +3,7 @@
 
 #include <wx/cmdline.h>
 #include <wx/filefn.h>
+#include <wx/filename.h>
 #include <wx/msgdlg.h>
 
 #include "host/command_line.h"
@@ -39,8 +40,10 @@ StationFrame* open_station(const Options& options, const std::string& project_pa
     frame->Show();
     wxLogMessage("Project %s opened: %s", from_utf8(project.title), from_utf8(project_path));
     if (Settings* settings = Settings::current()) {
-        settings->set_last_project(from_utf8(project_path));
-        settings->set_folder("projects", wxPathOnly(from_utf8(project_path)));
+        // Absolute: the next run may start from another working folder.
+        const wxString absolute = wxFileName(from_utf8(project_path)).GetAbsolutePath();
+        settings->set_last_project(absolute);
+        settings->set_folder("projects", wxPathOnly(absolute));
     }
     return frame;
 }

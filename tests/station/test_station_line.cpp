@@ -81,7 +81,7 @@ TEST_F(StationLine, EightStationsWritingAtOnceThroughARestartLoseAndDuplicateNot
     EXPECT_EQ(server_count("SELECT count(*) FROM items"), kStations * per_station * 3);
     for (int s = 1; s <= kStations; ++s) {
         const std::string name = "S" + std::to_string(s);
-        HistoryStore local((folder / name / "atsui_station" / (name + ".sqlite")).string());
+        HistoryStore local((folder / name / "atsui-station" / (name + ".sqlite")).string());
         EXPECT_EQ(local.count(), per_station) << name;
         EXPECT_EQ(local.outbox_size(), 0) << name;
     }

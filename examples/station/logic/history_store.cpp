@@ -661,7 +661,7 @@ std::string default_database_path(const std::string& station) {
     } else {
         folder = ".";
     }
-    return folder + "/atsui_station/" + station + ".sqlite";
+    return folder + "/atsui-station/" + station + ".sqlite";
 }
 
 std::string line_copy_path(const std::string& address) {
@@ -675,7 +675,7 @@ std::string line_copy_path(const std::string& address) {
     }
     char name[32];
     std::snprintf(name, sizeof name, "line-%016zx.sqlite", std::hash<std::string>{}(address));
-    return folder + "/atsui_station/" + name;
+    return folder + "/atsui-station/" + name;
 }
 
 std::string host_name() {

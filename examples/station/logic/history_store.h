@@ -131,10 +131,10 @@ private:
     mutable std::unordered_map<const char*, sqlite3_stmt*> statements_;
 };
 
-// $XDG_DATA_HOME/atsui_station/<station>.sqlite (~/.local/share when unset).
+// $XDG_DATA_HOME/atsui-station/<station>.sqlite (~/.local/share when unset).
 std::string default_database_path(const std::string& station);
 // Where the history browser keeps its copy of a line server's tests:
-// $XDG_CACHE_HOME/atsui_station/line-<hash of the address>.sqlite.
+// $XDG_CACHE_HOME/atsui-station/line-<hash of the address>.sqlite.
 std::string line_copy_path(const std::string& address);
 // This machine's host name, the default station name.
 std::string host_name();

@@ -182,10 +182,16 @@ TEST_F(StationLook, EveryTextReadsOnTheScreen) {
 
     int measured = 0;
     std::vector<std::string> unreadable;
+    double lowest = 21;
+    std::string lowest_what;
     auto check = [&](const wxImage& shot, const std::string& what, const wxRect& region) {
         const TextLook look = look_of(shot, region);
         ++measured;
         const double ratio = look.found ? contrast_ratio(look.text, look.background) : 1.0;
+        if (ratio < lowest) {
+            lowest = ratio;
+            lowest_what = what;
+        }
         if (ratio < kReadableContrast)
             unreadable.push_back(what + ": " +
                                  (look.found ? (look.text.GetAsString(wxC2S_HTML_SYNTAX) + " on " +
@@ -282,6 +288,8 @@ TEST_F(StationLook, EveryTextReadsOnTheScreen) {
         check(shot, "viewer item result", r);
 
     EXPECT_GT(measured, 20 * int(cells.size()));
+    std::printf("contrast: %d texts measured, lowest %.2f:1 (%s)\n", measured, lowest,
+                lowest_what.c_str());
     std::string list;
     for (const std::string& line : unreadable) list += "\n  " + line;
     EXPECT_TRUE(unreadable.empty())

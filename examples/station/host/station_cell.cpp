@@ -113,7 +113,8 @@ void StationCell::make_text_readable() {
 
 void StationCell::show_prompt(const wxString& text, const wxColour& background,
                               const wxColour& foreground) {
-    ui_prompt->SetLabel(text);
+    // GTK rebuilds a button's label on every SetLabel, and the blink keeps the text.
+    if (ui_prompt->GetLabel() != text) ui_prompt->SetLabel(text);
     ui_prompt->SetBackgroundColour(background);
     ui_prompt->SetForegroundColour(foreground.IsOk() ? readable_on(foreground, background)
                                                      : text_on(background));
@@ -127,6 +128,10 @@ void StationCell::log(const wxString& line, wxLogLevel level) {
 bool StationCell::start() {
     if (running_) {
         log("Start refused: a test is already running", wxLOG_Warning);
+        return false;
+    }
+    if (storing_) {
+        log("Start refused: the last test is still being stored", wxLOG_Warning);
         return false;
     }
     const wxString serial = ui_serial_number->GetValue().Strip(wxString::both);
@@ -252,11 +257,16 @@ void StationCell::end_test(Verdict verdict, const std::string& fault) {
     } else {
         conclude(current_);
     }
-    const TestRecord record = current_;
-    // Stored before the operator sees the verdict: a verdict on screen is a
-    // test that survives a crash.
-    if (on_finished_) on_finished_(*this, record);
+    storing_ = true;
+    if (on_finished_)
+        on_finished_(*this, current_);
+    else
+        show_verdict(current_);
+}
 
+void StationCell::show_verdict(const TestRecord& record) {
+    if (!storing_) return;
+    storing_ = false;
     ui_start->Enable();
     ui_serial_number->SetEditable(true);
     ui_serial_number->Clear();

@@ -24,6 +24,9 @@ namespace station {
 // GUI thread touches the cell's windows; the refresh timer shows the time.
 class StationCell : public tov_atsui::Cell {
 public:
+    // Stores the finished test, then calls show_verdict(record): the
+    // operator sees a verdict only once its test is committed. It may do
+    // both later, e.g. to commit the verdicts that arrive together at once.
     using FinishedHandler = std::function<void(StationCell&, const TestRecord&)>;
 
     // The cell draws from its own stream of the station's seed.
@@ -33,7 +36,10 @@ public:
     ~StationCell() override;
 
     wxString cell_name() const;
-    bool running() const { return running_; }
+    // Testing, or the finished test not yet stored and shown.
+    bool running() const { return running_ || storing_; }
+    // The items are being measured (the refresh timer drives the cell).
+    bool measuring() const { return running_; }
     const Project& project() const { return project_; }
     const std::string& project_path() const { return project_path_; }
     const Counters& counters() const { return counters_; }
@@ -53,6 +59,8 @@ public:
     // False, with the reason in the prompt or the log, when the test cannot start.
     bool start();
     void abort();
+    // The verdict of the test handed to the FinishedHandler, once stored.
+    void show_verdict(const TestRecord& record);
     void clear_statistics();
     void set_debug_mode(bool on);
     // Without the statistics strip, for many cells on one screen; the figures
@@ -91,7 +99,8 @@ private:
     std::string project_path_;
 
     bool running_ = false;
-    int run_ = 0;  // tags the worker's posts: those of an aborted run are dropped
+    bool storing_ = false;  // ended, waiting for its commit
+    int run_ = 0;           // tags the worker's posts: those of an aborted run are dropped
     Project running_project_;
     TestRecord current_;
 

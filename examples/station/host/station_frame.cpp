@@ -127,6 +127,7 @@ StationFrame::StationFrame(const Options& options, const Project& project,
 // All workers are asked to stop first, so the cells' joins overlap rather
 // than add up.
 StationFrame::~StationFrame() {
+    store_finished();
     for (StationCell* cell : cells_) cell->stop_worker();
     DestroyChildren();
 }
@@ -220,20 +221,32 @@ void StationFrame::report(const wxString& text, wxLogLevel level) {
     wxLogGeneric(level, "%s", text);
 }
 
+// Verdicts that arrive together share one commit: one sync of the disk
+// instead of one per cell. An abort is the operator's, and shows at once.
 void StationFrame::record(StationCell& cell, const TestRecord& record) {
-    unsaved_.push_back(record);
+    finished_.push_back({&cell, record});
+    if (record.verdict == Verdict::aborted)
+        store_finished();
+    else if (finished_.size() == 1)
+        CallAfter([this] { store_finished(); });
+}
+
+void StationFrame::store_finished() {
+    if (finished_.empty()) return;
+    std::vector<Finished> batch;
+    batch.swap(finished_);
+    const bool first_failure = unsaved_.empty();
+    for (const Finished& f : batch) unsaved_.push_back(f.record);
     try {
-        while (!unsaved_.empty()) {
-            store_->append(unsaved_.front());
-            unsaved_.erase(unsaved_.begin());
-        }
+        store_->import(unsaved_);
+        unsaved_.clear();
         if (forwarder_) forwarder_->wake();
     } catch (const HistoryStoreError& error) {
-        // The test stays in memory and is retried; the operator must know.
+        // The tests stay in memory and are retried; the operator must know.
         report(
             wxString::Format("%zu tests NOT stored: %s", unsaved_.size(), from_utf8(error.what())),
             wxLOG_Error);
-        if (unsaved_.size() == 1)
+        if (first_failure)
             CallAfter([this, why = from_utf8(error.what())] {
                 wxMessageBox(why +
                                  "\n\nThe station keeps the test in memory and stores it "
@@ -241,15 +254,18 @@ void StationFrame::record(StationCell& cell, const TestRecord& record) {
                              "The test was not stored", wxOK | wxICON_ERROR, this);
             });
     }
-    counters_.count(record.verdict);
+    for (const Finished& f : batch) {
+        counters_.count(f.record.verdict);
+        f.cell->show_verdict(f.record);
+        if (options_.repeat > 0)
+            CallAfter([this, cell = f.cell, serial = f.record.serial, verdict = f.record.verdict] {
+                // The run's log: a line per verdict the operator has seen.
+                std::printf("shown %s %s\n", serial.c_str(), verdict_text(verdict));
+                std::fflush(stdout);
+                repeat(*cell);
+            });
+    }
     show_counters();
-    if (options_.repeat > 0)
-        CallAfter([this, &cell, serial = record.serial, verdict = record.verdict] {
-            // The run's log: a line per verdict the operator has seen.
-            std::printf("shown %s %s\n", serial.c_str(), verdict_text(verdict));
-            std::fflush(stdout);
-            repeat(cell);
-        });
 }
 
 // A scripted run: each cell tests the next unit as soon as it is free, and
@@ -301,6 +317,7 @@ void StationFrame::on_close_app(wxEvent& event) {
         return;
     }
     auto& close = static_cast<wxCloseEvent&>(event);
+    store_finished();
     if (tests_running()) {
         if (close.CanVeto()) {
             wxMessageDialog ask(this, "Tests are running. Abort them and exit?", "Exit",
@@ -342,7 +359,7 @@ void StationFrame::health_check() {
                                  " (fault injected with --ticker-fault-after)");
     int running = 0;
     for (const StationCell* cell : cells_) {
-        if (!cell->running()) continue;
+        if (!cell->measuring()) continue;
         ++running;
         if (!cell->ui_refresh_timer.IsRunning())
             throw std::logic_error(to_utf8(cell->cell_name()) + " is running without its timer");

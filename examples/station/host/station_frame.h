@@ -87,6 +87,8 @@ public:
 
 private:
     void record(StationCell& cell, const TestRecord& record);
+    // Commits the finished tests in one transaction, then shows their verdicts.
+    void store_finished();
     void repeat(StationCell& cell);
     void show_counters();
     void arrange_many_cells();
@@ -110,6 +112,11 @@ private:
     int drain_checks_ = 0;
     bool run_done_ = false;
     std::vector<TestRecord> unsaved_;
+    struct Finished {
+        StationCell* cell;
+        TestRecord record;
+    };
+    std::vector<Finished> finished_;  // verdicts waiting for their commit
     Counters counters_;
     int ticks_ = 0;
     wxStaticText* project_label_ = nullptr;

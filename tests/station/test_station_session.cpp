@@ -2,10 +2,12 @@
 // The reference station driven as an operator drives it: a real station
 // window, real typing and clicks, real timers, the real test data window.
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <string>
+#include <thread>
 
 #include <wx/choice.h>
 #include <wx/gauge.h>
@@ -303,6 +305,47 @@ TEST_F(StationSession, AbortStopsARunningTestAndRecordsIt) {
     // Nothing more arrives from the stopped cells.
     pump(500);
     EXPECT_EQ(stored().size(), 2u);
+}
+
+// Verdicts that arrive together are committed together and only then shown;
+// closing the station commits the ones still waiting.
+TEST_F(StationSession, VerdictsShowOnceStoredAndClosingStoresTheWaitingOnes) {
+    open();
+    for (int round = 1; round <= 2; ++round) {
+        for (int n : {1, 2})
+            cell(n)->ui_serial_number->SetValue(wxString::Format("UNIT-%d-%d", round, n));
+        ASSERT_TRUE(cell(1)->start() && cell(2)->start());
+        // The workers' posts wait, unhandled, until both runs have ended.
+        for (int waited = 0; cell(1)->worker_busy() || cell(2)->worker_busy(); waited += 5) {
+            ASSERT_LT(waited, kFinishMs) << "the workers did not end";
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        // Each cell takes its worker's posts, a reading per item and the
+        // run's end, and nothing else.
+        for (int n : {1, 2})
+            for (std::size_t post = 0; post <= frame->project().items.size(); ++post)
+                static_cast<wxEvtHandler*>(cell(n))->ProcessPendingEvents();
+        for (int n : {1, 2}) {
+            EXPECT_TRUE(cell(n)->running()) << "cell " << n << " is free before its test is stored";
+            EXPECT_TRUE(cell(n)->ui_prompt->GetLabel().StartsWith("Testing"))
+                << "verdict shown before its test was stored: " << cell(n)->ui_prompt->GetLabel();
+        }
+        EXPECT_EQ(stored().size(), std::size_t(2 * (round - 1)));
+        if (round == 1) {
+            ASSERT_TRUE(pump_until([&] { return all_idle(); }, kFinishMs));
+            EXPECT_EQ(stored().size(), 2u);
+            for (int n : {1, 2}) {
+                const wxString label = cell(n)->ui_prompt->GetLabel();
+                EXPECT_TRUE(label.EndsWith(": OK") || label.EndsWith(": NG")) << label;
+            }
+        }
+    }
+    // Stored by the time the window has agreed to close, before any other event.
+    frame->Close(true);
+    HistoryStore reopened(options.database, HistoryStore::Mode::read_only);
+    EXPECT_EQ(reopened.count(), 4) << "closing left tests waiting for their commit";
+    frame = nullptr;
+    pump(50);
 }
 
 TEST_F(StationSession, FailingTickerReportsItsTraceAndResumesOnRequest) {

@@ -100,8 +100,15 @@ TEST_F(StationLine, ServerAwayLosesNothingTheStatusBarCountsWhatWaitsTheBrowserC
     const auto run_all = [&](const char* prefix) {
         for (StationCell* cell : frame->cells())
             cell->ui_serial_number->SetValue(wxString::Format("%s-%s", prefix, cell->cell_name()));
+        const std::size_t before = frame->counters().ok + frame->counters().ng;
         click_tool(frame->ui_toolbar, frame->ui_start_all);
-        return pump_until([&] { return !frame->tests_running(); }, 10000);
+        return pump_until(
+            [&] {
+                const Counters& done = frame->counters();
+                return done.ok + done.ng == before + frame->cells().size() &&
+                       !frame->tests_running();
+            },
+            10000);
     };
     const auto status = [&] { return frame->GetStatusBar()->GetStatusText(1); };
 

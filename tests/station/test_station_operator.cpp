@@ -164,7 +164,14 @@ TEST_F(StationOperator, LoggerTabShowsTheFilesLinesForItsCell) {
         for (StationCell* cell : frame->cells())
             cell->ui_serial_number->SetValue(wxString::Format("R%d-%s", round, cell->cell_name()));
         click_tool(frame->ui_toolbar, frame->ui_start_all);
-        ASSERT_TRUE(pump_until([&] { return !frame->tests_running(); }, 10000));
+        // Every cell's test of this round has started and ended.
+        ASSERT_TRUE(pump_until(
+            [&] {
+                const Counters& done = frame->counters();
+                return done.ok + done.ng == frame->cells().size() * round &&
+                       !frame->tests_running();
+            },
+            10000));
     }
     const std::vector<std::string> file = lines_of(read_text(log->file_path().utf8_string()));
     for (StationCell* cell : frame->cells()) {

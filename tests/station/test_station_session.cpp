@@ -277,7 +277,7 @@ TEST_F(StationSession, AbortStopsARunningTestAndRecordsIt) {
     cell(1)->ui_serial_number->SetValue("UNIT-C");
     cell(2)->ui_serial_number->SetValue("UNIT-D");
     click_tool(frame->ui_toolbar, frame->ui_start_all);
-    ASSERT_TRUE(cell(1)->running() && cell(2)->running());
+    ASSERT_TRUE(pump_until([&] { return cell(1)->running() && cell(2)->running(); }));
 
     // Exit asks while tests run; "No" keeps the station.
     wxTEST_DIALOG(select_menu(frame, frame->ui_exit_menu_item),

@@ -489,9 +489,13 @@ void StationFrame::on_show_about_dialog(wxCommandEvent&) {
     dialog.ShowModal();
 }
 
-void StationFrame::on_start_all(wxCommandEvent&) {
+void StationFrame::on_start_all(wxCommandEvent&) { start_all(); }
+
+// A start per event: the window handles whatever else is waiting, the
+// workers' first readings too, between one cell's start and the next.
+void StationFrame::start_all() {
     wxLogMessage("Start all");
-    for (StationCell* cell : cells_) cell->start();
+    for (StationCell* cell : cells_) cell->CallAfter([cell] { cell->start(); });
 }
 
 void StationFrame::on_abort_all(wxCommandEvent&) {

@@ -52,6 +52,8 @@ public:
     const Project& project() const { return project_; }
     const std::string& project_path() const { return project_path_; }
     bool tests_running() const;
+    // Starts every idle cell that has a serial number, each in an event of its own.
+    void start_all();
     // The instrument simulator this station started, if any.
     const SimulatorProcess* simulator_process() const { return simulator_.get(); }
     int ticker_ticks() const { return ticks_; }

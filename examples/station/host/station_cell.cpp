@@ -230,7 +230,9 @@ void StationCell::on_run_finished(int run, const RunOutcome& outcome) {
 void StationCell::on_refresh_timer_event(wxTimerEvent&) {
     if (!running_) return;
     if (readings_on_gui_thread_) runner_.step();
-    ui_elapse_time->SetValue(from_utf8(format_duration(now_ms() - current_.begin_ms)));
+    // The text moves once a second; the other ticks would redraw it all the same.
+    const wxString elapsed = from_utf8(format_duration(now_ms() - current_.begin_ms));
+    if (ui_elapse_time->GetValue() != elapsed) ui_elapse_time->SetValue(elapsed);
 }
 
 // The verdict shows at once; the worker sees the stop within one wait slice

@@ -50,6 +50,31 @@ std::string bench_items(const std::string& instrument) {
            "Board temperature ; 20 ; 55 ; C ; " + instrument + " ; MEAS:TEMP? (@1)\n";
 }
 
+// The longest time between two ticks of a 10 ms timer: how long the window
+// was held up while it ran.
+class GapWatch {
+public:
+    GapWatch() {
+        tick_.Bind(wxEVT_TIMER, [this](wxTimerEvent&) {
+            longest_ = std::max(longest_, ms_since(last_));
+            last_ = Clock::now();
+        });
+    }
+    void start() {
+        last_ = Clock::now();
+        tick_.Start(10);
+    }
+    long long stop() {
+        tick_.Stop();
+        return longest_;
+    }
+
+private:
+    wxTimer tick_;
+    long long longest_ = 0;
+    Clock::time_point last_ = Clock::now();
+};
+
 constexpr int kReplyMs = 600;  // a hang is an answer later than this
 constexpr int kTestLimitMs = 10000;
 
@@ -131,21 +156,14 @@ TEST_F(StationInstruments, CellsPassThroughInstrumentsWhileTheWindowKeepsTicking
                        "instrument dmm1 = " + sim.address() + "\n" + bench_items("dmm1")));
     EXPECT_EQ(frame->simulator_process(), nullptr) << "an address was given: nothing to start";
 
-    wxTimer tick;
-    long long longest_gap = 0;
-    auto last = Clock::now();
-    tick.Bind(wxEVT_TIMER, [&](wxTimerEvent&) {
-        longest_gap = std::max(longest_gap, ms_since(last));
-        last = Clock::now();
-    });
+    GapWatch gaps;
     start(1, "BENCH-1");
     start(2, "BENCH-2");
-    last = Clock::now();
-    tick.Start(10);
+    gaps.start();
     const auto started = Clock::now();
     const TestRecord first = finish(1, "BENCH-1");
     const TestRecord second = finish(2, "BENCH-2");
-    tick.Stop();
+    const long long longest_gap = gaps.stop();
     const long long took = ms_since(started);
 
     for (const TestRecord* record : {&first, &second}) {
@@ -177,18 +195,11 @@ TEST_F(StationInstruments, ReadingsOnTheGuiThreadPassButHoldTheWindowUp) {
     open(write_project("bench.atp",
                        "instrument dmm1 = " + sim.address() + "\n" + bench_items("dmm1")));
 
-    wxTimer tick;
-    long long longest_gap = 0;
-    auto last = Clock::now();
-    tick.Bind(wxEVT_TIMER, [&](wxTimerEvent&) {
-        longest_gap = std::max(longest_gap, ms_since(last));
-        last = Clock::now();
-    });
+    GapWatch gaps;
     start(1, "HERE-1");
-    last = Clock::now();
-    tick.Start(10);
+    gaps.start();
     const TestRecord record = finish(1, "HERE-1");
-    tick.Stop();
+    const long long longest_gap = gaps.stop();
 
     EXPECT_EQ(record.verdict, Verdict::ok) << record.description;
     ASSERT_EQ(record.items.size(), 4u);

@@ -89,6 +89,16 @@ StationFrame::StationFrame(const Options& options, const Project& project,
             wxEVT_TIMER, [this](wxTimerEvent&) { show_outbox(); }, outbox_timer_.GetId());
         outbox_timer_.Start(500);
     }
+    if (options_.repeat > 0) {
+        repeat_retry_.SetOwner(this);
+        Bind(
+            wxEVT_TIMER,
+            [this](wxTimerEvent&) {
+                for (StationCell* cell : cells_)
+                    if (!cell->running()) repeat(*cell);
+            },
+            repeat_retry_.GetId());
+    }
     SetTitle("ATS - " + from_utf8(project_.title));
     CreateStatusBar(is_server_address(options.database) ? 2 : 1);
     add_keys_and_help();
@@ -275,9 +285,13 @@ void StationFrame::repeat(StationCell& cell) {
     if (done < std::size_t(options_.repeat)) {
         cell.ui_serial_number->SetValue(
             wxString::Format("%s-%s-%zu", from_utf8(options_.station), cell.cell_name(), done + 1));
-        cell.start();
+        // A cell may refuse while its last worker is still leaving: the run
+        // must not end a unit short and still report success.
+        if (!cell.start()) repeat_retry_.StartOnce(50);
         return;
     }
+    for (StationCell* other : cells_)
+        if (other->counters().ok + other->counters().ng < std::size_t(options_.repeat)) return;
     if (tests_running() || !unsaved_.empty()) return;
     // On a line, the run ends once the server has every test, or after a minute.
     if (forwarder_ && forwarder_->waiting() != 0) {
@@ -331,6 +345,7 @@ void StationFrame::on_close_app(wxEvent& event) {
     }
     ui_ticker_timer.Stop();
     outbox_timer_.Stop();
+    repeat_retry_.Stop();
     if (viewer_) viewer_->Destroy();
     Destroy();
 }

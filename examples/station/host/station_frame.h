@@ -110,6 +110,7 @@ private:
     std::unique_ptr<HistoryStore> store_;
     std::unique_ptr<PgForwarder> forwarder_;  // only on a line
     wxTimer outbox_timer_;
+    wxTimer repeat_retry_;  // a scripted run's start that a cell refused
     void show_outbox();
     int drain_checks_ = 0;
     bool run_done_ = false;

@@ -8,12 +8,21 @@
 #include <filesystem>
 #include <string>
 
+#include <wx/notebook.h>
+
 #include "host/station_cell.h"
 #include "host/station_frame.h"
 #include "support/harness.h"
 #include "test_folder.h"
 
 namespace station_test {
+
+// What the operator reads in a cell's Logger tab, once it is open.
+inline wxString logger_text(station::StationCell* cell) {
+    wxNotebook* book = cell->ui_view_notebook;
+    book->SetSelection(std::size_t(book->FindPage(cell->ui_logger_panel)));
+    return cell->ui_test_logger->GetValue();
+}
 
 class StationFixture : public ::testing::Test {
 protected:

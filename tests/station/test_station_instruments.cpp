@@ -23,6 +23,7 @@
 #include "host/station_cell.h"
 #include "host/station_frame.h"
 #include "instrument_sim.h"
+#include "station_fixture.h"
 #include "logic/history_store.h"
 #include "logic/instrument.h"
 #include "logic/text.h"
@@ -136,7 +137,7 @@ protected:
         return found;
     }
 
-    std::string logger(int n) const { return to_utf8(cell(n)->ui_test_logger->GetValue()); }
+    std::string logger(int n) const { return to_utf8(station_test::logger_text(cell(n))); }
 
     Options options;
     fs::path folder;

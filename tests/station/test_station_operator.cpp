@@ -28,6 +28,7 @@
 #include "host/station_frame.h"
 #include "host/station_log.h"
 #include "logic/project.h"
+#include "station_fixture.h"
 #include "station_process.h"
 #include "test_folder.h"
 #include "support/harness.h"
@@ -185,7 +186,7 @@ TEST_F(StationOperator, LoggerTabShowsTheFilesLinesForItsCell) {
             expected.push_back(text_of_file_line(line));
         }
         std::vector<std::string> shown;
-        for (const std::string& line : lines_of(cell->ui_test_logger->GetValue().utf8_string()))
+        for (const std::string& line : lines_of(station_test::logger_text(cell).utf8_string()))
             shown.push_back(line.size() > 10 ? line.substr(10) : line);  // "12:00:01  "
         EXPECT_EQ(shown, expected) << cell->cell_name();
         ASSERT_FALSE(shown.empty());

@@ -155,8 +155,7 @@ TEST_F(StationSession, TwoCellsRunToTheEndAndTheViewerAgrees) {
         EXPECT_EQ(c->ui_history_grid->GetCellValue(0, 2), wxString::FromUTF8(r.serial));
         EXPECT_EQ(c->ui_ok_count->GetValue(), r.verdict == Verdict::ok ? "1" : "0");
         EXPECT_TRUE(c->ui_statistics_panel->IsShown());
-        EXPECT_NE(c->ui_test_logger->GetValue().Find(wxString::FromUTF8(r.items[1].name)),
-                  wxNOT_FOUND);
+        EXPECT_NE(station_test::logger_text(c).Find(wxString::FromUTF8(r.items[1].name)), wxNOT_FOUND);
         EXPECT_TRUE(c->ui_start->IsEnabled());
     }
 
@@ -305,6 +304,113 @@ TEST_F(StationSession, AbortStopsARunningTestAndRecordsIt) {
     // Nothing more arrives from the stopped cells.
     pump(500);
     EXPECT_EQ(stored().size(), 2u);
+}
+
+// Every item has its row from the start; a reading fills in its value and
+// result, and an aborted test leaves the rows it never reached empty.
+TEST_F(StationSession, ItemRowsWaitForTheirReadings) {
+    options.item_ms = 150;
+    open();
+    const std::vector<TestItem>& items = frame->project().items;
+    ASSERT_GE(items.size(), 3u);
+    StationCell* c = cell(1);
+    wxGrid* grid = c->ui_assertions;
+    c->ui_serial_number->SetValue("UNIT-R");
+    click(c->ui_start);
+    ASSERT_EQ(grid->GetNumberRows(), int(items.size()));
+    for (int row = 0; row < int(items.size()); ++row) {
+        EXPECT_EQ(grid->GetCellValue(row, 0), wxString::FromUTF8(items[std::size_t(row)].name));
+        EXPECT_EQ(grid->GetCellValue(row, 4), wxString::FromUTF8(items[std::size_t(row)].unit));
+        EXPECT_EQ(grid->GetCellValue(row, 1), "") << "row " << row;
+        EXPECT_EQ(grid->GetCellValue(row, 5), "") << "row " << row;
+    }
+    ASSERT_TRUE(pump_until([&] { return !grid->GetCellValue(1, 5).empty(); }, kFinishMs));
+    click(c->ui_abort);
+    ASSERT_FALSE(stored().empty());
+    const TestRecord r = stored().back();
+    ASSERT_GE(r.items.size(), 2u);
+    ASSERT_LT(r.items.size(), items.size());
+    for (std::size_t row = 0; row < items.size(); ++row) {
+        const int at = int(row);
+        if (row < r.items.size()) {
+            EXPECT_EQ(grid->GetCellValue(at, 1),
+                      wxString::FromUTF8(format_number(r.items[row].value)));
+            EXPECT_EQ(grid->GetCellValue(at, 5), r.items[row].ok ? "OK" : "NG");
+        } else {
+            EXPECT_EQ(grid->GetCellValue(at, 1), "") << "row " << row << " was never measured";
+            EXPECT_EQ(grid->GetCellValue(at, 5), "") << "row " << row << " was never measured";
+        }
+    }
+    // The next test starts from empty rows again.
+    c->ui_serial_number->SetValue("UNIT-S");
+    click(c->ui_start);
+    EXPECT_EQ(grid->GetCellValue(0, 1), "");
+    click(c->ui_abort);
+}
+
+// Opened during a test, the Logger tab shows the test's lines so far, in
+// order, then follows the test; the next test starts it afresh.
+TEST_F(StationSession, LoggerTabCatchesUpWhenOpened) {
+    options.item_ms = 150;
+    open();
+    const std::vector<TestItem>& items = frame->project().items;
+    StationCell* c = cell(1);
+    c->ui_serial_number->SetValue("UNIT-L1");
+    click(c->ui_start);
+    ASSERT_TRUE(
+        pump_until([&] { return !c->ui_assertions->GetCellValue(1, 5).empty(); }, kFinishMs));
+    const wxString opened = station_test::logger_text(c);
+    const int started = opened.Find("Test of UNIT-L1 started");
+    const int first = opened.Find(wxString::FromUTF8(items[0].name) + " = ");
+    const int second = opened.Find(wxString::FromUTF8(items[1].name) + " = ");
+    EXPECT_NE(started, wxNOT_FOUND) << opened;
+    EXPECT_LT(started, first) << opened;
+    EXPECT_LT(first, second) << opened;
+    ASSERT_TRUE(pump_until([&] { return !c->running(); }, kFinishMs));
+    const wxString ended = c->ui_test_logger->GetValue();
+    EXPECT_TRUE(ended.StartsWith(opened)) << ended;
+    EXPECT_TRUE(ended.Contains("Test of UNIT-L1 ended")) << ended;
+
+    // Back on the readings for the next test: the tab then shows that test alone.
+    c->ui_view_notebook->SetSelection(0);
+    c->ui_serial_number->SetValue("UNIT-L2");
+    click(c->ui_start);
+    ASSERT_TRUE(pump_until([&] { return !c->running(); }, kFinishMs));
+    const wxString next = station_test::logger_text(c);
+    EXPECT_FALSE(next.Contains("UNIT-L1")) << next;
+    EXPECT_TRUE(next.Contains("Test of UNIT-L2 ended")) << next;
+}
+
+// Start All starts many cells a few at a time; an Abort All right after it
+// leaves no cell testing, not even one whose turn had not come yet.
+TEST_F(StationSession, AbortAllRightAfterStartAllLeavesNoCellTesting) {
+    options.cells = 16;
+    options.item_ms = 200;
+    open(300);
+    const auto name_units = [&](const char* round) {
+        for (StationCell* c : frame->cells())
+            c->ui_serial_number->SetValue(wxString::Format("%s-%s", round, c->cell_name()));
+    };
+    name_units("A");
+    click_tool(frame->ui_toolbar, frame->ui_start_all);
+    click_tool(frame->ui_toolbar, frame->ui_abort_all);
+    pump(500);
+    EXPECT_TRUE(all_idle());
+    for (const TestRecord& r : stored()) EXPECT_EQ(r.verdict, Verdict::aborted) << r.cell;
+    const std::size_t after_abort = stored().size();
+
+    // Every cell still starts on the next Start All.
+    name_units("B");
+    click_tool(frame->ui_toolbar, frame->ui_start_all);
+    ASSERT_TRUE(pump_until(
+        [&] {
+            for (StationCell* c : frame->cells())
+                if (!c->measuring()) return false;
+            return true;
+        },
+        kFinishMs));
+    click_tool(frame->ui_toolbar, frame->ui_abort_all);
+    EXPECT_EQ(stored().size(), after_abort + 16);
 }
 
 // Verdicts that arrive together are committed together and only then shown;

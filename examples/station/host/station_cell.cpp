@@ -6,6 +6,7 @@
 #include <wx/gauge.h>
 #include <wx/grid.h>
 #include <wx/msgdlg.h>
+#include <wx/notebook.h>
 #include <wx/sizer.h>
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
@@ -33,6 +34,11 @@ wxString serial_problem(const wxString& serial) {
     for (wxUniChar c : serial)
         if (c < 0x20 || c == 0x7f) return "Serial number has control characters";
     return wxEmptyString;
+}
+
+// Only a changed cell is redrawn: the grid repaints a cell on every set.
+void set_cell(wxGrid* grid, int row, int col, const wxString& value) {
+    if (grid->GetCellValue(row, col) != value) grid->SetCellValue(row, col, value);
 }
 
 void append_row(wxGrid* grid, const std::initializer_list<wxString>& values) {
@@ -74,8 +80,11 @@ StationCell::StationCell(wxWindow* parent, int number, std::uint64_t station_see
     ui_other_info_sizer->Add(info_, 1, wxALL | wxALIGN_CENTER_VERTICAL, 5);
     ui_statistics_panel->Show();
     show_statistics();
-    StationLog::ensure().attach(this,
-                                [this](const wxString& line) { ui_test_logger->AppendText(line); });
+    StationLog::ensure().attach(this, [this](const wxString& line) { show_log_line(line); });
+    ui_view_notebook->Bind(wxEVT_NOTEBOOK_PAGE_CHANGED, [this](wxBookCtrlEvent& event) {
+        event.Skip();
+        if (logger_shown()) flush_log();
+    });
 }
 
 StationCell::~StationCell() {
@@ -121,6 +130,35 @@ void StationCell::show_prompt(const wxString& text, const wxColour& background,
     ui_prompt->Refresh();
 }
 
+bool StationCell::logger_shown() const {
+    return ui_view_notebook->GetCurrentPage() == ui_logger_panel;
+}
+
+// A hidden text view still lays itself out on every append, and with many
+// cells that work lands in the frames that show their readings: the lines
+// wait until the operator opens the Logger tab.
+void StationCell::show_log_line(const wxString& line) {
+    if (logger_shown())
+        ui_test_logger->AppendText(line);
+    else
+        pending_log_ += line;
+}
+
+void StationCell::clear_log() {
+    pending_log_.clear();
+    if (logger_shown())
+        ui_test_logger->Clear();
+    else
+        clear_log_pending_ = true;
+}
+
+void StationCell::flush_log() {
+    if (clear_log_pending_) ui_test_logger->Clear();
+    clear_log_pending_ = false;
+    if (!pending_log_.empty()) ui_test_logger->AppendText(pending_log_);
+    pending_log_.clear();
+}
+
 void StationCell::log(const wxString& line, wxLogLevel level) {
     log_for_cell(this, cell_name(), level, line);
 }
@@ -162,9 +200,8 @@ bool StationCell::start() {
     current_.begin_ms = now_ms();
 
     ui_blink_timer.Stop();
-    if (ui_assertions->GetNumberRows() > 0)
-        ui_assertions->DeleteRows(0, ui_assertions->GetNumberRows());
-    ui_test_logger->Clear();
+    lay_out_items();
+    clear_log();
     ui_gauge->SetRange(int(running_project_.items.size()));
     ui_gauge->SetValue(0);
     ui_elapse_time->SetValue(from_utf8(format_duration(0)));
@@ -194,20 +231,44 @@ bool StationCell::start() {
     return true;
 }
 
+// A row per item from the start, its value and result filled in as measured:
+// the operator sees what is still to come, and a reading redraws two grid
+// cells instead of the grid, its scroll bars and labels.
+void StationCell::lay_out_items() {
+    const auto& items = running_project_.items;
+    const int rows = ui_assertions->GetNumberRows(), wanted = int(items.size());
+    if (rows > wanted) ui_assertions->DeleteRows(wanted, rows - wanted);
+    if (rows < wanted) ui_assertions->AppendRows(wanted - rows);
+    for (int row = 0; row < wanted; ++row) {
+        const TestItem& item = items[std::size_t(row)];
+        set_cell(ui_assertions, row, 0, from_utf8(item.name));
+        set_cell(ui_assertions, row, 1, wxEmptyString);
+        set_cell(ui_assertions, row, 2, from_utf8(format_number(item.lower)));
+        set_cell(ui_assertions, row, 3, from_utf8(format_number(item.upper)));
+        set_cell(ui_assertions, row, 4, from_utf8(item.unit));
+        set_cell(ui_assertions, row, 5, wxEmptyString);
+    }
+    if (wanted > 0) ui_assertions->MakeCellVisible(0, 0);
+}
+
+void StationCell::start_queued() {
+    if (!start_queued_) return;
+    start_queued_ = false;
+    start();
+}
+
 void StationCell::on_measured(int run, const ItemResult& result) {
     if (run != run_ || !running_) return;
     current_.items.push_back(result);
     ui_gauge->SetValue(int(current_.items.size()));
 
     const wxString verdict = result.ok ? "OK" : "NG";
-    append_row(ui_assertions,
-               {from_utf8(result.name), from_utf8(format_number(result.value)),
-                from_utf8(format_number(result.lower)), from_utf8(format_number(result.upper)),
-                from_utf8(result.unit), verdict});
-    const int row = ui_assertions->GetNumberRows() - 1;
+    const int row = int(current_.items.size()) - 1;
+    set_cell(ui_assertions, row, 1, from_utf8(format_number(result.value)));
     ui_assertions->SetCellTextColour(row, 5,
                                      readable_on(result.ok ? ok_colour() : ng_colour(),
                                                  ui_assertions->GetDefaultCellBackgroundColour()));
+    set_cell(ui_assertions, row, 5, verdict);
     ui_assertions->MakeCellVisible(row, 0);
     log(wxString::Format("%s = %s %s  [%s, %s]  %s", from_utf8(result.name),
                          from_utf8(format_number(result.value)), from_utf8(result.unit),
@@ -238,6 +299,7 @@ void StationCell::on_refresh_timer_event(wxTimerEvent&) {
 // The verdict shows at once; the worker sees the stop within one wait slice
 // (worker_busy() tells when it is gone).
 void StationCell::abort() {
+    start_queued_ = false;
     if (!running_) return;
     runner_.stop();
     end_test(Verdict::aborted);

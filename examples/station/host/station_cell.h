@@ -58,6 +58,10 @@ public:
     void stop_worker() { runner_.stop(); }
     // False, with the reason in the prompt or the log, when the test cannot start.
     bool start();
+    // Start All: the start comes later (see DisplayPacer), unless an abort
+    // comes first.
+    void queue_start() { start_queued_ = true; }
+    void start_queued();
     void abort();
     // The verdict of the test handed to the FinishedHandler, once stored.
     void show_verdict(const TestRecord& record);
@@ -80,6 +84,11 @@ private:
     void make_text_readable();
     // Into the Logger tab and the station's log file.
     void log(const wxString& line, wxLogLevel level = wxLOG_Message);
+    bool logger_shown() const;
+    void show_log_line(const wxString& line);
+    void clear_log();
+    void flush_log();
+    void lay_out_items();
     void on_measured(int run, const ItemResult& result);
     void on_run_finished(int run, const RunOutcome& outcome);
     // Verdict::ok: completed, the items decide. A fault fails the test.
@@ -100,13 +109,16 @@ private:
 
     bool running_ = false;
     bool storing_ = false;  // ended, waiting for its commit
-    int run_ = 0;           // tags the worker's posts: those of an aborted run are dropped
+    bool start_queued_ = false;
+    int run_ = 0;  // tags the worker's posts: those of an aborted run are dropped
     Project running_project_;
     TestRecord current_;
 
     Counters counters_;
     wxColour verdict_colour_;
     int blinks_left_ = 0;
+    wxString pending_log_;  // for the Logger tab, once shown
+    bool clear_log_pending_ = false;
     wxStaticText* info_ = nullptr;
     bool compact_ = false;
     CellRunner runner_;  // last: its worker posts to everything above

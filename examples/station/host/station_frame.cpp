@@ -266,14 +266,16 @@ void StationFrame::store_finished() {
     }
     for (const Finished& f : batch) {
         counters_.count(f.record.verdict);
-        f.cell->show_verdict(f.record);
-        if (options_.repeat > 0)
-            CallAfter([this, cell = f.cell, serial = f.record.serial, verdict = f.record.verdict] {
-                // The run's log: a line per verdict the operator has seen.
-                std::printf("shown %s %s\n", serial.c_str(), verdict_text(verdict));
-                std::fflush(stdout);
-                repeat(*cell);
-            });
+        pacer_.post([this, cell = f.cell, record = f.record] {
+            cell->show_verdict(record);
+            if (options_.repeat > 0)
+                CallAfter([this, cell, serial = record.serial, verdict = record.verdict] {
+                    // The run's log: a line per verdict the operator has seen.
+                    std::printf("shown %s %s\n", serial.c_str(), verdict_text(verdict));
+                    std::fflush(stdout);
+                    repeat(*cell);
+                });
+        });
     }
     show_counters();
 }
@@ -506,11 +508,13 @@ void StationFrame::on_show_about_dialog(wxCommandEvent&) {
 
 void StationFrame::on_start_all(wxCommandEvent&) { start_all(); }
 
-// A start per event: the window handles whatever else is waiting, the
-// workers' first readings too, between one cell's start and the next.
+// A few starts per frame (DisplayPacer); an abort before its turn cancels one.
 void StationFrame::start_all() {
     wxLogMessage("Start all");
-    for (StationCell* cell : cells_) cell->CallAfter([cell] { cell->start(); });
+    for (StationCell* cell : cells_) {
+        cell->queue_start();
+        pacer_.post([cell] { cell->start_queued(); });
+    }
 }
 
 void StationFrame::on_abort_all(wxCommandEvent&) {

@@ -11,6 +11,7 @@
 
 #include <atsui/station/frame.h>
 
+#include "host/display_pacer.h"
 #include "host/options.h"
 #include "logic/history_store.h"
 #include "logic/pg_forwarder.h"
@@ -87,6 +88,11 @@ public:
     void on_start_all(wxCommandEvent& event) override;
     void on_abort_all(wxCommandEvent& event) override;
 
+    // Start All and the verdicts that arrive together go to the cells this
+    // many at a time, a slice apart (see DisplayPacer).
+    static constexpr std::size_t kCellsPerSlice = 4;
+    static constexpr int kSliceMs = 20;
+
 private:
     void record(StationCell& cell, const TestRecord& record);
     // Commits the finished tests in one transaction, then shows their verdicts.
@@ -120,6 +126,7 @@ private:
         TestRecord record;
     };
     std::vector<Finished> finished_;  // verdicts waiting for their commit
+    DisplayPacer pacer_{kCellsPerSlice, kSliceMs};
     Counters counters_;
     int ticks_ = 0;
     wxStaticText* project_label_ = nullptr;

@@ -47,6 +47,8 @@ if [ -z "${ATSUI_BENCH_SKIP_WORKERS:-}" ]; then
   [ -n "${DISPLAY:-}" ] || workers=("$root/tests/with-display.sh" "${workers[@]}")
   # GTK's warnings about the narrowest cells' buttons go to a log, not the console.
   "${workers[@]}" 2>"$results/workers.log" || { cat "$results/workers.log" >&2; exit 1; }
-  { echo; cat "$results/workers.md"; } >> "$docs/performance.md"
+  { echo; cat "$results/workers.md"
+    [ ! -f "$root/bench/workers-notes.md" ] || { echo; cat "$root/bench/workers-notes.md"; }
+  } >> "$docs/performance.md"
   echo "appended the workers section to $docs/performance.md"
 fi

@@ -7,6 +7,9 @@
 //
 //   workers_bench --out DIR [--scratch DIR] [--rounds N]
 // writes DIR/workers.md (a section for docs/performance.md).
+//   workers_bench --trace-stalls=MS [--rounds N]
+// runs only the 16 cells with workers and prints each main-loop iteration
+// longer than MS with what ran in it (stall_trace.h).
 
 #include <unistd.h>
 
@@ -37,6 +40,9 @@
 #include "logic/project.h"
 #include "logic/record.h"
 #include "logic/text.h"
+#ifdef STATION_STALL_TRACE
+#include "stall_trace.h"
+#endif
 
 using namespace station;
 namespace fs = std::filesystem;
@@ -195,6 +201,7 @@ public:
     RunFigures run(int cells, bool gui_thread, int rounds) {
         RunFigures figures;
         StationFrame* frame = open(options(cells, gui_thread));
+        if (on_open) on_open(frame);
         for (int round = 1; round <= rounds; ++round) {
             const std::string prefix = "R" + std::to_string(round);
             LatencyProbe probe(frame);
@@ -314,6 +321,8 @@ public:
         return figures;
     }
 
+    std::function<void(StationFrame*)> on_open;
+
 private:
     std::string scratch_;
     std::string sim_address_;
@@ -352,11 +361,13 @@ wxIMPLEMENT_APP_NO_MAIN(BenchApp);
 int main(int argc, char** argv) {
     std::string out = ".", scratch = fs::temp_directory_path().string();
     int rounds = 5;
+    double trace_ms = 0;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         if (a.rfind("--out=", 0) == 0) out = a.substr(6);
         if (a.rfind("--scratch=", 0) == 0) scratch = a.substr(10);
         if (a.rfind("--rounds=", 0) == 0) rounds = std::max(1, std::stoi(a.substr(9)));
+        if (a.rfind("--trace-stalls=", 0) == 0) trace_ms = std::stod(a.substr(15));
     }
     int wx_argc = 1;
     if (!wxEntryStart(wx_argc, argv) || !wxTheApp->CallOnInit()) return 1;
@@ -376,6 +387,27 @@ int main(int argc, char** argv) {
     // The first window loads fonts, themes and the grid's code.
     bench.run(1, false, 1);
 
+    if (trace_ms > 0) {
+#ifdef STATION_STALL_TRACE
+        RunFigures traced;
+        {
+            stall_trace::Tracer tracer(trace_ms);
+            bench.on_open = [&](StationFrame* frame) { tracer.watch_frames(frame); };
+            traced = bench.run(kManyCells, false, rounds);
+            bench.on_open = nullptr;
+        }
+        std::printf("%d cells, %d rounds: event latency p50 %.2f ms, p99 %.2f ms, max %.1f ms\n",
+                    kManyCells, rounds, percentile(traced.latency_ms, 50),
+                    percentile(traced.latency_ms, 99), percentile(traced.latency_ms, 100));
+        fs::remove_all(scratch);
+        wxEntryCleanup();
+        return 0;
+#else
+        std::fprintf(stderr, "workers_bench: built without GTK's headers, no --trace-stalls\n");
+        return 2;
+#endif
+    }
+
     std::fprintf(stderr, "1 cell, workers...\n");
     const RunFigures one = bench.run(1, false, rounds);
     std::fprintf(stderr, "16 cells, workers...\n");
@@ -389,6 +421,8 @@ int main(int argc, char** argv) {
     const auto aborted_here = bench.aborts(hung.address(), true, here_reply_ms, 1);
 
     const double ratio = percentile(many.wall_ms, 50) / percentile(one.wall_ms, 50);
+    const std::string paced = std::to_string(StationFrame::kCellsPerSlice) + " cells every " +
+                              std::to_string(StationFrame::kSliceMs) + " ms";
     std::ostringstream md;
     md << "## Instruments and workers\n\n"
        << "The station window (`StationFrame`, under Xvfb) testing one unit per cell through the "
@@ -420,10 +454,13 @@ int main(int argc, char** argv) {
        << kManyCells << " cells):\n\n"
        << "| the window was | events | p50 (ms) | p99 (ms) | max (ms) |\n"
        << "|---|---:|---:|---:|---:|\n"
-       << phase_row("starting the cells (Start All Cells: a start per event)", many.starting_ms)
+       << phase_row("starting the cells (Start All Cells: " + paced + ")", many.starting_ms)
        << phase_row("showing readings as the workers post them", many.measuring_ms)
-       << phase_row("showing verdicts (those arriving together stored in one SQLite commit)",
-                    many.verdicts_ms)
+       << phase_row(
+              "showing verdicts (those arriving together stored in one SQLite commit, "
+              "shown " +
+                  paced + ")",
+              many.verdicts_ms)
        << "\n"
        << "Abort while every one of the " << kManyCells
        << " cells waits on an instrument that never answers (`--fault hang`): the Abort button's "

@@ -339,7 +339,8 @@ void StationCell::show_verdict(const TestRecord& record) {
     switch (record.verdict) {
         case Verdict::ok: verdict_colour_ = ok_colour(); break;
         case Verdict::ng: verdict_colour_ = ng_colour(); break;
-        case Verdict::aborted: verdict_colour_ = idle_colour(); break;
+        case Verdict::aborted:
+        case Verdict::error: verdict_colour_ = idle_colour(); break;
     }
     show_prompt(serial + ": " + verdict_text(record.verdict), verdict_colour_);
     // The operator's first question about an NG unit: which item?

@@ -8,12 +8,13 @@ const char* verdict_text(Verdict verdict) {
         case Verdict::ok: return "OK";
         case Verdict::ng: return "NG";
         case Verdict::aborted: return "Aborted";
+        case Verdict::error: return "Error";
     }
     return "Aborted";
 }
 
 std::optional<Verdict> parse_verdict(const std::string& text) {
-    for (Verdict v : {Verdict::ok, Verdict::ng, Verdict::aborted})
+    for (Verdict v : {Verdict::ok, Verdict::ng, Verdict::aborted, Verdict::error})
         if (text == verdict_text(v)) return v;
     return std::nullopt;
 }

@@ -10,9 +10,12 @@
 
 namespace station {
 
-enum class Verdict { ok, ng, aborted };
+// error: the station could not test the unit (an instrument refused, a
+// fault of the station's own); it says nothing of the unit, so it counts
+// neither as OK nor as NG.
+enum class Verdict { ok, ng, aborted, error };
 
-const char* verdict_text(Verdict verdict);  // "OK", "NG", "Aborted"
+const char* verdict_text(Verdict verdict);  // "OK", "NG", "Aborted", "Error"
 std::optional<Verdict> parse_verdict(const std::string& text);
 
 struct ItemResult {
@@ -32,6 +35,11 @@ struct TestRecord {
     Verdict verdict = Verdict::aborted;
     std::string description;
     std::vector<ItemResult> items;
+    // What tested it; empty when unknown (records of older stations).
+    std::string project;       // the project's name
+    std::string project_hash;  // hash of the project file's content
+    std::string station;       // the station's name
+    std::string software;      // the station software's version
 
     std::int64_t duration_ms() const { return end_ms - begin_ms; }
 };

@@ -23,6 +23,41 @@ std::string_view trim(std::string_view text) {
     return text;
 }
 
+std::optional<std::size_t> invalid_text_at(std::string_view text) {
+    const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+    const std::size_t size = text.size();
+    std::size_t i = 0;
+    while (i < size) {
+        const unsigned char lead = bytes[i];
+        if (lead == 0) return i;
+        if (lead < 0x80) {
+            ++i;
+            continue;
+        }
+        std::size_t length = 0;
+        unsigned char low = 0x80, high = 0xBF;  // bounds of the second byte
+        if (lead >= 0xC2 && lead <= 0xDF) {
+            length = 2;
+        } else if (lead >= 0xE0 && lead <= 0xEF) {
+            length = 3;
+            if (lead == 0xE0) low = 0xA0;   // overlong
+            if (lead == 0xED) high = 0x9F;  // surrogates
+        } else if (lead >= 0xF0 && lead <= 0xF4) {
+            length = 4;
+            if (lead == 0xF0) low = 0x90;   // overlong
+            if (lead == 0xF4) high = 0x8F;  // above U+10FFFF
+        } else {
+            return i;
+        }
+        if (size - i < length) return i;
+        if (bytes[i + 1] < low || bytes[i + 1] > high) return i;
+        for (std::size_t k = 2; k < length; ++k)
+            if (bytes[i + k] < 0x80 || bytes[i + k] > 0xBF) return i;
+        i += length;
+    }
+    return std::nullopt;
+}
+
 std::string format_number(double value) {
     char buffer[64];
     const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);

@@ -12,6 +12,11 @@ namespace station {
 
 std::string_view trim(std::string_view text);
 
+// Text that enters the store must be UTF-8 without NUL: the offset of the
+// first byte that breaks that (a bad sequence, an overlong form, a surrogate,
+// a NUL), or nothing when the text is sound.
+std::optional<std::size_t> invalid_text_at(std::string_view text);
+
 // Shortest text that reads back as the same double.
 std::string format_number(double value);
 // The whole of text must be a finite decimal number.

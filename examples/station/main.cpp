@@ -8,5 +8,7 @@ wxIMPLEMENT_APP_NO_MAIN(station::StationApp);
 
 int main(int argc, char** argv) {
     if (const auto code = station::answer_without_station(argc, argv)) return *code;
-    return wxEntry(argc, argv);
+    // wx answers -1 when the station refused to start.
+    const int status = wxEntry(argc, argv);
+    return status < 0 ? 1 : status;
 }

@@ -19,6 +19,7 @@
 #include <wx/timer.h>
 #include <wx/weakref.h>
 
+#include "bench/gui_thread_runner.h"
 #include "host/look.h"
 #include "host/station_cell.h"
 #include "host/station_frame.h"
@@ -111,7 +112,7 @@ protected:
     }
 
     void open(const std::string& path) {
-        frame = new StationFrame(options, load_project(path), path);
+        frame = new StationFrame(options, load_project(path), path, nullptr, runners);
         frame->Show();
         pump(100);
     }
@@ -140,6 +141,7 @@ protected:
     std::string logger(int n) const { return to_utf8(station_test::logger_text(cell(n))); }
 
     Options options;
+    StationFrame::RunnerFactory runners;  // none: the cells' workers
     fs::path folder;
     wxWeakRef<StationFrame> frame;
     int assertions_before = 0;
@@ -192,7 +194,7 @@ TEST_F(StationInstruments, ReadingsOnTheGuiThreadPassButHoldTheWindowUp) {
     const int latency_ms = 300;
     InstrumentSim sim({"--latency", "MEAS:VOLT:DC?=" + std::to_string(latency_ms)});
     ASSERT_GT(sim.port(), 0);
-    options.readings_on_gui_thread = true;
+    runners = GuiThreadRunner::factory();
     open(write_project("bench.atp",
                        "instrument dmm1 = " + sim.address() + "\n" + bench_items("dmm1")));
 

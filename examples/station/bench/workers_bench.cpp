@@ -33,6 +33,7 @@
 #include <wx/textctrl.h>
 #include <wx/timer.h>
 
+#include "bench/gui_thread_runner.h"
 #include "host/options.h"
 #include "host/station_cell.h"
 #include "host/station_frame.h"
@@ -155,19 +156,25 @@ public:
             out << "Rail " << i << " ; 4.5 ; 5.5 ; V ; dmm1 ; MEAS:VOLT:DC? (@1)\n";
     }
 
-    Options options(int cells, bool gui_thread) {
+    Options options(int cells) {
         Options o;
         o.cells = cells;
         o.seed = 1;
         o.item_ms = 10;  // the instrument's 200 ms decide
         o.ticker_ms = 1000;
         o.database = scratch_ + "/history-" + std::to_string(++databases_) + ".sqlite";
-        o.readings_on_gui_thread = gui_thread;
         return o;
     }
 
-    StationFrame* open(const Options& o) {
-        auto* frame = new StationFrame(o, load_project(project_path_), project_path_);
+    // gui_thread: the readings on the GUI thread (GuiThreadRunner), not on workers.
+    static StationFrame* make_frame(const Options& o, const std::string& path, bool gui_thread) {
+        return new StationFrame(o, load_project(path), path, nullptr,
+                                gui_thread ? GuiThreadRunner::factory()
+                                           : StationFrame::RunnerFactory());
+    }
+
+    StationFrame* open(const Options& o, bool gui_thread) {
+        auto* frame = make_frame(o, project_path_, gui_thread);
         frame->Show();
         run_loop_for(300);  // shown, laid out, the initializer done
         return frame;
@@ -200,7 +207,7 @@ public:
     // Rounds of every cell testing one unit at once.
     RunFigures run(int cells, bool gui_thread, int rounds) {
         RunFigures figures;
-        StationFrame* frame = open(options(cells, gui_thread));
+        StationFrame* frame = open(options(cells), gui_thread);
         if (on_open) on_open(frame);
         for (int round = 1; round <= rounds; ++round) {
             const std::string prefix = "R" + std::to_string(round);
@@ -257,9 +264,9 @@ public:
             for (int i = 1; i <= kItems; ++i)
                 out << "Rail " << i << " ; 4.5 ; 5.5 ; V ; dmm1 ; MEAS:VOLT:DC? (@1)\n";
         }
-        Options o = options(kManyCells, gui_thread);
+        Options o = options(kManyCells);
         o.instrument_reply_ms = reply_ms;
-        auto* frame = new StationFrame(o, load_project(path), path);
+        auto* frame = make_frame(o, path, gui_thread);
         frame->Show();
         run_loop_for(300);
         const std::vector<StationCell*> cells = frame->cells();
@@ -434,8 +441,8 @@ int main(int argc, char** argv) {
        << " ms (`CallAfter`); the latency is the time from posting it to its handler running on "
           "the GUI thread, the way the workers' readings reach the cells. Wall time is from the "
           "first cell's start to the last cell's verdict, median of the rounds. \"GUI thread\" is "
-          "the same station with `Options::readings_on_gui_thread`: each reading made on the GUI "
-          "thread, one per refresh tick, as a station without workers would.\n\n"
+          "the same station with the benchmark's `GuiThreadRunner`: each reading made on the GUI "
+          "thread, one per item tick, as a station without workers would.\n\n"
        << "| readings | cells | wall per round (ms) | event latency p50 (ms) | p99 (ms) | max "
           "(ms) | events | tests not passed |\n"
        << "|---|---:|---:|---:|---:|---:|---:|---:|\n"

@@ -19,6 +19,8 @@ inline wxColour ng_colour() { return wxColour(255, 0, 0); }
 inline wxColour busy_colour() { return wxColour(255, 215, 0); }
 inline wxColour attention_colour() { return wxColour(255, 140, 0); }
 inline wxColour idle_colour() { return wxColour(160, 160, 160); }
+// The Error verdict: the station, not the unit, failed the test.
+inline wxColour error_colour() { return wxColour(112, 48, 160); }
 
 // Text must reach 4.5:1 against its background (WCAG 2, level AA), whatever
 // the desktop theme makes of the colours the station does not choose.

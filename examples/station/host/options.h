@@ -31,9 +31,6 @@ struct Options {
     // The simulator run for instruments without an address; empty: the one
     // next to the station's executable.
     std::string instrument_simulator;
-    // Readings made on the GUI thread, one per refresh tick, instead of on
-    // the cells' workers: only for the workers benchmark to compare with.
-    bool readings_on_gui_thread = false;
 };
 
 inline constexpr int kMaxCells = 16;

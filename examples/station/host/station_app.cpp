@@ -8,7 +8,9 @@
 
 #include "host/command_line.h"
 #include "host/look.h"
+#include "host/notice.h"
 #include "host/screenshots.h"
+#include "host/scripted_run.h"
 #include "host/station_frame.h"
 #include "host/station_launcher.h"
 #include "host/paths.h"
@@ -25,14 +27,16 @@ StationFrame* open_station(const Options& options, const std::string& project_pa
     try {
         project = load_project(project_path);
     } catch (const ProjectError& error) {
-        wxMessageBox(from_utf8(error.what()), "Cannot open the project", wxOK | wxICON_ERROR);
+        report_in_box(nullptr, "Cannot open the project",
+                      "Project not opened: " + from_utf8(error.what()));
         return nullptr;
     }
     std::unique_ptr<HistoryStore> store;
     try {
         store = open_history_store(options);
     } catch (const HistoryStoreError& error) {
-        wxMessageBox(from_utf8(error.what()), "Cannot open the test history", wxOK | wxICON_ERROR);
+        report_in_box(nullptr, "Cannot open the test history",
+                      "Test history not opened: " + from_utf8(error.what()));
         return nullptr;
     }
     auto* frame = new StationFrame(options, project, project_path, std::move(store));
@@ -65,6 +69,21 @@ bool StationApp::OnCmdLineParsed(wxCmdLineParser& parser) {
 
 bool StationApp::OnInit() {
     if (!wxApp::OnInit()) return false;
+    if (start()) return true;
+    shut_down();
+    return false;
+}
+
+bool StationApp::open(const std::string& project_path) {
+    StationFrame* frame = open_station(options_, project_path);
+    if (!frame) return false;
+    if (options_.repeat > 0) run_ = std::make_unique<ScriptedRun>(frame, options_.repeat, options_.station);
+    return true;
+}
+
+bool StationApp::start() {
+    // A scripted run has nobody to answer a message box.
+    set_unattended(options_.repeat > 0);
     // The scripted gallery must look the same on every machine: it neither
     // reads nor writes what the operator's station remembers.
     const bool remembering = options_.screenshots.empty();
@@ -120,18 +139,16 @@ bool StationApp::OnInit() {
             }
             (new StationViewerFrame(std::move(store)))->show_remembered();
         } catch (const HistoryStoreError& error) {
-            wxMessageBox(from_utf8(error.what()), "Cannot open the test history",
-                         wxOK | wxICON_ERROR);
+            report_in_box(nullptr, "Cannot open the test history",
+                          "Test history not opened: " + from_utf8(error.what()));
             return false;
         }
         return true;
     }
-    if (!options_.project.empty()) return open_station(options_, options_.project) != nullptr;
+    if (!options_.project.empty()) return open(options_.project);
 
-    const Options options = options_;
-    auto* launcher = new StationLauncher(
-        options_.projects_folder,
-        [options](const std::string& path) { return open_station(options, path) != nullptr; });
+    auto* launcher = new StationLauncher(options_.projects_folder,
+                                         [this](const std::string& path) { return open(path); });
     if (Settings* settings = Settings::current())
         launcher->choose(to_utf8(settings->last_project()));
     launcher->Show();
@@ -140,17 +157,24 @@ bool StationApp::OnInit() {
 
 int StationApp::OnRun() {
     const int status = wxApp::OnRun();
-    return session_ && session_->failed() ? 1 : status;
+    if (session_ && session_->failed()) return 1;
+    return status != 0 ? status : failure_status();
 }
 
-// The session's timer must go while the toolkit is still up.
 int StationApp::OnExit() {
+    shut_down();
+    return wxApp::OnExit();
+}
+
+// Timers must go while the toolkit is still up.
+void StationApp::shut_down() {
+    if (shut_down_) return;
+    shut_down_ = true;
+    run_.reset();
     session_.reset();
     wxLogMessage("Station closed");
     wxLog::FlushActive();
-    // Before wx deletes its global config, which is the settings' own.
     settings_.reset();
-    return wxApp::OnExit();
 }
 
 }  // namespace station

@@ -11,6 +11,7 @@
 namespace station {
 
 class ScreenshotSession;
+class ScriptedRun;
 class Settings;
 class StationFrame;
 
@@ -32,9 +33,19 @@ public:
     bool OnCmdLineParsed(wxCmdLineParser& parser) override;
 
 private:
+    // OnInit's work; false when the station cannot start (it said why).
+    bool start();
+    // Opens the station on the project; with --repeat, the scripted run on it.
+    bool open(const std::string& project_path);
+    // What OnExit does, also when OnInit failed (wx then skips OnExit): the
+    // settings go before wx deletes its global config, which is theirs.
+    void shut_down();
+
     Options options_;
     std::unique_ptr<ScreenshotSession> session_;
+    std::unique_ptr<ScriptedRun> run_;
     std::unique_ptr<Settings> settings_;
+    bool shut_down_ = false;
 };
 
 }  // namespace station

@@ -22,19 +22,8 @@ namespace {
 constexpr int kBlinkMs = 400;
 constexpr int kClockMs = 200;  // the elapsed time's refresh
 constexpr int kBlinkToggles = 8;
-constexpr std::size_t kMaxSerialLength = 64;
 
 const char* const kItemColumns[] = {"Item Name", "Value", "Lower", "Upper", "Unit", "Result"};
-
-// Serial numbers end up in file names' neighbours, CSV and workbooks: no
-// control characters, and a length a scanner could produce.
-wxString serial_problem(const wxString& serial) {
-    if (serial.empty()) return "Enter a serial number to start";
-    if (serial.length() > kMaxSerialLength) return "Serial number too long";
-    for (wxUniChar c : serial)
-        if (c < 0x20 || c == 0x7f) return "Serial number has control characters";
-    return wxEmptyString;
-}
 
 // Only a changed cell is redrawn: the grid repaints a cell on every set.
 void set_cell(wxGrid* grid, int row, int col, const wxString& value) {
@@ -51,13 +40,16 @@ void append_row(wxGrid* grid, const std::initializer_list<wxString>& values) {
 }  // namespace
 
 StationCell::StationCell(wxWindow* parent, int number, std::uint64_t station_seed, int item_ms,
-                         FinishedHandler on_finished)
+                         FinishedHandler on_finished, std::unique_ptr<TestRunner> runner,
+                         SerialsInTest* serials)
     : Cell(parent),
       number_(number),
       seed_(station_seed),
       item_ms_(item_ms),
       on_finished_(std::move(on_finished)),
-      runner_(Simulator::seed_for_cell(station_seed, number)) {
+      session_(to_utf8(wxString::Format("Cell %d", number)), serials),
+      runner_(runner ? std::move(runner)
+                     : std::make_unique<CellRunner>(Simulator::seed_for_cell(station_seed, number))) {
     ui_cell_name->SetLabel(cell_name());
 
     ui_assertions->AppendCols(std::size(kItemColumns));
@@ -88,11 +80,11 @@ StationCell::StationCell(wxWindow* parent, int number, std::uint64_t station_see
 }
 
 StationCell::~StationCell() {
-    runner_.stop_and_join();
+    runner_->stop_and_join();
     if (StationLog* log = StationLog::active()) log->detach(this);
 }
 
-wxString StationCell::cell_name() const { return wxString::Format("Cell %d", number_); }
+wxString StationCell::cell_name() const { return from_utf8(session_.cell()); }
 
 void StationCell::set_project(const Project& project, const std::string& path) {
     project_ = project;
@@ -164,70 +156,47 @@ void StationCell::log(const wxString& line, wxLogLevel level) {
 }
 
 bool StationCell::start() {
-    if (running_) {
-        log("Start refused: a test is already running", wxLOG_Warning);
-        return false;
-    }
-    if (storing_) {
-        log("Start refused: the last test is still being stored", wxLOG_Warning);
-        return false;
-    }
-    const wxString serial = ui_serial_number->GetValue().Strip(wxString::both);
-    if (const wxString problem = serial_problem(serial); !problem.empty()) {
-        ui_blink_timer.Stop();
-        log("Start refused: " + problem, wxLOG_Warning);
-        show_prompt(problem, attention_colour());
-        ui_serial_number->SetFocus();
-        return false;
-    }
-    if (project_.items.empty()) {
-        log("Start refused: no test project", wxLOG_Warning);
-        show_prompt("No test project", attention_colour());
-        return false;
-    }
-    if (runner_.busy()) {
+    if (!session_.busy() && runner_->busy()) {
         log("Start refused: the last test is still stopping", wxLOG_Warning);
         return false;
     }
-
-    running_ = true;
-    running_project_ = project_;
-    for (InstrumentEntry& entry : running_project_.instruments)
+    const wxString typed = ui_serial_number->GetValue();
+    if (const std::string problem = session_.begin(to_utf8(typed), project_, project_path_, now_ms());
+        !problem.empty()) {
+        log("Start refused: " + from_utf8(problem), wxLOG_Warning);
+        if (session_.busy()) return false;  // the banner shows the running test
+        ui_blink_timer.Stop();
+        show_prompt(from_utf8(problem), attention_colour());
+        ui_serial_number->SetFocus();
+        return false;
+    }
+    Project& running = session_.running_project();
+    for (InstrumentEntry& entry : running.instruments)
         if (entry.address.empty()) entry.address = station_simulator_;
-    current_ = TestRecord{};
-    current_.cell = to_utf8(cell_name());
-    current_.serial = to_utf8(serial);
-    current_.begin_ms = now_ms();
 
     ui_blink_timer.Stop();
     lay_out_items();
     clear_log();
-    ui_gauge->SetRange(int(running_project_.items.size()));
+    ui_gauge->SetRange(int(running.items.size()));
     ui_gauge->SetValue(0);
     ui_elapse_time->SetValue(from_utf8(format_duration(0)));
     ui_start->Disable();
     ui_serial_number->SetEditable(false);
-    show_prompt("Testing " + serial + " ...", busy_colour());
-    log(wxString::Format("Test of %s started: %s, %zu items", serial,
-                         from_utf8(running_project_.title), running_project_.items.size()));
+    show_state();
+    log(from_utf8(session_.start_line()));
 
     // The worker's posts go through this cell's own queue: the cell joins
     // the worker before it goes, and a post of an ended run is dropped.
     const int run = ++run_;
-    CellRunner::Callbacks callbacks;
+    TestRunner::Callbacks callbacks;
     callbacks.measured = [this, run](std::size_t, const ItemResult& result) {
         CallAfter([this, run, result] { on_measured(run, result); });
     };
     callbacks.finished = [this, run](const RunOutcome& outcome) {
         CallAfter([this, run, outcome] { on_run_finished(run, outcome); });
     };
-    if (readings_on_gui_thread_) {
-        runner_.start_here(running_project_, timeouts_, std::move(callbacks));
-        ui_refresh_timer.Start(item_ms_);
-    } else {
-        runner_.start(running_project_, item_ms_, timeouts_, std::move(callbacks));
-        ui_refresh_timer.Start(kClockMs);
-    }
+    runner_->start(running, item_ms_, timeouts_, std::move(callbacks));
+    ui_refresh_timer.Start(kClockMs);
     return true;
 }
 
@@ -235,7 +204,7 @@ bool StationCell::start() {
 // the operator sees what is still to come, and a reading redraws two grid
 // cells instead of the grid, its scroll bars and labels.
 void StationCell::lay_out_items() {
-    const auto& items = running_project_.items;
+    const auto& items = session_.running_project().items;
     const int rows = ui_assertions->GetNumberRows(), wanted = int(items.size());
     if (rows > wanted) ui_assertions->DeleteRows(wanted, rows - wanted);
     if (rows < wanted) ui_assertions->AppendRows(wanted - rows);
@@ -258,12 +227,12 @@ void StationCell::start_queued() {
 }
 
 void StationCell::on_measured(int run, const ItemResult& result) {
-    if (run != run_ || !running_) return;
-    current_.items.push_back(result);
-    ui_gauge->SetValue(int(current_.items.size()));
+    if (run != run_ || !session_.measured(result)) return;
+    const int done = int(session_.record().items.size());
+    ui_gauge->SetValue(done);
 
     const wxString verdict = result.ok ? "OK" : "NG";
-    const int row = int(current_.items.size()) - 1;
+    const int row = done - 1;
     set_cell(ui_assertions, row, 1, from_utf8(format_number(result.value)));
     ui_assertions->SetCellTextColour(row, 5,
                                      readable_on(result.ok ? ok_colour() : ng_colour(),
@@ -278,21 +247,17 @@ void StationCell::on_measured(int run, const ItemResult& result) {
 }
 
 void StationCell::on_run_finished(int run, const RunOutcome& outcome) {
-    if (run != run_ || !running_) return;
-    switch (outcome.kind) {
-        case RunOutcome::Kind::completed: end_test(Verdict::ok); break;
-        case RunOutcome::Kind::failed:
-            end_test(Verdict::ng, "instrument fault at " + outcome.item + ": " + outcome.reason);
-            break;
-        case RunOutcome::Kind::stopped: end_test(Verdict::aborted); break;
-    }
+    if (run != run_ || !session_.testing()) return;
+    session_.finish(outcome, now_ms());
+    if (outcome.kind == RunOutcome::Kind::failed)
+        log(from_utf8(session_.record().description), wxLOG_Error);
+    end_test();
 }
 
 void StationCell::on_refresh_timer_event(wxTimerEvent&) {
-    if (!running_) return;
-    if (readings_on_gui_thread_) runner_.step();
+    if (!session_.testing()) return;
     // The text moves once a second; the other ticks would redraw it all the same.
-    const wxString elapsed = from_utf8(format_duration(now_ms() - current_.begin_ms));
+    const wxString elapsed = from_utf8(format_duration(now_ms() - session_.record().begin_ms));
     if (ui_elapse_time->GetValue() != elapsed) ui_elapse_time->SetValue(elapsed);
 }
 
@@ -300,49 +265,51 @@ void StationCell::on_refresh_timer_event(wxTimerEvent&) {
 // (worker_busy() tells when it is gone).
 void StationCell::abort() {
     start_queued_ = false;
-    if (!running_) return;
-    runner_.stop();
-    end_test(Verdict::aborted);
+    if (!session_.testing()) return;
+    runner_->stop();
+    session_.abort(now_ms());
+    end_test();
 }
 
-// Verdict::ok here means "completed": the items decide between OK and NG.
-void StationCell::end_test(Verdict verdict, const std::string& fault) {
+void StationCell::end_test() {
     ui_refresh_timer.Stop();
-    running_ = false;
-    current_.end_ms = now_ms();
-    if (verdict == Verdict::aborted) {
-        current_.verdict = Verdict::aborted;
-        current_.description = "aborted after " + std::to_string(current_.items.size()) + " of " +
-                               std::to_string(running_project_.items.size()) + " items";
-    } else if (!fault.empty()) {
-        current_.verdict = Verdict::ng;
-        current_.description = fault;
-        log(from_utf8(fault), wxLOG_Error);
-    } else {
-        conclude(current_);
-    }
-    storing_ = true;
     if (on_finished_)
-        on_finished_(*this, current_);
+        on_finished_(*this, session_.record());
     else
-        show_verdict(current_);
+        show_verdict(session_.record());
 }
 
-void StationCell::show_verdict(const TestRecord& record) {
-    if (!storing_) return;
-    storing_ = false;
+wxColour StationCell::state_colour() const {
+    switch (session_.state()) {
+        case CellState::idle: return GetBackgroundColour();
+        case CellState::testing:
+        case CellState::storing: return busy_colour();
+        case CellState::not_saved: return attention_colour();
+        case CellState::error: return error_colour();
+        case CellState::stored: break;
+    }
+    switch (session_.record().verdict) {
+        case Verdict::ok: return ok_colour();
+        case Verdict::ng: return ng_colour();
+        case Verdict::error: return error_colour();
+        case Verdict::aborted: break;
+    }
+    return idle_colour();
+}
+
+void StationCell::show_state() {
+    verdict_colour_ = state_colour();
+    show_prompt(from_utf8(session_.banner()), verdict_colour_);
+}
+
+void StationCell::show_verdict(const TestRecord& record, bool saved) {
+    if (session_.state() != CellState::storing) return;
+    session_.shown(saved);
     ui_start->Enable();
     ui_serial_number->SetEditable(true);
     ui_serial_number->Clear();
     ui_elapse_time->SetValue(from_utf8(format_duration(record.duration_ms())));
-    const wxString serial = from_utf8(record.serial);
-    switch (record.verdict) {
-        case Verdict::ok: verdict_colour_ = ok_colour(); break;
-        case Verdict::ng: verdict_colour_ = ng_colour(); break;
-        case Verdict::aborted:
-        case Verdict::error: verdict_colour_ = idle_colour(); break;
-    }
-    show_prompt(serial + ": " + verdict_text(record.verdict), verdict_colour_);
+    show_state();
     // The operator's first question about an NG unit: which item?
     for (std::size_t row = 0; row < record.items.size(); ++row)
         if (!record.items[row].ok) {
@@ -353,15 +320,32 @@ void StationCell::show_verdict(const TestRecord& record) {
         blinks_left_ = kBlinkToggles;
         ui_blink_timer.Start(kBlinkMs);
     }
-    log(wxString::Format("Test of %s ended: %s (%s)", serial, verdict_text(record.verdict),
-                         from_utf8(record.description)));
+    log(from_utf8(session_.end_line()), saved ? wxLOG_Message : wxLOG_Warning);
 
+    const wxString serial = from_utf8(record.serial);
     append_row(ui_history_grid,
                {from_utf8(format_local(record.begin_ms)), from_utf8(format_local(record.end_ms)),
-                serial, verdict_text(record.verdict), from_utf8(record.description)});
-    counters_.count(record.verdict);
+                serial, from_utf8(CellSession::result_text(record.verdict, saved)),
+                from_utf8(record.description)});
+    if (!saved)
+        unsaved_rows_[{record.begin_ms, record.serial}] = ui_history_grid->GetNumberRows() - 1;
     show_statistics();
     ui_serial_number->SetFocus();
+}
+
+void StationCell::saved_later(const TestRecord& record) {
+    const auto row = unsaved_rows_.find({record.begin_ms, record.serial});
+    if (row == unsaved_rows_.end()) return;
+    ui_history_grid->SetCellValue(row->second, 3,
+                                  from_utf8(CellSession::result_text(record.verdict, true)));
+    unsaved_rows_.erase(row);
+    const CellState before = session_.state();
+    session_.saved_later(record);
+    log("Test of " + from_utf8(record.serial) + " stored after all");
+    if (session_.state() != before) {
+        ui_blink_timer.Stop();
+        show_state();
+    }
 }
 
 void StationCell::on_blink_timer_event(wxTimerEvent&) {
@@ -376,14 +360,15 @@ void StationCell::on_blink_timer_event(wxTimerEvent&) {
 }
 
 void StationCell::clear_statistics() {
-    counters_ = Counters{};
+    session_.clear_counters();
     show_statistics();
 }
 
 void StationCell::show_statistics() {
-    ui_ok_count->SetValue(wxString::Format("%zu", counters_.ok));
-    ui_ng_count->SetValue(wxString::Format("%zu", counters_.ng));
-    ui_ok_percent->SetValue(from_utf8(counters_.yield()));
+    const Counters& counters = session_.counters();
+    ui_ok_count->SetValue(wxString::Format("%zu", counters.ok));
+    ui_ng_count->SetValue(wxString::Format("%zu", counters.ng));
+    ui_ok_percent->SetValue(from_utf8(counters.yield()));
     ui_cell_name->SetToolTip(
         compact_ ? wxString::Format("OK %s, NG %s, Yield %s", ui_ok_count->GetValue(),
                                     ui_ng_count->GetValue(), ui_ok_percent->GetValue())
@@ -416,7 +401,7 @@ void StationCell::on_start_cell_test(wxCommandEvent&) { start(); }
 void StationCell::on_abort_cell_test(wxCommandEvent&) { abort(); }
 
 void StationCell::on_browse_script(wxCommandEvent&) {
-    if (running_) {
+    if (session_.testing()) {
         log("Project not changed: a test is running", wxLOG_Warning);
         return;
     }

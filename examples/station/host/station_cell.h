@@ -3,13 +3,17 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
+#include <memory>
 #include <string>
+#include <utility>
 
 #include <wx/log.h>
 
 #include <atsui/station/cell.h>
 
 #include "logic/cell_runner.h"
+#include "logic/cell_session.h"
 #include "logic/project.h"
 #include "logic/record.h"
 #include "logic/statistics.h"
@@ -18,44 +22,48 @@ class wxStaticText;
 
 namespace station {
 
-// One test cell: takes a serial number, measures the project's items on a
-// worker thread of its own (CellRunner), shows each reading as the worker
-// posts it, shows the verdict and keeps the cell's own history. Only the
-// GUI thread touches the cell's windows; the refresh timer shows the time.
+// One test cell: shows what its session (CellSession) decides. It takes a
+// serial number, has the project's items measured by its runner (a worker
+// thread of its own), shows each reading as the worker posts it, shows the
+// verdict once the test's commit was tried, and keeps the cell's own
+// history. Only the GUI thread touches the cell's windows; the refresh
+// timer shows the time.
 class StationCell : public tov_atsui::Cell {
 public:
-    // Stores the finished test, then calls show_verdict(record): the
-    // operator sees a verdict only once its test is committed. It may do
-    // both later, e.g. to commit the verdicts that arrive together at once.
+    // Tries to store the finished test, then calls show_verdict(record,
+    // saved): the operator sees a verdict only once its commit was tried.
+    // It may do both later, e.g. to commit the verdicts that arrive together at once.
     using FinishedHandler = std::function<void(StationCell&, const TestRecord&)>;
 
-    // The cell draws from its own stream of the station's seed.
+    // The cell draws from its own stream of the station's seed, through a
+    // CellRunner unless runner is given. serials: the station's, so that a
+    // unit tests in one cell at a time.
     StationCell(wxWindow* parent, int number, std::uint64_t station_seed, int item_ms,
-                FinishedHandler on_finished);
+                FinishedHandler on_finished, std::unique_ptr<TestRunner> runner = nullptr,
+                SerialsInTest* serials = nullptr);
     // Joins the worker: none of its posts can reach a destroyed cell.
     ~StationCell() override;
 
     wxString cell_name() const;
+    const CellSession& session() const { return session_; }
     // Testing, or the finished test not yet stored and shown.
-    bool running() const { return running_ || storing_; }
+    bool running() const { return session_.busy(); }
     // The items are being measured (the refresh timer drives the cell).
-    bool measuring() const { return running_; }
+    bool measuring() const { return session_.testing(); }
     const Project& project() const { return project_; }
     const std::string& project_path() const { return project_path_; }
-    const Counters& counters() const { return counters_; }
+    const Counters& counters() const { return session_.counters(); }
 
     // A running test keeps the project it started with.
     void set_project(const Project& project, const std::string& path);
     // Where instruments without an address are reached (the station's own
     // simulator; empty while it is not running), and how long they may take.
     void set_instruments(const std::string& station_simulator, InstrumentTimeouts timeouts);
-    // See Options::readings_on_gui_thread; takes effect at the next start.
-    void set_readings_on_gui_thread(bool on) { readings_on_gui_thread_ = on; }
     // The worker of the last test has not finished yet (it is ending after
     // an abort, within one wait slice).
-    bool worker_busy() const { return runner_.busy(); }
+    bool worker_busy() const { return runner_->busy(); }
     // Stops the worker without waiting, ahead of closing.
-    void stop_worker() { runner_.stop(); }
+    void stop_worker() { runner_->stop(); }
     // False, with the reason in the prompt or the log, when the test cannot start.
     bool start();
     // Start All: the start comes later (see DisplayPacer), unless an abort
@@ -63,8 +71,11 @@ public:
     void queue_start() { start_queued_ = true; }
     void start_queued();
     void abort();
-    // The verdict of the test handed to the FinishedHandler, once stored.
-    void show_verdict(const TestRecord& record);
+    // The verdict of the test handed to the FinishedHandler, once its
+    // commit was tried; saved: it is in the store.
+    void show_verdict(const TestRecord& record, bool saved = true);
+    // A test this cell showed as not saved is in the store now.
+    void saved_later(const TestRecord& record);
     void clear_statistics();
     void set_debug_mode(bool on);
     // Without the statistics strip, for many cells on one screen; the figures
@@ -91,8 +102,11 @@ private:
     void lay_out_items();
     void on_measured(int run, const ItemResult& result);
     void on_run_finished(int run, const RunOutcome& outcome);
-    // Verdict::ok: completed, the items decide. A fault fails the test.
-    void end_test(Verdict verdict, const std::string& fault = {});
+    // Hands the ended test on to be stored.
+    void end_test();
+    // The banner in the session's words and the colour of its state.
+    void show_state();
+    wxColour state_colour() const;
     void show_statistics();
     void show_info();
 
@@ -102,26 +116,23 @@ private:
     FinishedHandler on_finished_;
     std::string station_simulator_;
     InstrumentTimeouts timeouts_;
-    bool readings_on_gui_thread_ = false;
 
     Project project_;
     std::string project_path_;
 
-    bool running_ = false;
-    bool storing_ = false;  // ended, waiting for its commit
+    CellSession session_;
     bool start_queued_ = false;
     int run_ = 0;  // tags the worker's posts: those of an aborted run are dropped
-    Project running_project_;
-    TestRecord current_;
+    // History rows of tests shown as not saved, by begin time and serial.
+    std::map<std::pair<std::int64_t, std::string>, int> unsaved_rows_;
 
-    Counters counters_;
     wxColour verdict_colour_;
     int blinks_left_ = 0;
     wxString pending_log_;  // for the Logger tab, once shown
     bool clear_log_pending_ = false;
     wxStaticText* info_ = nullptr;
     bool compact_ = false;
-    CellRunner runner_;  // last: its worker posts to everything above
+    std::unique_ptr<TestRunner> runner_;  // last: its worker posts to everything above
 };
 
 }  // namespace station

@@ -26,6 +26,7 @@
 
 #include "host/look.h"
 #include "host/manual_operation.h"
+#include "host/notice.h"
 #include "host/parameters_dialog.h"
 #include "host/paths.h"
 #include "host/station_cell.h"
@@ -72,13 +73,15 @@ std::unique_ptr<HistoryStore> open_history_store(const Options& options, History
 }
 
 StationFrame::StationFrame(const Options& options, const Project& project,
-                           const std::string& project_path, std::unique_ptr<HistoryStore> store)
+                           const std::string& project_path, std::unique_ptr<HistoryStore> store,
+                           RunnerFactory runners)
     : Frame(nullptr),
       plugin_folder(manual_operation_plugin_folder()),
       options_(options),
       project_(project),
       project_path_(project_path),
-      store_(store ? std::move(store) : open_history_store(options)) {
+      store_(store ? std::move(store) : open_history_store(options)),
+      save_([this](const std::vector<TestRecord>& records) { store_->import(records); }) {
     store_->set_on_changed([this] { history_changed(); });
     if (is_server_address(options_.database)) {
         store_->enable_outbox();
@@ -89,16 +92,9 @@ StationFrame::StationFrame(const Options& options, const Project& project,
             wxEVT_TIMER, [this](wxTimerEvent&) { show_outbox(); }, outbox_timer_.GetId());
         outbox_timer_.Start(500);
     }
-    if (options_.repeat > 0) {
-        repeat_retry_.SetOwner(this);
-        Bind(
-            wxEVT_TIMER,
-            [this](wxTimerEvent&) {
-                for (StationCell* cell : cells_)
-                    if (!cell->running()) repeat(*cell);
-            },
-            repeat_retry_.GetId());
-    }
+    retry_timer_.SetOwner(this);
+    Bind(
+        wxEVT_TIMER, [this](wxTimerEvent&) { store_finished(); }, retry_timer_.GetId());
     SetTitle("ATS - " + from_utf8(project_.title));
     CreateStatusBar(is_server_address(options.database) ? 2 : 1);
     add_keys_and_help();
@@ -113,8 +109,10 @@ StationFrame::StationFrame(const Options& options, const Project& project,
     m_panel9->Destroy();
     m_panel9 = nullptr;
     for (int n = 1; n <= options_.cells; ++n) {
-        auto* cell = new StationCell(ui_cell_panel, n, options_.seed, options_.item_ms,
-                                     [this](StationCell& c, const TestRecord& r) { record(c, r); });
+        auto* cell = new StationCell(
+            ui_cell_panel, n, options_.seed, options_.item_ms,
+            [this](StationCell& c, const TestRecord& r) { record(c, r); },
+            runners ? runners(Simulator::seed_for_cell(options_.seed, n)) : nullptr, &serials_);
         cell->set_project(project_, project_path_);
         area->Add(cell, 1, wxEXPAND | wxALL, 5);
         cells_.push_back(cell);
@@ -137,7 +135,15 @@ StationFrame::StationFrame(const Options& options, const Project& project,
 // All workers are asked to stop first, so the cells' joins overlap rather
 // than add up.
 StationFrame::~StationFrame() {
-    store_finished();
+    retry_timer_.Stop();
+    // A frame deleted without closing (a host's or a test's): its last commit.
+    if (save_.waiting() > 0 || !save_.unsaved().empty()) {
+        finished_.clear();
+        save_.commit();
+        for (const std::string& name : save_.unsaved_names())
+            wxLogError("Test %s lost: not stored when the station closed (%s)", from_utf8(name),
+                       from_utf8(save_.error()));
+    }
     for (StationCell* cell : cells_) cell->stop_worker();
     DestroyChildren();
 }
@@ -156,15 +162,13 @@ void StationFrame::prepare_instruments() {
         } catch (const SimulatorProcessError& error) {
             // The items on those instruments fail, each test saying why.
             std::fprintf(stderr, "atsui_station: %s\n", error.what());
-            report("Instrument simulator not started: " + from_utf8(error.what()));
+            report(this, "Instrument simulator not started: " + from_utf8(error.what()));
         }
     }
     InstrumentTimeouts timeouts;
     timeouts.reply_ms = options_.instrument_reply_ms;
-    for (StationCell* cell : cells_) {
+    for (StationCell* cell : cells_)
         cell->set_instruments(simulator_ ? simulator_->address() : std::string(), timeouts);
-        cell->set_readings_on_gui_thread(options_.readings_on_gui_thread);
-    }
 }
 
 // A menu item's help shows in the status bar's first field while the item is
@@ -226,15 +230,11 @@ bool StationFrame::tests_running() const {
     return false;
 }
 
-void StationFrame::report(const wxString& text, wxLogLevel level) {
-    SetStatusText(text);
-    wxLogGeneric(level, "%s", text);
-}
-
 // Verdicts that arrive together share one commit: one sync of the disk
 // instead of one per cell. An abort is the operator's, and shows at once.
 void StationFrame::record(StationCell& cell, const TestRecord& record) {
     finished_.push_back({&cell, record});
+    save_.add(record);
     if (record.verdict == Verdict::aborted)
         store_finished();
     else if (finished_.size() == 1)
@@ -242,65 +242,59 @@ void StationFrame::record(StationCell& cell, const TestRecord& record) {
 }
 
 void StationFrame::store_finished() {
-    if (finished_.empty()) return;
+    if (save_.waiting() == 0 && save_.unsaved().empty()) return;
     std::vector<Finished> batch;
     batch.swap(finished_);
-    const bool first_failure = unsaved_.empty();
-    for (const Finished& f : batch) unsaved_.push_back(f.record);
-    try {
-        store_->import(unsaved_);
-        unsaved_.clear();
-        if (forwarder_) forwarder_->wake();
-    } catch (const HistoryStoreError& error) {
-        // The tests stay in memory and are retried; the operator must know.
-        report(
-            wxString::Format("%zu tests NOT stored: %s", unsaved_.size(), from_utf8(error.what())),
-            wxLOG_Error);
-        if (first_failure)
-            CallAfter([this, why = from_utf8(error.what())] {
-                wxMessageBox(why +
-                                 "\n\nThe station keeps the test in memory and stores it "
-                                 "with the next one once the database can be written.",
-                             "The test was not stored", wxOK | wxICON_ERROR, this);
-            });
-    }
+    const bool had_unsaved = !save_.unsaved().empty();
+    const SavePolicy::Result result = save_.commit();
+    show_save_result(result, had_unsaved);
     for (const Finished& f : batch) {
+        bool saved = true;
+        for (const TestRecord& failed : result.failed)
+            if (failed.begin_ms == f.record.begin_ms && failed.serial == f.record.serial &&
+                failed.cell == f.record.cell)
+                saved = false;
         counters_.count(f.record.verdict);
-        pacer_.post([this, cell = f.cell, record = f.record] {
-            cell->show_verdict(record);
-            if (options_.repeat > 0)
-                CallAfter([this, cell, serial = record.serial, verdict = record.verdict] {
-                    // The run's log: a line per verdict the operator has seen.
-                    std::printf("shown %s %s\n", serial.c_str(), verdict_text(verdict));
-                    std::fflush(stdout);
-                    repeat(*cell);
-                });
+        pacer_.post([this, cell = f.cell, record = f.record, saved] {
+            cell->show_verdict(record, saved);
+            if (on_shown_) on_shown_(*cell, record, saved);
         });
     }
     show_counters();
 }
 
-// A scripted run: each cell tests the next unit as soon as it is free, and
-// the station closes after the last test once nothing is left to store.
-void StationFrame::repeat(StationCell& cell) {
-    const std::size_t done = cell.counters().ok + cell.counters().ng;
-    if (done < std::size_t(options_.repeat)) {
-        cell.ui_serial_number->SetValue(
-            wxString::Format("%s-%s-%zu", from_utf8(options_.station), cell.cell_name(), done + 1));
-        // A cell may refuse while its last worker is still leaving: the run
-        // must not end a unit short and still report success.
-        if (!cell.start()) repeat_retry_.StartOnce(50);
+// Every test the store refused is named in the log; the status bar keeps
+// the count until they are stored, and a box tells the operator once.
+void StationFrame::show_save_result(const SavePolicy::Result& result, bool had_unsaved) {
+    for (const TestRecord& failed : result.failed)
+        wxLogWarning("Test %s NOT stored in %s: %s; the station keeps it and tries again",
+                     from_utf8(describe_test(failed)), from_utf8(store_->path()),
+                     from_utf8(result.error));
+    if (had_unsaved)
+        for (const TestRecord& stored : result.stored)
+            for (StationCell* cell : cells_)
+                if (to_utf8(cell->cell_name()) == stored.cell) cell->saved_later(stored);
+    if (!result.stored.empty() && forwarder_) forwarder_->wake();
+    const std::size_t unsaved = save_.unsaved().size();
+    if (unsaved == 0) {
+        retry_timer_.Stop();
+        if (had_unsaved) report(this, "All tests stored in " + from_utf8(store_->path()));
         return;
     }
-    for (StationCell* other : cells_)
-        if (other->counters().ok + other->counters().ng < std::size_t(options_.repeat)) return;
-    if (tests_running() || !unsaved_.empty()) return;
-    // On a line, the run ends once the server has every test, or after a minute.
-    if (forwarder_ && forwarder_->waiting() != 0) {
-        run_done_ = true;  // show_outbox closes the station
-        return;
-    }
-    Close(true);
+    const wxString text =
+        wxString::Format("%zu %s NOT stored in %s: %s", unsaved, unsaved == 1 ? "test" : "tests",
+                         from_utf8(store_->path()), from_utf8(save_.error()));
+    if (result.began_failing)
+        // After the verdicts are on screen: the box waits for the operator.
+        CallAfter([this, text] {
+            report_in_box(this, "Tests not stored",
+                          text + "\n\nThe cells show them as not saved. The station keeps them "
+                                 "in memory and stores them as soon as the database can be "
+                                 "written; closing the station now would lose them.");
+        });
+    else if (GetStatusBar())
+        SetStatusText(text);
+    retry_timer_.StartOnce(save_.retry_delay_ms());
 }
 
 // The line's state, polled: the worker never waits for the window, nor the
@@ -313,8 +307,6 @@ void StationFrame::show_outbox() {
                         : wxString::Format("Line server: %lld tests wait", (long long)waiting);
     if (!problem.empty()) text += " (" + from_utf8(problem) + ")";
     if (GetStatusBar() && GetStatusBar()->GetStatusText(1) != text) SetStatusText(text, 1);
-    // A scripted run ends once the server has every test, or after a minute.
-    if (run_done_ && (waiting == 0 || ++drain_checks_ > 120)) Close(true);
 }
 
 void StationFrame::show_counters() {
@@ -333,29 +325,56 @@ void StationFrame::on_close_app(wxEvent& event) {
         return;
     }
     auto& close = static_cast<wxCloseEvent&>(event);
+    // The waiting verdicts, and one more try for the unsaved tests.
     store_finished();
-    if (tests_running()) {
-        if (close.CanVeto()) {
-            wxMessageDialog ask(this, "Tests are running. Abort them and exit?", "Exit",
-                                wxYES_NO | wxNO_DEFAULT | wxICON_QUESTION);
-            if (ask.ShowModal() != wxID_YES) {
-                close.Veto();
-                return;
-            }
-        }
-        for (StationCell* cell : cells_) cell->abort();
+    if (!agree_to_close(close)) {
+        close.Veto();
+        return;
+    }
+    for (StationCell* cell : cells_) cell->abort();
+    store_finished();
+    if (const std::size_t lost = save_.unsaved().size(); lost > 0) {
+        for (const std::string& name : save_.unsaved_names())
+            wxLogError("Test %s lost: not stored when the station closed (%s)", from_utf8(name),
+                       from_utf8(save_.error()));
+        wxLogError("%zu %s not stored in %s", lost, lost == 1 ? "test was" : "tests were",
+                   from_utf8(store_->path()));
+        note_failure();
     }
     ui_ticker_timer.Stop();
     outbox_timer_.Stop();
-    repeat_retry_.Stop();
+    retry_timer_.Stop();
     if (viewer_) viewer_->Destroy();
     Destroy();
+}
+
+// Running tests end as aborted; unsaved tests are lost: either needs the
+// operator's word, unless the close cannot be refused.
+bool StationFrame::agree_to_close(wxCloseEvent& close) {
+    if (!close.CanVeto()) return true;
+    if (tests_running()) {
+        wxMessageDialog ask(this, "Tests are running. Abort them and exit?", "Exit",
+                            wxYES_NO | wxNO_DEFAULT | wxICON_QUESTION);
+        if (ask.ShowModal() != wxID_YES) return false;
+    }
+    if (const std::string question = save_.close_question(); !question.empty()) {
+        wxMessageDialog ask(this, from_utf8(question), "Tests not saved",
+                            wxOK | wxCANCEL | wxCANCEL_DEFAULT | wxICON_WARNING);
+        ask.SetOKCancelLabels("Close and lose them", "Cancel");
+        if (ask.ShowModal() != wxID_OK) {
+            report(this, "Not closed: tests are not saved", wxLOG_Warning);
+            return false;
+        }
+        wxLogWarning("The operator closes the station with %zu tests not saved",
+                     save_.unsaved().size());
+    }
+    return true;
 }
 
 void StationFrame::on_show_manual_operation_dialog(wxCommandEvent&) {
     wxString why;
     if (show_custom_manual_operation_dialog(this, plugin_folder, why)) return;
-    report("Custom manual operation dialog not shown: " + why, wxLOG_Warning);
+    report(this, "Custom manual operation dialog not shown: " + why, wxLOG_Warning);
     tov_atsui::ManualOperationDialog dialog(this);
     dialog.ui_message->SetInsertionPoint(0);
     dialog.ui_message->ShowPosition(0);
@@ -365,7 +384,7 @@ void StationFrame::on_show_manual_operation_dialog(wxCommandEvent&) {
 void StationFrame::on_start_ticker(wxCommandEvent&) {
     if (ui_ticker_timer.IsRunning()) return;
     ui_ticker_timer.Start(options_.ticker_ms);
-    report("Ticker started");
+    report(this, "Ticker started");
 }
 
 // The ticker's health check: every running cell must be driven by its timer.
@@ -381,7 +400,7 @@ void StationFrame::health_check() {
         if (!cell->ui_refresh_timer.IsRunning())
             throw std::logic_error(to_utf8(cell->cell_name()) + " is running without its timer");
     }
-    report(wxString::Format("Ticker %d: %d of %zu cells testing, %zu tests recorded", ticks_,
+    report(this, wxString::Format("Ticker %d: %d of %zu cells testing, %zu tests recorded", ticks_,
                             running, cells_.size(), (size_t)store_->count()),
            wxLOG_Debug);
 }
@@ -404,23 +423,21 @@ void StationFrame::on_ticker_timer_event(wxTimerEvent&) {
                              from_utf8(format_local(now_ms()))));
         if (dialog.ShowModal() == wxID_OK) {
             ui_ticker_timer.Start(options_.ticker_ms);
-            report("Ticker resumed");
+            report(this, "Ticker resumed");
         } else {
-            report("Ticker stopped");
+            report(this, "Ticker stopped");
         }
     }
 }
 
 void StationFrame::on_trigger_initializer(wxTimerEvent&) {
     if (!cells_.empty()) cells_.front()->ui_serial_number->SetFocus();
-    if (options_.repeat > 0)
-        for (StationCell* cell : cells_) repeat(*cell);
     wxString ready =
         wxString::Format("Ready: %s, %zu cells, seed %llu", from_utf8(project_.title),
                          cells_.size(), static_cast<unsigned long long>(options_.seed));
     if (simulator_)
         ready += wxString::Format(", instrument simulator on port %d", simulator_->port());
-    report(ready);
+    report(this, ready);
 }
 
 void StationFrame::on_clear_statistics(wxCommandEvent&) {
@@ -445,7 +462,7 @@ void StationFrame::on_export_assertion_config(wxCommandEvent&) {
     if (dialog.ShowModal() != wxID_OK) return;
     try {
         save_project(chosen_path(dialog), project_);
-        report("Test parameters exported to " + from_utf8(chosen_path(dialog)));
+        report(this, "Test parameters exported to " + from_utf8(chosen_path(dialog)));
     } catch (const std::exception& error) {
         wxLogError("Test parameters not exported: %s", from_utf8(error.what()));
         wxMessageBox(from_utf8(error.what()), "Export failed", wxOK | wxICON_ERROR, this);
@@ -459,7 +476,7 @@ void StationFrame::apply_project(const Project& project, const wxString& how) {
     SetTitle("ATS - " + from_utf8(project_.title));
     project_label_->SetLabel("Project: " + from_utf8(project_.title));
     Layout();
-    report(how);
+    report(this, how);
 }
 
 void StationFrame::on_edit_test_parameters(wxCommandEvent&) {
@@ -482,7 +499,7 @@ void StationFrame::on_reload_test_parameters(wxCommandEvent&) {
 void StationFrame::on_save_test_parameters(wxCommandEvent&) {
     try {
         save_project(project_path_, project_);
-        report("Test parameters saved to " + from_utf8(project_path_));
+        report(this, "Test parameters saved to " + from_utf8(project_path_));
     } catch (const std::exception& error) {
         wxLogError("Test parameters not saved: %s", from_utf8(error.what()));
         wxMessageBox(from_utf8(error.what()), "Save failed", wxOK | wxICON_ERROR, this);

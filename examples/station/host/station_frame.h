@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -13,10 +14,13 @@
 
 #include "host/display_pacer.h"
 #include "host/options.h"
+#include "logic/cell_runner.h"
+#include "logic/cell_session.h"
 #include "logic/history_store.h"
 #include "logic/pg_forwarder.h"
 #include "logic/project.h"
 #include "logic/record.h"
+#include "logic/save_policy.h"
 #include "logic/simulator_process.h"
 #include "logic/statistics.h"
 
@@ -35,20 +39,31 @@ std::string station_name(const Options& options);
 bool is_server_address(const std::string& database);
 
 // The station's main window: N cells on one project, the OK/NG/Yield
-// counters, the whole history, the ticker and every menu.
+// counters, the whole history, the ticker and every menu. What becomes of
+// the finished tests is its SavePolicy's to decide; the frame commits when
+// it says and shows the outcome.
 class StationFrame : public tov_atsui::Frame {
 public:
+    // Makes the runner of a cell's tests from the cell's simulation seed.
+    using RunnerFactory = std::function<std::unique_ptr<TestRunner>(std::uint64_t cell_seed)>;
+    // A cell showed a verdict; saved: its test is in the store.
+    using ShownHandler = std::function<void(StationCell&, const TestRecord&, bool saved)>;
+
     // Without a store, the frame opens the one options name (HistoryStoreError).
+    // Without runners, each cell runs its tests on a worker of its own.
     StationFrame(const Options& options, const Project& project, const std::string& project_path,
-                 std::unique_ptr<HistoryStore> store = nullptr);
+                 std::unique_ptr<HistoryStore> store = nullptr, RunnerFactory runners = {});
     // Cells and the viewer refer to this window's members: they go first.
     ~StationFrame() override;
 
     const std::vector<StationCell*>& cells() const { return cells_; }
     HistoryStore& store() { return *store_; }
     PgForwarder* forwarder() const { return forwarder_.get(); }
-    // Tests whose commit failed; the next finished test retries them first.
-    std::size_t unsaved() const { return unsaved_.size(); }
+    // Tests shown whose commit failed; they are tried again on a timer.
+    std::size_t unsaved() const { return save_.unsaved().size(); }
+    const SavePolicy& save_policy() const { return save_; }
+    // Called after every verdict a cell shows.
+    void set_on_shown(ShownHandler on_shown) { on_shown_ = std::move(on_shown); }
     const Counters& counters() const { return counters_; }
     const Project& project() const { return project_; }
     const std::string& project_path() const { return project_path_; }
@@ -95,15 +110,16 @@ public:
 
 private:
     void record(StationCell& cell, const TestRecord& record);
-    // Commits the finished tests in one transaction, then shows their verdicts.
+    // Commits the finished tests in one transaction (and retries the unsaved
+    // ones), then shows their verdicts.
     void store_finished();
-    void repeat(StationCell& cell);
+    void show_save_result(const SavePolicy::Result& result, bool had_unsaved);
+    // Closing: false when the operator keeps the station open.
+    bool agree_to_close(wxCloseEvent& close);
     void show_counters();
     void arrange_many_cells();
     void apply_project(const Project& project, const wxString& how);
     void health_check();
-    // In the status bar and the log.
-    void report(const wxString& text, wxLogLevel level = wxLOG_Message);
     void add_keys_and_help();
     // Starts the instrument simulator when the project needs it and tells
     // the cells where instruments are.
@@ -116,11 +132,11 @@ private:
     std::unique_ptr<HistoryStore> store_;
     std::unique_ptr<PgForwarder> forwarder_;  // only on a line
     wxTimer outbox_timer_;
-    wxTimer repeat_retry_;  // a scripted run's start that a cell refused
+    wxTimer retry_timer_;  // the unsaved tests' next try
     void show_outbox();
-    int drain_checks_ = 0;
-    bool run_done_ = false;
-    std::vector<TestRecord> unsaved_;
+    SerialsInTest serials_;
+    SavePolicy save_;
+    ShownHandler on_shown_;
     struct Finished {
         StationCell* cell;
         TestRecord record;

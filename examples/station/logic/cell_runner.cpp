@@ -40,10 +40,11 @@ void CellRunner::start(const Project& project, int item_ms, InstrumentTimeouts t
         });
 }
 
-double CellRunner::measure(std::stop_token stop, const Project& project, const TestItem& item,
-                           Sessions& sessions, InstrumentTimeouts timeouts) {
+double measure_item(std::stop_token stop, const Project& project, const TestItem& item,
+                    Simulator& simulator, InstrumentSessions& sessions,
+                    InstrumentTimeouts timeouts) {
     if (stop.stop_requested()) throw InstrumentStopped();
-    if (item.instrument.empty()) return simulator_.measure(item);
+    if (item.instrument.empty()) return simulator.measure(item);
     const InstrumentEntry* entry = project.instrument(item.instrument);
     const auto address = entry ? parse_instrument_address(entry->address) : std::nullopt;
     if (!address)
@@ -59,49 +60,11 @@ double CellRunner::measure(std::stop_token stop, const Project& project, const T
     return readings.front();
 }
 
-void CellRunner::stop() {
-    worker_.request_stop();
-    if (here_) here_->stop.request_stop();
-}
-
-void CellRunner::start_here(const Project& project, InstrumentTimeouts timeouts,
-                            Callbacks callbacks) {
-    stop_and_join();
-    here_ = std::make_unique<HereRun>();
-    here_->project = project;
-    here_->timeouts = timeouts;
-    here_->callbacks = std::move(callbacks);
-}
-
-bool CellRunner::step() {
-    if (!here_) return false;
-    HereRun& r = *here_;
-    RunOutcome outcome;
-    if (r.index < r.project.items.size()) {
-        const TestItem& item = r.project.items[r.index];
-        outcome.item = item.name;
-        try {
-            ItemResult result{item.name, 0, item.lower, item.upper, item.unit, false};
-            result.value = measure(r.stop.get_token(), r.project, item, r.sessions, r.timeouts);
-            result.ok = within_limits(result.value, result.lower, result.upper);
-            if (r.callbacks.measured) r.callbacks.measured(r.index, result);
-            if (++r.index < r.project.items.size()) return true;
-            outcome.item.clear();
-        } catch (const InstrumentStopped&) {
-            outcome.kind = RunOutcome::Kind::stopped;
-        } catch (const InstrumentError& error) {
-            outcome.kind = RunOutcome::Kind::failed;
-            outcome.reason = error.what();
-        }
-    }
-    const std::unique_ptr<HereRun> ended = std::move(here_);
-    if (ended->callbacks.finished) ended->callbacks.finished(outcome);
-    return false;
-}
+void CellRunner::stop() { worker_.request_stop(); }
 
 void CellRunner::run(std::stop_token stop, const Project& project, int item_ms,
                      InstrumentTimeouts timeouts, const Callbacks& callbacks) {
-    Sessions sessions;
+    InstrumentSessions sessions;
     RunOutcome outcome;
     for (std::size_t index = 0; index < project.items.size(); ++index) {
         const TestItem& item = project.items[index];
@@ -109,7 +72,7 @@ void CellRunner::run(std::stop_token stop, const Project& project, int item_ms,
         outcome.item = item.name;
         ItemResult result{item.name, 0, item.lower, item.upper, item.unit, false};
         try {
-            result.value = measure(stop, project, item, sessions, timeouts);
+            result.value = measure_item(stop, project, item, simulator_, sessions, timeouts);
             if (!wait_until(stop, due)) throw InstrumentStopped();
         } catch (const InstrumentStopped&) {
             outcome.kind = RunOutcome::Kind::stopped;

@@ -1,0 +1,173 @@
+// SPDX-License-Identifier: MIT
+#include "logic/cell_session.h"
+
+#include <vector>
+
+#include "logic/text.h"
+
+namespace station {
+
+namespace {
+
+// The code points of text, which must be valid UTF-8.
+std::vector<char32_t> code_points(std::string_view text) {
+    std::vector<char32_t> points;
+    for (std::size_t i = 0; i < text.size();) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        const std::size_t length = lead < 0x80 ? 1 : lead < 0xe0 ? 2 : lead < 0xf0 ? 3 : 4;
+        char32_t point = length == 1   ? lead
+                         : length == 2 ? lead & 0x1f
+                         : length == 3 ? lead & 0x0f
+                                       : lead & 0x07;
+        for (std::size_t k = 1; k < length && i + k < text.size(); ++k)
+            point = (point << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3f);
+        points.push_back(point);
+        i += length;
+    }
+    return points;
+}
+
+bool control(char32_t c) { return c < 0x20 || (c >= 0x7f && c <= 0x9f); }
+
+}  // namespace
+
+std::string serial_problem(std::string_view serial) {
+    if (serial.empty()) return "Enter a serial number to start";
+    if (const auto at = invalid_text_at(serial)) {
+        if (serial[*at] == '\0')
+            return "Serial number has a NUL byte (byte " + std::to_string(*at + 1) + ")";
+        return "Serial number is not UTF-8 text (byte " + std::to_string(*at + 1) + ")";
+    }
+    const std::vector<char32_t> points = code_points(serial);
+    if (points.size() > kMaxSerialLength)
+        return "Serial number too long (" + std::to_string(points.size()) + " characters, at most " +
+               std::to_string(kMaxSerialLength) + ")";
+    for (char32_t c : points)
+        if (control(c)) return "Serial number has control characters";
+    return {};
+}
+
+std::string SerialsInTest::claim(const std::string& serial, const std::string& cell) {
+    const auto [at, added] = cells_.emplace(serial, cell);
+    if (added || at->second == cell) return {};
+    return at->second;
+}
+
+void SerialsInTest::release(const std::string& serial, const std::string& cell) {
+    const auto at = cells_.find(serial);
+    if (at != cells_.end() && at->second == cell) cells_.erase(at);
+}
+
+CellSession::CellSession(std::string cell, SerialsInTest* serials)
+    : cell_(std::move(cell)), serials_(serials) {}
+
+CellSession::~CellSession() { release_serial(); }
+
+void CellSession::release_serial() {
+    if (serials_ && !claimed_.empty()) serials_->release(claimed_, cell_);
+    claimed_.clear();
+}
+
+std::string CellSession::begin(std::string_view typed_serial, const Project& project,
+                               const std::string& project_path, std::int64_t now) {
+    if (state_ == CellState::testing) return "A test is already running";
+    if (state_ == CellState::storing) return "The last test is still being stored";
+    const std::string serial(trim(typed_serial));
+    if (std::string problem = serial_problem(serial); !problem.empty()) return problem;
+    if (project.items.empty()) return "No test project";
+    if (serials_) {
+        if (const std::string other = serials_->claim(serial, cell_); !other.empty())
+            return serial + " is already testing in " + other;
+        claimed_ = serial;
+    }
+    (void)project_path;  // what tested the unit is stamped from it
+    project_ = project;
+    record_ = TestRecord{};
+    record_.cell = cell_;
+    record_.serial = serial;
+    record_.begin_ms = now;
+    state_ = CellState::testing;
+    return {};
+}
+
+bool CellSession::measured(const ItemResult& result) {
+    if (state_ != CellState::testing) return false;
+    record_.items.push_back(result);
+    return true;
+}
+
+const TestRecord& CellSession::end(std::int64_t now) {
+    record_.end_ms = now;
+    state_ = CellState::storing;
+    release_serial();
+    return record_;
+}
+
+const TestRecord& CellSession::finish(const RunOutcome& outcome, std::int64_t now) {
+    if (state_ != CellState::testing) return record_;
+    switch (outcome.kind) {
+        case RunOutcome::Kind::completed: conclude(record_); break;
+        case RunOutcome::Kind::failed:
+            record_.verdict = Verdict::ng;
+            record_.description = "instrument fault at " + outcome.item + ": " + outcome.reason;
+            break;
+        case RunOutcome::Kind::stopped: return abort(now);
+    }
+    return end(now);
+}
+
+const TestRecord& CellSession::abort(std::int64_t now) {
+    if (state_ != CellState::testing) return record_;
+    record_.verdict = Verdict::aborted;
+    record_.description = "aborted after " + std::to_string(record_.items.size()) + " of " +
+                          std::to_string(project_.items.size()) + " items";
+    return end(now);
+}
+
+void CellSession::shown(bool saved) {
+    if (state_ != CellState::storing) return;
+    counters_.count(record_.verdict);
+    if (!saved) {
+        unsaved_.insert({record_.begin_ms, record_.serial});
+        state_ = CellState::not_saved;
+    } else {
+        state_ = record_.verdict == Verdict::error ? CellState::error : CellState::stored;
+    }
+}
+
+void CellSession::saved_later(const TestRecord& record) {
+    if (unsaved_.erase({record.begin_ms, record.serial}) == 0) return;
+    if (state_ == CellState::not_saved && record.begin_ms == record_.begin_ms &&
+        record.serial == record_.serial)
+        state_ = record_.verdict == Verdict::error ? CellState::error : CellState::stored;
+}
+
+std::string CellSession::result_text(Verdict verdict, bool saved) {
+    return std::string(verdict_text(verdict)) + (saved ? "" : " (not saved)");
+}
+
+std::string CellSession::banner() const {
+    switch (state_) {
+        case CellState::idle: return "Ready";
+        case CellState::testing:
+        case CellState::storing: return "Testing " + record_.serial + " ...";
+        case CellState::stored:
+        case CellState::error: return record_.serial + ": " + verdict_text(record_.verdict);
+        case CellState::not_saved:
+            return record_.serial + ": " + result_text(record_.verdict, false);
+    }
+    return {};
+}
+
+std::string CellSession::start_line() const {
+    return "Test of " + record_.serial + " started: " + project_.title + ", " +
+           std::to_string(project_.items.size()) + " items";
+}
+
+std::string CellSession::end_line() const {
+    return "Test of " + record_.serial + " ended: " + verdict_text(record_.verdict) + " (" +
+           record_.description + ")" +
+           (state_ == CellState::not_saved ? "; NOT SAVED, kept in memory and tried again" : "");
+}
+
+}  // namespace station

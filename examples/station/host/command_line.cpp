@@ -91,7 +91,9 @@ wxString read_command_line(const wxCmdLineParser& parser, Options& options) {
 
 wxString version_text() {
     // Before wxEntry wx cannot ask itself its version: the one built against.
-    return wxString::Format("atsui_station %s\ntov_atsui %s\n%s\n", STATION_VERSION,
+    // One sentence after the name and version: help2man makes it the manual
+    // page's last paragraph.
+    return wxString::Format("atsui_station %s\nBuilt with tov_atsui %s and %s.\n", STATION_VERSION,
                             ATSUI_VERSION_STRING, wxVERSION_STRING);
 }
 

@@ -1,10 +1,13 @@
 // SPDX-License-Identifier: MIT
 #include "host/station_app.h"
 
+#include <wx/bmpbndl.h>
 #include <wx/cmdline.h>
 #include <wx/filefn.h>
 #include <wx/filename.h>
+#include <wx/iconbndl.h>
 #include <wx/msgdlg.h>
+#include <wx/toplevel.h>
 
 #include "host/command_line.h"
 #include "host/look.h"
@@ -52,7 +55,45 @@ StationFrame* open_station(const Options& options, const std::string& project_pa
     return frame;
 }
 
-StationApp::StationApp() = default;
+namespace {
+
+constexpr const char* kIcon = "atsui-station.svg";
+
+// The icon the desktop entry names, as installed under share/icons by the
+// station's prefix or in an XDG data folder; in the build tree, beside the
+// executable.
+wxString icon_path() {
+    const std::vector<wxString> folders = data_folders();
+    for (std::size_t i = 0; i < folders.size(); ++i) {
+        // Every folder after the executable's is <share>/atsui-station.
+        wxString path = folders[i] + "/" + kIcon;
+        if (i > 0) {
+            wxFileName share = wxFileName::DirName(folders[i]);
+            share.RemoveLastDir();
+            path = share.GetPath() + "/icons/hicolor/scalable/apps/" + kIcon;
+        }
+        if (wxFileName::FileExists(path)) return path;
+    }
+    return wxEmptyString;
+}
+
+wxIconBundle window_icons(const wxString& svg) {
+    wxIconBundle icons;
+    const wxBitmapBundle drawing = wxBitmapBundle::FromSVGFile(svg, wxSize(64, 64));
+    if (!drawing.IsOk()) return icons;
+    for (const int side : {16, 24, 32, 48, 64, 128}) {
+        wxIcon icon;
+        icon.CopyFromBitmap(drawing.GetBitmap(wxSize(side, side)));
+        icons.AddIcon(icon);
+    }
+    return icons;
+}
+
+}  // namespace
+
+// The desktop entry's StartupWMClass: wxGTK makes the application's name
+// the class of every window (WM_CLASS), which desktops match to the entry.
+StationApp::StationApp() { SetAppName("atsui-station"); }
 StationApp::~StationApp() = default;
 
 void StationApp::OnInitCmdLine(wxCmdLineParser& parser) { describe_command_line(parser); }
@@ -103,6 +144,22 @@ bool StationApp::start() {
     delete wxLog::SetActiveTarget(new StationLog(log_folder(), log_days, new wxLogStderr,
                                                  options_.verbose ? wxLOG_Max : wxLOG_Warning));
     if (settings_ && !settings_->problem().empty()) wxLogWarning("%s", settings_->problem());
+    // Every window the station opens, dialogs included, shows the station's
+    // icon: each one's creation ends here unless the window takes it itself.
+    if (const wxString svg = icon_path(); !svg.empty()) {
+        if (const wxIconBundle icons = window_icons(svg); !icons.IsEmpty()) {
+            Bind(wxEVT_CREATE, [icons](wxWindowCreateEvent& event) {
+                auto* window = wxDynamicCast(event.GetWindow(), wxTopLevelWindow);
+                if (window && !window->GetIcon().IsOk()) window->SetIcons(icons);
+                event.Skip();
+            });
+        } else {
+            wxLogWarning("The station's icon %s is no SVG drawing; the windows show none.", svg);
+        }
+    } else {
+        wxLogMessage("No %s beside the station or in its data folders: the windows show no icon.",
+                     kIcon);
+    }
     wxLogMessage(
         "Station %s started: %s, %d cells, %d ms per item, seed %llu, history %s",
         from_utf8(options_.station),

@@ -2,14 +2,8 @@
 // atsui_instrument_sim: a LAN instrument (multimeter with channels) speaking
 // a SCPI subset on a raw TCP socket, for the station's tests and demo.
 //
-//   atsui_instrument_sim [--port N] [--bind ADDR] [--seed N]
-//                        [--latency HEADER=MS]... [--fault KIND[,COUNT]]
-//
-// --port 0 (the default) takes a free port; the port is printed on stdout
-// as "port N". Faults hit measurement commands: drop (close the
-// connection), hang (never answer again), garbage (answer bytes that are
-// no reading), error (queue an SCPI error). "SIM:FAULT KIND[,COUNT]" and
-// "SIM:LAT HEADER,MS" do the same at run time; SIM:FAULT NONE clears.
+// Its options are in kHelp below (atsui_instrument_sim --help), which is
+// also the source of its manual page.
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -21,6 +15,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -269,11 +264,42 @@ private:
 volatile sig_atomic_t stop_requested = 0;
 void on_signal(int) { stop_requested = 1; }
 
-int usage() {
-    std::fprintf(stderr,
-                 "usage: atsui_instrument_sim [--port N] [--bind ADDR] [--seed N]\n"
-                 "       [--latency HEADER=MS]... [--fault drop|hang|garbage|error[,COUNT]]\n");
+constexpr const char* kHelp =
+    "Usage: atsui_instrument_sim [OPTION]...\n"
+    "A LAN instrument for the reference station's tests and demo: a multimeter with\n"
+    "channels that speaks a SCPI subset on a raw TCP socket. Once it listens it\n"
+    "prints \"port N\" on stdout; it runs until SIGTERM or SIGINT.\n"
+    "\n"
+    "Options:\n"
+    "  --port N              TCP port to listen on; 0, the default, takes a free one\n"
+    "  --bind ADDR           IPv4 address to listen on (default 127.0.0.1)\n"
+    "  --seed N              seed of the simulated readings (default 1)\n"
+    "  --latency HEADER=MS   answer commands with this header MS milliseconds late;\n"
+    "                        may be given more than once\n"
+    "  --fault KIND[,COUNT]  fail measurement commands: drop (close the connection),\n"
+    "                        hang (never answer again), garbage (answer bytes that\n"
+    "                        are no reading) or error (queue an SCPI error); COUNT\n"
+    "                        times, or until cleared\n"
+    "  --help                show this help and exit\n"
+    "  --version             show the version and exit\n"
+    "\n"
+    "At run time \"SIM:FAULT KIND[,COUNT]\" and \"SIM:LAT HEADER,MS\" do what\n"
+    "--fault and --latency do; \"SIM:FAULT NONE\" clears the fault.\n";
+
+// A refused command line: what and why on stderr, exit status 2.
+int refuse(const std::string& what) {
+    std::fprintf(stderr, "atsui_instrument_sim: %s\nTry --help.\n", what.c_str());
     return 2;
+}
+
+// A whole decimal number within [low, high], nothing else.
+bool read_number(const std::string& text, unsigned long long low, unsigned long long high,
+                 unsigned long long& number) {
+    if (text.empty() || !std::isdigit(static_cast<unsigned char>(text[0]))) return false;
+    errno = 0;
+    char* end = nullptr;
+    number = std::strtoull(text.c_str(), &end, 10);
+    return errno == 0 && *end == '\0' && number >= low && number <= high;
 }
 
 }  // namespace
@@ -284,27 +310,46 @@ int main(int argc, char** argv) {
     std::string bind_address = "127.0.0.1";
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
+        if (arg == "--help") {
+            std::fputs(kHelp, stdout);
+            return 0;
+        }
+        if (arg == "--version") {
+            std::printf("atsui_instrument_sim %s\n", STATION_VERSION);
+            return 0;
+        }
         const auto eq = arg.find('=');
         const std::string name = arg.substr(0, eq);
+        if (name != "--port" && name != "--bind" && name != "--seed" && name != "--latency" &&
+            name != "--fault")
+            return refuse("unknown option " + arg);
         std::string value;
         if (eq != std::string::npos)
             value = arg.substr(eq + 1);
-        else if (i + 1 < argc && arg.rfind("--", 0) == 0)
+        else if (i + 1 < argc)
             value = argv[++i];
+        else
+            return refuse(name + " needs a value");
+        unsigned long long number = 0;
         if (name == "--port") {
-            port = std::atoi(value.c_str());
-            if (port < 0 || port > 65535) return usage();
+            if (!read_number(value, 0, 65535, number))
+                return refuse("--port must be a number from 0 to 65535, not \"" + value + "\"");
+            port = int(number);
         } else if (name == "--bind") {
             bind_address = value;
         } else if (name == "--seed") {
-            settings.seed = std::strtoull(value.c_str(), nullptr, 10);
+            if (!read_number(value, 0, ~0ULL, number))
+                return refuse("--seed must be a whole number, not \"" + value + "\"");
+            settings.seed = number;
         } else if (name == "--latency") {
             if (!parse_latency(value, value.find('=') != std::string::npos ? '=' : ',', settings))
-                return usage();
-        } else if (name == "--fault") {
-            if (!parse_fault(value, settings)) return usage();
-        } else {
-            return usage();
+                return refuse("--latency takes HEADER=MS with MS from 0 to 600000, not \"" + value +
+                              "\"");
+        } else if (!parse_fault(value, settings)) {
+            return refuse(
+                "--fault takes drop, hang, garbage, error or none, then ,COUNT of "
+                "at least 1, not \"" +
+                value + "\"");
         }
     }
 
@@ -318,7 +363,8 @@ int main(int argc, char** argv) {
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(std::uint16_t(port));
-    if (inet_pton(AF_INET, bind_address.c_str(), &address.sin_addr) != 1) return usage();
+    if (inet_pton(AF_INET, bind_address.c_str(), &address.sin_addr) != 1)
+        return refuse("--bind takes an IPv4 address, not \"" + bind_address + "\"");
     if (bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
         listen(listener, 64) != 0) {
         std::fprintf(stderr, "atsui_instrument_sim: cannot listen on %s:%d: %s\n",

@@ -393,3 +393,104 @@ TEST_F(HistoryStoreTest, OutboxHoldsEveryTestUntilSentAndBlocksClearing) {
     store.append(tests[1]);
     EXPECT_EQ(store.outbox_size(), 2) << "a retry queued a test twice";
 }
+
+// Whoever reads a fault must learn which file and what kind of fault: the
+// kind decides whether trying again can help.
+TEST_F(HistoryStoreTest, EveryFaultNamesTheFileAndItsKind) {
+    const auto fault = [](const std::string& file, HistoryStore::Mode mode =
+                                                       HistoryStore::Mode::read_write) {
+        try {
+            HistoryStore store(file, mode);
+        } catch (const HistoryStoreError& error) {
+            EXPECT_NE(std::string(error.what()).find(file), std::string::npos) << error.what();
+            return error.kind();
+        }
+        ADD_FAILURE() << "opened " << file;
+        return HistoryStoreError::Kind::other;
+    };
+    using Kind = HistoryStoreError::Kind;
+    const std::string text = (folder / "notes.sqlite").string();
+    std::ofstream(text) << std::string(5000, 'x');
+    EXPECT_EQ(fault(text), Kind::foreign);
+    EXPECT_EQ(fault((folder / "missing.sqlite").string(), HistoryStore::Mode::read_only),
+              Kind::cannot_open);
+    {
+        HistoryStore store(path);
+        store.append(make_tests(1, 10)[0]);
+        sqlite3_exec(store.handle(), "PRAGMA user_version = 99", nullptr, nullptr, nullptr);
+    }
+    EXPECT_EQ(fault(path), Kind::newer);
+
+    // A folder the station may not write in: neither a new file nor the
+    // journal of an existing one can be made there.
+    const fs::path locked = folder / "locked";
+    fs::create_directories(locked);
+    { HistoryStore(( locked / "old.sqlite").string()).append(make_tests(1, 11)[0]); }
+    fs::remove(locked / "old.sqlite-wal");
+    fs::remove(locked / "old.sqlite-shm");
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (::getuid() == 0) {
+            ::chown(locked.c_str(), 65534, 65534);
+            ::chown((locked / "old.sqlite").c_str(), 65534, 65534);
+            if (::setgid(65534) != 0 || ::setuid(65534) != 0) _exit(10);
+        }
+        ::chmod(locked.c_str(), 0555);
+        const auto names = [](const std::string& file, const HistoryStoreError& error) {
+            return std::string(error.what()).find(file) != std::string::npos;
+        };
+        for (const std::string file :
+             {(locked / "new.sqlite").string(), (locked / "old.sqlite").string()}) {
+            try {
+                HistoryStore store(file);
+                store.append(make_tests(1, 12)[0]);
+                _exit(11);
+            } catch (const HistoryStoreError& error) {
+                if (!names(file, error)) {
+                    std::fprintf(stderr, "%s\n", error.what());
+                    _exit(12);
+                }
+            }
+        }
+        _exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ::chmod(locked.c_str(), 0755);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0)
+        << "10: cannot drop root, 11: wrote in a read-only folder, 12: the file is not named";
+}
+
+// A reader may read the store again from inside a walk over it (an export
+// that looks a test up): the walk goes on where it was.
+TEST_F(HistoryStoreTest, ReadingInsideAWalkKeepsTheWalkInPlace) {
+    const auto tests = make_tests(30, 13);
+    HistoryStore store(path);
+    store.import(tests);
+    std::size_t outer = 0, inner = 0;
+    store.for_each([&](const TestRecord&) {
+        ++outer;
+        store.for_each([&](const TestRecord&) { ++inner; });
+    });
+    EXPECT_EQ(outer, tests.size());
+    EXPECT_EQ(inner, tests.size() * tests.size());
+}
+
+TEST_F(HistoryStoreTest, OutboxGivesItsTestsWithTheirItemsUntilTheyAreSent) {
+    const auto tests = make_tests(7, 14);
+    HistoryStore store(path);
+    store.enable_outbox();
+    for (const TestRecord& r : tests) store.append(r);
+    const auto first = store.outbox(4);
+    ASSERT_EQ(first.size(), 4u);
+    EXPECT_EQ(history_to_csv({first[0].record, first[1].record, first[2].record, first[3].record}),
+              history_to_csv({tests[0], tests[1], tests[2], tests[3]}));
+    store.sent({first[0].id, first[1].id, first[2].id, first[3].id});
+    EXPECT_EQ(store.outbox_size(), 3);
+    const auto rest = store.outbox(10);
+    ASSERT_EQ(rest.size(), 3u);
+    EXPECT_EQ(rest[0].record.serial, tests[4].serial);
+    EXPECT_EQ(rest[2].record.items.size(), tests[6].items.size());
+}

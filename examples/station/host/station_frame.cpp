@@ -85,8 +85,16 @@ StationFrame::StationFrame(const Options& options, const Project& project,
     store_->set_on_changed([this] { history_changed(); });
     if (is_server_address(options_.database)) {
         store_->enable_outbox();
-        forwarder_ = std::make_unique<PgForwarder>(store_->path(), options_.database,
-                                                   station_name(options_));
+        // wxLog keeps another thread's messages until the GUI thread's next
+        // idle time, so the log's targets are only ever touched there.
+        forwarder_ = std::make_unique<PgForwarder>(
+            store_->path(), options_.database, station_name(options_),
+            [](PgForwarder::Level level, const std::string& text) {
+                wxLogGeneric(level == PgForwarder::Level::info      ? wxLOG_Message
+                             : level == PgForwarder::Level::warning ? wxLOG_Warning
+                                                                    : wxLOG_Error,
+                             "%s", from_utf8(text));
+            });
         outbox_timer_.SetOwner(this);
         Bind(
             wxEVT_TIMER, [this](wxTimerEvent&) { show_outbox(); }, outbox_timer_.GetId());

@@ -9,8 +9,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <initializer_list>
 #include <map>
-#include <unordered_map>
+
+#include "logic/sqlite.h"
 
 namespace station {
 
@@ -63,193 +65,179 @@ static_assert(std::size(kMigrations) == HistoryStore::kSchemaVersion);
 
 const char* const kOwnTables[] = {"cells", "item_names", "tests", "items", "outbox", "settings"};
 
-[[noreturn]] void fail(sqlite3* db, const std::string& what) {
-    throw HistoryStoreError(what + ": " + (db ? sqlite3_errmsg(db) : "out of memory"));
+// The columns of a test that read_test() reads, and the tables they come from.
+constexpr const char* kTestColumns =
+    "t.id, c.name, t.serial, t.begin_ms, t.end_ms, t.verdict, t.description";
+constexpr int kTestColumnCount = 7;
+constexpr const char* kTestTables = "tests t JOIN cells c ON c.id = t.cell_id";
+
+std::string sql(std::initializer_list<std::string_view> parts) {
+    std::string text;
+    for (std::string_view part : parts) text += part;
+    return text;
+}
+
+HistoryStoreError::Kind kind_of(int code) {
+    using Kind = HistoryStoreError::Kind;
+    switch (code & 0xff) {
+        case SQLITE_BUSY:
+        case SQLITE_LOCKED: return Kind::busy;
+        case SQLITE_FULL: return Kind::full;
+        case SQLITE_READONLY:
+        case SQLITE_PERM: return Kind::read_only;
+        case SQLITE_CORRUPT: return Kind::damaged;
+        case SQLITE_NOTADB: return Kind::foreign;
+        case SQLITE_CANTOPEN: return Kind::cannot_open;
+        case SQLITE_IOERR: return Kind::io;
+        default: return Kind::other;
+    }
+}
+
+Verdict verdict_of(std::int64_t code) {
+    switch (code) {
+        case 0: return Verdict::ok;
+        case 1: return Verdict::ng;
+        case 2: return Verdict::aborted;
+        default: return Verdict::error;
+    }
 }
 
 }  // namespace
 
-// A prepared statement, reset and unbound when it goes out of scope so that
-// the cached one is ready for the next use.
-class HistoryStore::Statement {
-public:
-    Statement(const HistoryStore& store, const char* sql) : db_(store.db_) {
-        sqlite3_stmt*& cached = store.statements_[sql];
-        if (!cached && sqlite3_prepare_v2(db_, sql, -1, &cached, nullptr) != SQLITE_OK)
-            fail(db_, "cannot read the history");
-        stmt_ = cached;
-    }
-    ~Statement() { reset(); }
+HistoryStore::HistoryStore(const std::string& path, Mode mode) : HistoryStore(path, Opening{mode, {}}) {}
 
-    Statement& bind(int i, std::int64_t v) {
-        sqlite3_bind_int64(stmt_, i, v);
-        return *this;
-    }
-    Statement& bind(int i, double v) {
-        sqlite3_bind_double(stmt_, i, v);
-        return *this;
-    }
-    Statement& bind(int i, const std::string& v) {
-        sqlite3_bind_text(stmt_, i, v.data(), int(v.size()), SQLITE_TRANSIENT);
-        return *this;
-    }
-    bool step() {
-        const int rc = sqlite3_step(stmt_);
-        if (rc == SQLITE_ROW) return true;
-        if (rc == SQLITE_DONE) return false;
-        fail(db_, "the history database failed");
-    }
-    void run() {
-        step();
-        sqlite3_reset(stmt_);
-    }
-    void reset() {
-        sqlite3_reset(stmt_);
-        sqlite3_clear_bindings(stmt_);
-    }
-    std::int64_t integer(int col) const { return sqlite3_column_int64(stmt_, col); }
-    double real(int col) const { return sqlite3_column_double(stmt_, col); }
-    bool null(int col) const { return sqlite3_column_type(stmt_, col) == SQLITE_NULL; }
-    std::string text(int col) const {
-        const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, col));
-        return p ? std::string(p, std::size_t(sqlite3_column_bytes(stmt_, col))) : std::string();
-    }
-
-private:
-    sqlite3* db_;
-    sqlite3_stmt* stmt_ = nullptr;
-};
-
-namespace {
-
-void exec(sqlite3* db, const char* sql, const std::string& what) {
-    char* message = nullptr;
-    if (sqlite3_exec(db, sql, nullptr, nullptr, &message) != SQLITE_OK) {
-        const std::string text = message ? message : sqlite3_errmsg(db);
-        sqlite3_free(message);
-        throw HistoryStoreError(what + ": " + text);
-    }
-}
-
-// Rolls back unless committed, so that a fault anywhere leaves the file as it was.
-class Transaction {
-public:
-    explicit Transaction(sqlite3* db) : db_(db) {
-        exec(db_, "BEGIN IMMEDIATE", "cannot write the history");
-    }
-    ~Transaction() {
-        if (db_) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
-    }
-    void commit() {
-        exec(db_, "COMMIT", "cannot write the history");
-        db_ = nullptr;
-    }
-
-private:
-    sqlite3* db_;
-};
-
-}  // namespace
-
-HistoryStore::HistoryStore(const std::string& path, Mode mode) : path_(path) {
-    const bool writing = mode == Mode::read_write;
-    if (writing) {
-        std::error_code ignored;
-        const auto folder = std::filesystem::path(path).parent_path();
-        if (!folder.empty()) std::filesystem::create_directories(folder, ignored);
-    }
-    const int flags = writing ? SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE : SQLITE_OPEN_READONLY;
-    if (sqlite3_open_v2(path.c_str(), &db_, flags, nullptr) != SQLITE_OK) {
-        const std::string why = db_ ? sqlite3_errmsg(db_) : "out of memory";
-        sqlite3_close(db_);
-        db_ = nullptr;
-        throw HistoryStoreError("cannot open the history database " + path + ": " + why);
-    }
+HistoryStore::HistoryStore(const std::string& path, const Opening& opening) : path_(path) {
     try {
-        sqlite3_busy_timeout(db_, 5000);
-        sqlite3_extended_result_codes(db_, 1);
-        if (writing && sqlite3_db_readonly(db_, "main") == 1)
-            throw HistoryStoreError("the history database " + path +
-                                    " is read-only: the station cannot record tests in it");
-        // Reading the header first tells a foreign or damaged file apart
-        // before anything is written to it.
-        int version = 0;
-        {
-            Statement s(*this, "PRAGMA user_version");
-            if (s.step()) version = int(s.integer(0));
-        }
-        if (version > kSchemaVersion)
-            throw HistoryStoreError("the history database " + path +
-                                    " was written by a newer station (schema " +
-                                    std::to_string(version) + ", this station knows up to " +
-                                    std::to_string(kSchemaVersion) + "); it was left unchanged");
-        if (version == 0) {
-            Statement s(*this, "SELECT name FROM sqlite_master WHERE type = 'table'");
-            while (s.step()) {
-                const std::string table = s.text(0);
-                if (std::find(std::begin(kOwnTables), std::end(kOwnTables), table) ==
-                    std::end(kOwnTables))
-                    throw HistoryStoreError("the file " + path +
-                                            " is an SQLite database of another program (table \"" +
-                                            table + "\"); the station leaves it alone");
-            }
-        }
-        if (writing) {
-            exec(db_, "PRAGMA journal_mode = WAL", "cannot use the history database " + path);
-            // FULL: a committed test survives a power cut, not just a crash.
-            exec(db_, "PRAGMA synchronous = FULL", "cannot use the history database " + path);
-            exec(db_, "PRAGMA foreign_keys = ON", "cannot use the history database " + path);
-            migrate();
-        } else if (version < kSchemaVersion) {
-            throw HistoryStoreError("the history database " + path +
-                                    " is from an older station and is opened read-only; open "
-                                    "it once in a station to upgrade it");
-        }
-        Statement setting(*this, "SELECT value FROM settings WHERE key = 'outbox'");
-        outbox_ = setting.step() && setting.text(0) == "on";
-    } catch (const HistoryStoreError& error) {
-        close();
-        const std::string text = error.what();
-        if (text.find("not a database") != std::string::npos ||
-            text.find("malformed") != std::string::npos)
-            throw HistoryStoreError(
-                "the file " + path + " is not a station history database, or it is damaged (" +
-                text.substr(text.rfind(": ") + 2) + "); the station leaves it as it is");
+        open(opening);
+    } catch (const sqlite::Error& e) {
+        db_.reset();
+        throw error(e, "cannot open the history database");
+    } catch (...) {
+        db_.reset();
         throw;
     }
 }
 
-HistoryStore::~HistoryStore() { close(); }
+HistoryStore::~HistoryStore() = default;
 
-void HistoryStore::close() {
-    for (auto& [sql, stmt] : statements_) sqlite3_finalize(stmt);
-    statements_.clear();
-    sqlite3_close(db_);
-    db_ = nullptr;
+sqlite3* HistoryStore::handle() const { return db_->handle(); }
+
+sqlite::Statement HistoryStore::statement(std::string_view text) const { return db_->prepare(text); }
+
+HistoryStoreError HistoryStore::error(const sqlite::Error& e, const std::string& doing) const {
+    const HistoryStoreError::Kind kind = kind_of(e.code());
+    using Kind = HistoryStoreError::Kind;
+    switch (kind) {
+        case Kind::foreign:
+            return HistoryStoreError("the file " + path_ +
+                                         " is not a station history database (" + e.what() +
+                                         "); the station leaves it as it is",
+                                     kind);
+        case Kind::damaged:
+            return HistoryStoreError("the history database " + path_ + " is damaged (" +
+                                         e.what() +
+                                         "); the station leaves it as it is: restore it from "
+                                         "a backup, or give the station another file",
+                                     kind);
+        case Kind::read_only:
+            return HistoryStoreError(doing + " " + path_ + " (" + e.what() +
+                                         "): the station may not write the file, or the folder "
+                                         "it is in, where SQLite keeps its -wal and -shm files",
+                                     kind);
+        case Kind::cannot_open:
+            return HistoryStoreError(doing + " " + path_ + " (" + e.what() +
+                                         "): its folder must exist and the station must be "
+                                         "allowed to write there",
+                                     kind);
+        default: return HistoryStoreError(doing + " " + path_ + ": " + e.what(), kind);
+    }
+}
+
+template <class Work>
+auto HistoryStore::guarded(const char* doing, Work&& work) const -> decltype(work()) {
+    try {
+        return work();
+    } catch (const sqlite::Error& e) {
+        throw error(e, doing);
+    }
+}
+
+void HistoryStore::open(const Opening& opening) {
+    const bool writing = opening.mode == Mode::read_write;
+    if (writing) {
+        std::error_code ignored;
+        const auto folder = std::filesystem::path(path_).parent_path();
+        if (!folder.empty()) std::filesystem::create_directories(folder, ignored);
+    }
+    db_ = std::make_unique<sqlite::Database>(
+        path_, writing ? SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE : SQLITE_OPEN_READONLY);
+    sqlite3_busy_timeout(db_->handle(), 5000);
+    if (writing && db_->read_only())
+        throw HistoryStoreError("the history database " + path_ +
+                                    " is read-only: the station cannot record tests in it",
+                                HistoryStoreError::Kind::read_only);
+    // Reading the header first tells a foreign or damaged file apart
+    // before anything is written to it.
+    int version = 0;
+    {
+        auto s = statement("PRAGMA user_version");
+        if (s.step()) version = int(s.integer(0));
+    }
+    if (version > kSchemaVersion)
+        throw HistoryStoreError("the history database " + path_ +
+                                    " was written by a newer station (schema " +
+                                    std::to_string(version) + ", this station knows up to " +
+                                    std::to_string(kSchemaVersion) + "); it was left unchanged",
+                                HistoryStoreError::Kind::newer);
+    if (version == 0) {
+        auto s = statement("SELECT name FROM sqlite_master WHERE type = 'table'");
+        while (s.step()) {
+            const std::string table = s.text(0);
+            if (std::find(std::begin(kOwnTables), std::end(kOwnTables), table) ==
+                std::end(kOwnTables))
+                throw HistoryStoreError("the file " + path_ +
+                                            " is an SQLite database of another program (table \"" +
+                                            table + "\"); the station leaves it alone",
+                                        HistoryStoreError::Kind::foreign);
+        }
+    }
+    if (writing) {
+        db_->exec("PRAGMA journal_mode = WAL");
+        // FULL: a committed test survives a power cut, not just a crash.
+        db_->exec("PRAGMA synchronous = FULL");
+        db_->exec("PRAGMA foreign_keys = ON");
+        if (version < kSchemaVersion) migrate();
+    } else if (version < kSchemaVersion) {
+        throw HistoryStoreError("the history database " + path_ +
+                                    " is from an older station and is opened read-only; open "
+                                    "it once in a station to upgrade it",
+                                HistoryStoreError::Kind::read_only);
+    }
+    auto setting = statement("SELECT value FROM settings WHERE key = 'outbox'");
+    outbox_ = setting.step() && setting.text(0) == "on";
 }
 
 void HistoryStore::migrate() {
-    Transaction transaction(db_);
+    sqlite::Transaction transaction(*db_);
     int version = 0;
     {
-        Statement s(*this, "PRAGMA user_version");
+        auto s = statement("PRAGMA user_version");
         if (s.step()) version = int(s.integer(0));
     }
     for (; version < kSchemaVersion; ++version) {
-        exec(db_, kMigrations[version],
-             "cannot upgrade the history database " + path_ + " to schema " +
-                 std::to_string(version + 1));
+        db_->exec(kMigrations[version]);
         if (version + 1 == 2) recount_figures();
-        const std::string pragma = "PRAGMA user_version = " + std::to_string(version + 1);
-        exec(db_, pragma.c_str(), "cannot upgrade the history database " + path_);
+        db_->exec("PRAGMA user_version = " + std::to_string(version + 1));
     }
     transaction.commit();
 }
 
 void HistoryStore::recount() {
-    Transaction transaction(db_);
-    recount_figures();
-    transaction.commit();
+    guarded("cannot count the history in", [&] {
+        sqlite::Transaction transaction(*db_);
+        recount_figures();
+        transaction.commit();
+    });
     changed();
 }
 
@@ -261,10 +249,10 @@ void HistoryStore::recount_figures() {
     };
     std::map<std::int64_t, Cell> cells;
     {
-        Statement s(*this, "SELECT cell_id, verdict, end_ms - begin_ms FROM tests");
+        auto s = statement("SELECT cell_id, verdict, end_ms - begin_ms FROM tests");
         while (s.step()) {
             Cell& c = cells[s.integer(0)];
-            const Verdict verdict = Verdict(s.integer(1));
+            const Verdict verdict = verdict_of(s.integer(1));
             if (verdict == Verdict::aborted) {
                 ++c.aborted;
                 continue;
@@ -276,14 +264,13 @@ void HistoryStore::recount_figures() {
             c.longest = std::max(c.longest.value_or(d), d);
         }
     }
-    exec(db_,
-         "UPDATE cells SET ok = 0, ng = 0, aborted = 0, duration_sum = 0, duration_min = NULL, "
-         "duration_max = NULL",
-         "cannot count the history");
+    db_->exec(
+        "UPDATE cells SET ok = 0, ng = 0, aborted = 0, duration_sum = 0, duration_min = NULL, "
+        "duration_max = NULL");
     for (const auto& [id, c] : cells) {
-        Statement u(*this,
-                    "UPDATE cells SET ok = ?, ng = ?, aborted = ?, duration_sum = ?, "
-                    "duration_min = ?, duration_max = ? WHERE id = ?");
+        auto u = statement(
+            "UPDATE cells SET ok = ?, ng = ?, aborted = ?, duration_sum = ?, "
+            "duration_min = ?, duration_max = ? WHERE id = ?");
         u.bind(1, c.ok).bind(2, c.ng).bind(3, c.aborted).bind(4, c.sum);
         if (c.shortest) u.bind(5, *c.shortest).bind(6, *c.longest);
         u.bind(7, id).run();
@@ -295,7 +282,7 @@ void HistoryStore::recount_figures() {
     };
     std::map<std::int64_t, Item> items;
     {
-        Statement s(*this, "SELECT name_id, value, ok FROM items");
+        auto s = statement("SELECT name_id, value, ok FROM items");
         while (s.step()) {
             Item& i = items[s.integer(0)];
             const double v = s.real(1);
@@ -307,14 +294,13 @@ void HistoryStore::recount_figures() {
             i.ok += s.integer(2) != 0;
         }
     }
-    exec(db_,
-         "UPDATE item_names SET count = 0, sum = 0, sum_squares = 0, minimum = NULL, "
-         "maximum = NULL, ok = 0",
-         "cannot count the history");
+    db_->exec(
+        "UPDATE item_names SET count = 0, sum = 0, sum_squares = 0, minimum = NULL, "
+        "maximum = NULL, ok = 0");
     for (const auto& [id, i] : items) {
-        Statement u(*this,
-                    "UPDATE item_names SET count = ?, sum = ?, sum_squares = ?, minimum = ?, "
-                    "maximum = ?, ok = ? WHERE id = ?");
+        auto u = statement(
+            "UPDATE item_names SET count = ?, sum = ?, sum_squares = ?, minimum = ?, "
+            "maximum = ?, ok = ? WHERE id = ?");
         u.bind(1, i.count).bind(2, i.sum).bind(3, i.squares).bind(4, i.minimum);
         u.bind(5, i.maximum).bind(6, i.ok).bind(7, id).run();
     }
@@ -327,21 +313,20 @@ void HistoryStore::changed() {
 bool HistoryStore::insert(const TestRecord& r) {
     std::int64_t cell_id = 0, cell_row = 0;
     {
-        Statement s(*this, "SELECT id, ok + ng + aborted FROM cells WHERE name = ?");
+        auto s = statement("SELECT id, ok + ng + aborted FROM cells WHERE name = ?");
         s.bind(1, r.cell);
         if (s.step()) {
             cell_id = s.integer(0);
             cell_row = s.integer(1);
         } else {
-            Statement add(*this, "INSERT INTO cells(name) VALUES (?)");
-            add.bind(1, r.cell).run();
-            cell_id = sqlite3_last_insert_rowid(db_);
+            statement("INSERT INTO cells(name) VALUES (?)").bind(1, r.cell).run();
+            cell_id = db_->last_insert_id();
         }
     }
     {
-        Statement s(*this,
-                    "INSERT OR IGNORE INTO tests(cell_id, cell_row, serial, begin_ms, end_ms, "
-                    "verdict, description) VALUES (?, ?, ?, ?, ?, ?, ?)");
+        auto s = statement(
+            "INSERT OR IGNORE INTO tests(cell_id, cell_row, serial, begin_ms, end_ms, "
+            "verdict, description) VALUES (?, ?, ?, ?, ?, ?, ?)");
         s.bind(1, cell_id)
             .bind(2, cell_row)
             .bind(3, r.serial)
@@ -350,20 +335,20 @@ bool HistoryStore::insert(const TestRecord& r) {
             .bind(6, std::int64_t(r.verdict))
             .bind(7, r.description)
             .run();
-        if (sqlite3_changes(db_) == 0) return false;
+        if (db_->changes() == 0) return false;
     }
-    const std::int64_t test_id = sqlite3_last_insert_rowid(db_);
+    const std::int64_t test_id = db_->last_insert_id();
     {
         const bool result = r.verdict != Verdict::aborted;
         const std::int64_t duration = r.duration_ms();
-        Statement u(*this,
-                    "UPDATE cells SET ok = ok + ?1, ng = ng + ?2, aborted = aborted + ?3, "
-                    "duration_sum = duration_sum + ?4, "
-                    "duration_min = CASE WHEN ?5 THEN min(coalesce(duration_min, ?4), ?4) "
-                    "ELSE duration_min END, "
-                    "duration_max = CASE WHEN ?5 THEN max(coalesce(duration_max, ?4), ?4) "
-                    "ELSE duration_max END WHERE id = ?6");
-        u.bind(1, std::int64_t(r.verdict == Verdict::ok))
+        statement(
+            "UPDATE cells SET ok = ok + ?1, ng = ng + ?2, aborted = aborted + ?3, "
+            "duration_sum = duration_sum + ?4, "
+            "duration_min = CASE WHEN ?5 THEN min(coalesce(duration_min, ?4), ?4) "
+            "ELSE duration_min END, "
+            "duration_max = CASE WHEN ?5 THEN max(coalesce(duration_max, ?4), ?4) "
+            "ELSE duration_max END WHERE id = ?6")
+            .bind(1, std::int64_t(r.verdict == Verdict::ok))
             .bind(2, std::int64_t(r.verdict == Verdict::ng))
             .bind(3, std::int64_t(!result))
             .bind(4, result ? duration : std::int64_t(0))
@@ -375,20 +360,19 @@ bool HistoryStore::insert(const TestRecord& r) {
     for (const ItemResult& item : r.items) {
         std::int64_t name_id = 0;
         {
-            Statement s(*this, "SELECT id FROM item_names WHERE name = ?");
+            auto s = statement("SELECT id FROM item_names WHERE name = ?");
             s.bind(1, item.name);
             if (s.step()) {
                 name_id = s.integer(0);
             } else {
-                Statement add(*this, "INSERT INTO item_names(name) VALUES (?)");
-                add.bind(1, item.name).run();
-                name_id = sqlite3_last_insert_rowid(db_);
+                statement("INSERT INTO item_names(name) VALUES (?)").bind(1, item.name).run();
+                name_id = db_->last_insert_id();
             }
         }
-        Statement s(*this,
-                    "INSERT INTO items(test_id, position, name_id, value, lower, upper, unit, ok) "
-                    "VALUES (?, ?, ?, ?, ?, ?, ?, ?)");
-        s.bind(1, test_id)
+        statement(
+            "INSERT INTO items(test_id, position, name_id, value, lower, upper, unit, ok) "
+            "VALUES (?, ?, ?, ?, ?, ?, ?, ?)")
+            .bind(1, test_id)
             .bind(2, position++)
             .bind(3, name_id)
             .bind(4, item.value)
@@ -397,210 +381,219 @@ bool HistoryStore::insert(const TestRecord& r) {
             .bind(7, item.unit)
             .bind(8, std::int64_t(item.ok))
             .run();
-        Statement u(*this,
-                    "UPDATE item_names SET count = count + 1, sum = sum + ?1, "
-                    "sum_squares = sum_squares + ?1 * ?1, "
-                    "minimum = min(coalesce(minimum, ?1), ?1), "
-                    "maximum = max(coalesce(maximum, ?1), ?1), ok = ok + ?2 WHERE id = ?3");
-        u.bind(1, item.value).bind(2, std::int64_t(item.ok)).bind(3, name_id).run();
+        statement(
+            "UPDATE item_names SET count = count + 1, sum = sum + ?1, "
+            "sum_squares = sum_squares + ?1 * ?1, "
+            "minimum = min(coalesce(minimum, ?1), ?1), "
+            "maximum = max(coalesce(maximum, ?1), ?1), ok = ok + ?2 WHERE id = ?3")
+            .bind(1, item.value)
+            .bind(2, std::int64_t(item.ok))
+            .bind(3, name_id)
+            .run();
     }
-    if (outbox_) {
-        Statement s(*this, "INSERT INTO outbox(test_id) VALUES (?)");
-        s.bind(1, test_id).run();
-    }
+    if (outbox_) statement("INSERT INTO outbox(test_id) VALUES (?)").bind(1, test_id).run();
     return true;
 }
 
 bool HistoryStore::append(const TestRecord& record) {
-    Transaction transaction(db_);
-    const bool added = insert(record);
-    transaction.commit();
+    const bool added = guarded("cannot write the history in", [&] {
+        sqlite::Transaction transaction(*db_);
+        const bool inserted = insert(record);
+        transaction.commit();
+        return inserted;
+    });
     if (added) changed();
     return added;
 }
 
 std::vector<std::string> HistoryStore::cells() const {
-    std::vector<std::string> names;
-    Statement s(*this, "SELECT name FROM cells WHERE ok + ng + aborted > 0 ORDER BY name");
-    while (s.step()) names.push_back(s.text(0));
-    return names;
+    return guarded("cannot read the history in", [&] {
+        std::vector<std::string> names;
+        auto s = statement("SELECT name FROM cells WHERE ok + ng + aborted > 0 ORDER BY name");
+        while (s.step()) names.push_back(s.text(0));
+        return names;
+    });
 }
 
 std::int64_t HistoryStore::count(const std::string& cell) const {
-    Statement s(*this, cell.empty() ? "SELECT coalesce(sum(ok + ng + aborted), 0) FROM cells"
-                                    : "SELECT ok + ng + aborted FROM cells WHERE name = ?");
-    if (!cell.empty()) s.bind(1, cell);
-    return s.step() ? s.integer(0) : 0;
+    return guarded("cannot read the history in", [&] {
+        auto s = statement(cell.empty() ? "SELECT coalesce(sum(ok + ng + aborted), 0) FROM cells"
+                                        : "SELECT ok + ng + aborted FROM cells WHERE name = ?");
+        if (!cell.empty()) s.bind(1, cell);
+        return s.step() ? s.integer(0) : std::int64_t(0);
+    });
+}
+
+TestRecord HistoryStore::read_test(const sqlite::Statement& s, int first) {
+    TestRecord r;
+    r.cell = s.text(first + 1);
+    r.serial = s.text(first + 2);
+    r.begin_ms = s.integer(first + 3);
+    r.end_ms = s.integer(first + 4);
+    r.verdict = verdict_of(s.integer(first + 5));
+    r.description = s.text(first + 6);
+    return r;
+}
+
+void HistoryStore::read_items(std::int64_t test_id, TestRecord& r) const {
+    auto items = statement(
+        "SELECT n.name, i.value, i.lower, i.upper, i.unit, i.ok FROM items i "
+        "JOIN item_names n ON n.id = i.name_id WHERE i.test_id = ? ORDER BY i.position");
+    items.bind(1, test_id);
+    while (items.step())
+        r.items.push_back({items.text(0), items.real(1), items.real(2), items.real(3),
+                           items.text(4), items.integer(5) != 0});
 }
 
 std::vector<TestSummary> HistoryStore::page(const std::string& cell, std::int64_t first_row,
                                             int rows) const {
-    // Rows are dense in both orders, so a page is a range on an index, never
-    // an OFFSET that would walk every row before it.
-    Statement s(*this, cell.empty()
-                           ? "SELECT t.id, c.name, t.serial, t.begin_ms, t.end_ms, t.verdict, "
-                             "t.description FROM tests t JOIN cells c ON c.id = t.cell_id "
-                             "WHERE t.id > ?1 ORDER BY t.id LIMIT ?2"
-                           : "SELECT t.id, c.name, t.serial, t.begin_ms, t.end_ms, t.verdict, "
-                             "t.description FROM cells c JOIN tests t ON t.cell_id = c.id "
-                             "WHERE c.name = ?3 AND t.cell_row >= ?1 ORDER BY t.cell_row LIMIT ?2");
-    s.bind(1, first_row).bind(2, std::int64_t(rows));
-    if (!cell.empty()) s.bind(3, cell);
-    std::vector<TestSummary> page;
-    while (s.step()) {
-        TestSummary t;
-        t.id = s.integer(0);
-        t.cell = s.text(1);
-        t.serial = s.text(2);
-        t.begin_ms = s.integer(3);
-        t.end_ms = s.integer(4);
-        t.verdict = Verdict(s.integer(5));
-        t.description = s.text(6);
-        page.push_back(std::move(t));
-    }
-    return page;
+    return guarded("cannot read the history in", [&] {
+        // Rows are dense in both orders, so a page is a range on an index,
+        // never an OFFSET that would walk every row before it.
+        static const std::string all =
+            sql({"SELECT ", kTestColumns, " FROM ", kTestTables,
+                 " WHERE t.id > ?1 ORDER BY t.id LIMIT ?2"});
+        static const std::string one =
+            sql({"SELECT ", kTestColumns, " FROM ", kTestTables,
+                 " WHERE c.name = ?3 AND t.cell_row >= ?1 ORDER BY t.cell_row LIMIT ?2"});
+        auto s = statement(cell.empty() ? all : one);
+        s.bind(1, first_row).bind(2, std::int64_t(rows));
+        if (!cell.empty()) s.bind(3, cell);
+        std::vector<TestSummary> page;
+        while (s.step()) {
+            TestRecord r = read_test(s, 0);
+            TestSummary t;
+            t.id = s.integer(0);
+            t.cell = std::move(r.cell);
+            t.serial = std::move(r.serial);
+            t.begin_ms = r.begin_ms;
+            t.end_ms = r.end_ms;
+            t.verdict = r.verdict;
+            t.description = std::move(r.description);
+            page.push_back(std::move(t));
+        }
+        return page;
+    });
 }
 
 std::optional<TestRecord> HistoryStore::test(std::int64_t id) const {
-    Statement s(*this,
-                "SELECT c.name, t.serial, t.begin_ms, t.end_ms, t.verdict, t.description "
-                "FROM tests t JOIN cells c ON c.id = t.cell_id WHERE t.id = ?");
-    s.bind(1, id);
-    if (!s.step()) return std::nullopt;
-    TestRecord r;
-    r.cell = s.text(0);
-    r.serial = s.text(1);
-    r.begin_ms = s.integer(2);
-    r.end_ms = s.integer(3);
-    r.verdict = Verdict(s.integer(4));
-    r.description = s.text(5);
-    Statement items(
-        *this,
-        "SELECT n.name, i.value, i.lower, i.upper, i.unit, i.ok FROM items i "
-        "JOIN item_names n ON n.id = i.name_id WHERE i.test_id = ? ORDER BY i.position");
-    items.bind(1, id);
-    while (items.step()) {
-        ItemResult item;
-        item.name = items.text(0);
-        item.value = items.real(1);
-        item.lower = items.real(2);
-        item.upper = items.real(3);
-        item.unit = items.text(4);
-        item.ok = items.integer(5) != 0;
-        r.items.push_back(std::move(item));
-    }
-    return r;
+    return guarded("cannot read the history in", [&]() -> std::optional<TestRecord> {
+        static const std::string text =
+            sql({"SELECT ", kTestColumns, " FROM ", kTestTables, " WHERE t.id = ?"});
+        auto s = statement(text);
+        s.bind(1, id);
+        if (!s.step()) return std::nullopt;
+        TestRecord r = read_test(s, 0);
+        read_items(id, r);
+        return r;
+    });
 }
 
 ItemStatistics HistoryStore::item_statistics(const std::string& item) const {
-    ItemStatistics st;
-    Statement s(*this,
-                "SELECT id, count, sum, sum_squares, minimum, maximum, ok FROM item_names "
-                "WHERE name = ?");
-    s.bind(1, item);
-    if (!s.step() || s.integer(1) == 0) return st;
-    const std::int64_t name_id = s.integer(0);
-    const std::int64_t n = s.integer(1);
-    st.count = std::size_t(n);
-    const double sum = s.real(2), squares = s.real(3);
-    st.minimum = s.real(4);
-    st.maximum = s.real(5);
-    st.ok = std::size_t(s.integer(6));
-    st.ng = st.count - st.ok;
-    st.average = sum / double(n);
-    if (n > 1) st.variance = std::max(0.0, (squares - sum * st.average) / double(n - 1));
-    st.std_deviation = std::sqrt(st.variance);
-    // The median walks half of one item's index, not the whole history.
-    Statement m(*this,
-                "SELECT value FROM items INDEXED BY items_by_value WHERE name_id = ? "
-                "ORDER BY value LIMIT ? OFFSET ?");
-    m.bind(1, name_id).bind(2, std::int64_t(n % 2 ? 1 : 2)).bind(3, (n - 1) / 2);
-    double middle[2] = {0, 0};
-    int found = 0;
-    while (found < 2 && m.step()) middle[found++] = m.real(0);
-    st.median = found == 2 ? (middle[0] + middle[1]) / 2 : middle[0];
-    return st;
+    return guarded("cannot read the history in", [&] {
+        ItemStatistics st;
+        auto s = statement(
+            "SELECT id, count, sum, sum_squares, minimum, maximum, ok FROM item_names "
+            "WHERE name = ?");
+        s.bind(1, item);
+        if (!s.step() || s.integer(1) == 0) return st;
+        const std::int64_t name_id = s.integer(0);
+        const std::int64_t n = s.integer(1);
+        st.count = std::size_t(n);
+        const double sum = s.real(2), squares = s.real(3);
+        st.minimum = s.real(4);
+        st.maximum = s.real(5);
+        st.ok = std::size_t(s.integer(6));
+        st.ng = st.count - st.ok;
+        st.average = sum / double(n);
+        if (n > 1) st.variance = std::max(0.0, (squares - sum * st.average) / double(n - 1));
+        st.std_deviation = std::sqrt(st.variance);
+        // The median walks half of one item's index, not the whole history.
+        auto m = statement(
+            "SELECT value FROM items INDEXED BY items_by_value WHERE name_id = ? "
+            "ORDER BY value LIMIT ? OFFSET ?");
+        m.bind(1, name_id).bind(2, std::int64_t(n % 2 ? 1 : 2)).bind(3, (n - 1) / 2);
+        double middle[2] = {0, 0};
+        int found = 0;
+        while (found < 2 && m.step()) middle[found++] = m.real(0);
+        st.median = found == 2 ? (middle[0] + middle[1]) / 2 : middle[0];
+        return st;
+    });
 }
 
 TotalStatistics HistoryStore::total_statistics(const std::string& cell) const {
-    TotalStatistics st;
-    Statement s(*this, cell.empty()
-                           ? "SELECT sum(ok), sum(ng), sum(aborted), sum(duration_sum), "
-                             "min(duration_min), max(duration_max) FROM cells"
-                           : "SELECT ok, ng, aborted, duration_sum, duration_min, duration_max "
-                             "FROM cells WHERE name = ?");
-    if (!cell.empty()) s.bind(1, cell);
-    if (!s.step()) return st;
-    st.ok = std::size_t(s.integer(0));
-    st.ng = std::size_t(s.integer(1));
-    st.aborted = std::size_t(s.integer(2));
-    const std::size_t tests = st.ok + st.ng;
-    if (tests > 0) {
-        st.average_ms = s.integer(3) / std::int64_t(tests);
-        st.shortest_ms = s.integer(4);
-        st.longest_ms = s.integer(5);
-    }
-    return st;
+    return guarded("cannot read the history in", [&] {
+        TotalStatistics st;
+        auto s = statement(cell.empty()
+                               ? "SELECT sum(ok), sum(ng), sum(aborted), sum(duration_sum), "
+                                 "min(duration_min), max(duration_max) FROM cells"
+                               : "SELECT ok, ng, aborted, duration_sum, duration_min, "
+                                 "duration_max FROM cells WHERE name = ?");
+        if (!cell.empty()) s.bind(1, cell);
+        if (!s.step()) return st;
+        st.ok = std::size_t(s.integer(0));
+        st.ng = std::size_t(s.integer(1));
+        st.aborted = std::size_t(s.integer(2));
+        const std::size_t tests = st.ok + st.ng;
+        if (tests > 0) {
+            st.average_ms = s.integer(3) / std::int64_t(tests);
+            st.shortest_ms = s.integer(4);
+            st.longest_ms = s.integer(5);
+        }
+        return st;
+    });
 }
 
 void HistoryStore::clear() {
-    Transaction transaction(db_);
-    // Tests not yet on the line server exist nowhere else.
-    if (const std::int64_t waiting = outbox_size())
-        throw HistoryStoreError(std::to_string(waiting) +
-                                " tests still wait to be sent to the line server; the history "
-                                "can be cleared once they are there");
-    exec(db_,
-         "DELETE FROM outbox; DELETE FROM items; DELETE FROM tests; DELETE FROM cells; "
-         "DELETE FROM item_names;",
-         "cannot clear the history");
-    transaction.commit();
+    guarded("cannot clear the history in", [&] {
+        sqlite::Transaction transaction(*db_);
+        // Tests not yet on the line server exist nowhere else.
+        if (const std::int64_t waiting = outbox_size())
+            throw HistoryStoreError(std::to_string(waiting) +
+                                    " tests still wait to be sent to the line server; the "
+                                    "history can be cleared once they are there");
+        db_->exec(
+            "DELETE FROM outbox; DELETE FROM items; DELETE FROM tests; DELETE FROM cells; "
+            "DELETE FROM item_names;");
+        transaction.commit();
+    });
     changed();
 }
 
 void HistoryStore::for_each(const std::function<void(const TestRecord&)>& each) const {
-    Statement s(*this,
-                "SELECT t.id, c.name, t.serial, t.begin_ms, t.end_ms, t.verdict, t.description, "
-                "n.name, i.value, i.lower, i.upper, i.unit, i.ok FROM tests t "
-                "JOIN cells c ON c.id = t.cell_id "
-                "LEFT JOIN items i ON i.test_id = t.id "
-                "LEFT JOIN item_names n ON n.id = i.name_id ORDER BY t.id, i.position");
-    TestRecord r;
-    std::int64_t current = 0;
-    while (s.step()) {
-        const std::int64_t id = s.integer(0);
-        if (id != current) {
-            if (current) each(r);
-            current = id;
-            r = TestRecord{};
-            r.cell = s.text(1);
-            r.serial = s.text(2);
-            r.begin_ms = s.integer(3);
-            r.end_ms = s.integer(4);
-            r.verdict = Verdict(s.integer(5));
-            r.description = s.text(6);
+    guarded("cannot read the history in", [&] {
+        static const std::string text =
+            sql({"SELECT ", kTestColumns,
+                 ", n.name, i.value, i.lower, i.upper, i.unit, i.ok FROM ", kTestTables,
+                 " LEFT JOIN items i ON i.test_id = t.id "
+                 "LEFT JOIN item_names n ON n.id = i.name_id ORDER BY t.id, i.position"});
+        auto s = statement(text);
+        constexpr int item = kTestColumnCount;
+        TestRecord r;
+        std::int64_t current = 0;
+        while (s.step()) {
+            const std::int64_t id = s.integer(0);
+            if (id != current) {
+                if (current) each(r);
+                current = id;
+                r = read_test(s, 0);
+            }
+            if (s.null(item)) continue;
+            r.items.push_back({s.text(item), s.real(item + 1), s.real(item + 2),
+                               s.real(item + 3), s.text(item + 4), s.integer(item + 5) != 0});
         }
-        if (s.null(7)) continue;
-        ItemResult item;
-        item.name = s.text(7);
-        item.value = s.real(8);
-        item.lower = s.real(9);
-        item.upper = s.real(10);
-        item.unit = s.text(11);
-        item.ok = s.integer(12) != 0;
-        r.items.push_back(std::move(item));
-    }
-    if (current) each(r);
+        if (current) each(r);
+    });
 }
 
 HistoryStore::ImportResult HistoryStore::import_from(
     const std::function<void(const std::function<void(const TestRecord&)>& add)>& feed) {
     ImportResult result;
-    {
-        Transaction transaction(db_);
+    guarded("cannot write the history in", [&] {
+        sqlite::Transaction transaction(*db_);
         feed([&](const TestRecord& r) { ++(insert(r) ? result.added : result.skipped); });
         transaction.commit();
-    }
+    });
     if (result.added) changed();
     return result;
 }
@@ -619,37 +612,73 @@ HistoryStore::ImportResult HistoryStore::import(const std::vector<TestRecord>& r
 
 void HistoryStore::enable_outbox() {
     if (outbox_) return;
-    Transaction transaction(db_);
-    // Tests stored before the station joined a line go to the server too.
-    exec(db_,
-         "INSERT OR IGNORE INTO outbox(test_id) SELECT id FROM tests; "
-         "INSERT OR REPLACE INTO settings(key, value) VALUES ('outbox', 'on');",
-         "cannot prepare the outbox");
-    transaction.commit();
+    guarded("cannot prepare the outbox in", [&] {
+        sqlite::Transaction transaction(*db_);
+        // Tests stored before the station joined a line go to the server too.
+        db_->exec(
+            "INSERT OR IGNORE INTO outbox(test_id) SELECT id FROM tests; "
+            "INSERT OR REPLACE INTO settings(key, value) VALUES ('outbox', 'on');");
+        transaction.commit();
+    });
     outbox_ = true;
 }
 
 std::int64_t HistoryStore::outbox_size() const {
-    Statement s(*this, "SELECT count(*) FROM outbox");
-    return s.step() ? s.integer(0) : 0;
+    return guarded("cannot read the outbox in", [&] {
+        auto s = statement("SELECT count(*) FROM outbox");
+        return s.step() ? s.integer(0) : std::int64_t(0);
+    });
+}
+
+std::vector<HistoryStore::OutboxTest> HistoryStore::outbox(std::size_t limit) const {
+    return guarded("cannot read the outbox in", [&] {
+        static const std::string text =
+            sql({"SELECT ", kTestColumns, " FROM ", kTestTables,
+                 " JOIN outbox o ON o.test_id = t.id ORDER BY o.test_id LIMIT ?"});
+        std::vector<OutboxTest> tests;
+        {
+            auto s = statement(text);
+            s.bind(1, std::int64_t(limit));
+            while (s.step()) tests.push_back({s.integer(0), read_test(s, 0)});
+        }
+        for (OutboxTest& t : tests) read_items(t.id, t.record);
+        return tests;
+    });
+}
+
+void HistoryStore::sent(const std::vector<std::int64_t>& ids) {
+    guarded("cannot update the outbox in", [&] {
+        sqlite::Transaction transaction(*db_);
+        for (std::int64_t id : ids)
+            statement("DELETE FROM outbox WHERE test_id = ?").bind(1, id).run();
+        transaction.commit();
+    });
 }
 
 std::string HistoryStore::setting(const std::string& key) const {
-    Statement s(*this, "SELECT value FROM settings WHERE key = ?");
-    s.bind(1, key);
-    return s.step() ? s.text(0) : std::string();
+    return guarded("cannot read the history in", [&] {
+        auto s = statement("SELECT value FROM settings WHERE key = ?");
+        s.bind(1, key);
+        return s.step() ? s.text(0) : std::string();
+    });
 }
 
 void HistoryStore::set_setting(const std::string& key, const std::string& value) {
-    Statement s(*this, "INSERT OR REPLACE INTO settings(key, value) VALUES (?, ?)");
-    s.bind(1, key).bind(2, value).run();
+    guarded("cannot write the history in", [&] {
+        statement("INSERT OR REPLACE INTO settings(key, value) VALUES (?, ?)")
+            .bind(1, key)
+            .bind(2, value)
+            .run();
+    });
 }
 
 std::string HistoryStore::integrity_check() const {
-    Statement s(*this, "PRAGMA integrity_check");
-    std::string text;
-    while (s.step()) text += (text.empty() ? "" : "\n") + s.text(0);
-    return text;
+    return guarded("cannot check the history in", [&] {
+        auto s = statement("PRAGMA integrity_check");
+        std::string text;
+        while (s.step()) text += (text.empty() ? "" : "\n") + s.text(0);
+        return text;
+    });
 }
 
 std::string default_database_path(const std::string& station) {

@@ -17,21 +17,43 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
-#include <unordered_map>
+#include <string_view>
 #include <vector>
 
 #include "logic/record.h"
 #include "logic/statistics.h"
 
 struct sqlite3;
-struct sqlite3_stmt;
 
 namespace station {
 
-// Every fault of the store: the message says which file and what to do.
+namespace sqlite {
+class Database;
+class Error;
+class Statement;
+}  // namespace sqlite
+
+// Every fault of the store: the message names the file and says what to do;
+// kind() says what went wrong, for whoever decides whether to try again.
 class HistoryStoreError : public std::runtime_error {
 public:
-    using std::runtime_error::runtime_error;
+    enum class Kind {
+        other,
+        cannot_open,  // the file or its folder cannot be opened or created
+        busy,         // another connection holds the file's lock: try again later
+        full,         // the disk (or the file's size limit) is full: try again later
+        read_only,    // the file, or its folder, cannot be written
+        damaged,      // SQLite finds the file corrupt
+        foreign,      // not an SQLite file, or another program's database
+        newer,        // written by a newer station
+        io,           // the system failed to read or write the file
+    };
+    explicit HistoryStoreError(const std::string& what, Kind kind = Kind::other)
+        : std::runtime_error(what), kind_(kind) {}
+    Kind kind() const { return kind_; }
+
+private:
+    Kind kind_;
 };
 
 // One row of the history grid: a test without its items.
@@ -51,10 +73,19 @@ public:
 
     enum class Mode { read_write, read_only };
 
+    struct Opening {
+        Mode mode = Mode::read_write;
+        // Told now and then, with what is being done, while opening takes
+        // long (an upgrade of an old file); may throw to give up, which
+        // leaves the file as it was.
+        std::function<void(const std::string& stage)> progress;
+    };
+
     // Opens or creates the database. Refuses, with a HistoryStoreError, a file
     // that is not a station database, one written by a newer station, and a
     // read-only file when asked to write; such a file is left as it is.
     explicit HistoryStore(const std::string& path, Mode mode = Mode::read_write);
+    HistoryStore(const std::string& path, const Opening& opening);
     ~HistoryStore();
     HistoryStore(const HistoryStore&) = delete;
     HistoryStore& operator=(const HistoryStore&) = delete;
@@ -99,6 +130,14 @@ public:
     // enable_outbox(); from then on every stored test waits in the outbox.
     void enable_outbox();
     std::int64_t outbox_size() const;
+    struct OutboxTest {
+        std::int64_t id = 0;  // the test's id in the store
+        TestRecord record;
+    };
+    // The oldest tests of the outbox, at most limit of them.
+    std::vector<OutboxTest> outbox(std::size_t limit) const;
+    // The server committed them: they leave the outbox.
+    void sent(const std::vector<std::int64_t>& ids);
 
     // Small facts kept with the history (e.g. how far a copy of a line got).
     std::string setting(const std::string& key) const;
@@ -114,21 +153,29 @@ public:
     // Runs PRAGMA integrity_check; "ok" when the file is sound.
     std::string integrity_check() const;
 
-    sqlite3* handle() const { return db_; }
+    sqlite3* handle() const;
 
 private:
-    class Statement;
-    void close();
+    void open(const Opening& opening);
     void migrate();
     void recount_figures();
     bool insert(const TestRecord& record);
     void changed();
+    // One statement of this connection; statements are kept by their text.
+    sqlite::Statement statement(std::string_view sql) const;
+    // The store's own error for a failure of SQLite while doing something.
+    HistoryStoreError error(const sqlite::Error& error, const std::string& doing) const;
+    // Runs work, turning SQLite's failures into the store's.
+    template <class Work>
+    auto guarded(const char* doing, Work&& work) const -> decltype(work());
+    // A test row (read with kTestColumns) and its items as a record.
+    static TestRecord read_test(const sqlite::Statement& row, int first_column);
+    void read_items(std::int64_t test_id, TestRecord& record) const;
 
     std::string path_;
-    sqlite3* db_ = nullptr;
+    std::unique_ptr<sqlite::Database> db_;
     bool outbox_ = false;
     std::function<void()> on_changed_;
-    mutable std::unordered_map<const char*, sqlite3_stmt*> statements_;
 };
 
 // $XDG_DATA_HOME/atsui-station/<station>.sqlite (~/.local/share when unset).

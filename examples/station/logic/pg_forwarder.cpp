@@ -2,15 +2,13 @@
 #include "logic/pg_forwarder.h"
 
 #include <libpq-fe.h>
-#include <sqlite3.h>
 
 #include <algorithm>
 #include <chrono>
 #include <memory>
 #include <vector>
 
-#include <wx/log.h>
-
+#include "logic/history_store.h"
 #include "logic/record.h"
 #include "logic/text.h"
 
@@ -18,17 +16,7 @@ namespace station {
 
 namespace {
 
-constexpr int kBatch = 200;
-
-struct OutboxTest {
-    std::int64_t id = 0;
-    TestRecord record;
-};
-
-struct Sqlite {
-    sqlite3* db = nullptr;
-    ~Sqlite() { sqlite3_close(db); }
-};
+constexpr std::size_t kBatch = 200;
 
 struct Result {
     PGresult* r;
@@ -41,76 +29,6 @@ struct Result {
 };
 
 bool execute(PGconn* pg, const char* sql) { return Result(PQexec(pg, sql)).ok(); }
-
-std::vector<OutboxTest> read_outbox(sqlite3* db) {
-    std::vector<OutboxTest> tests;
-    sqlite3_stmt* s = nullptr;
-    if (sqlite3_prepare_v2(db,
-                           "SELECT o.test_id, c.name, t.serial, t.begin_ms, t.end_ms, t.verdict, "
-                           "t.description FROM outbox o JOIN tests t ON t.id = o.test_id "
-                           "JOIN cells c ON c.id = t.cell_id ORDER BY o.test_id LIMIT ?",
-                           -1, &s, nullptr) != SQLITE_OK)
-        return tests;
-    const auto text = [](sqlite3_stmt* st, int col) {
-        const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(st, col));
-        return p ? std::string(p) : std::string();
-    };
-    sqlite3_bind_int(s, 1, kBatch);
-    while (sqlite3_step(s) == SQLITE_ROW) {
-        OutboxTest t;
-        t.id = sqlite3_column_int64(s, 0);
-        t.record.cell = text(s, 1);
-        t.record.serial = text(s, 2);
-        t.record.begin_ms = sqlite3_column_int64(s, 3);
-        t.record.end_ms = sqlite3_column_int64(s, 4);
-        t.record.verdict = Verdict(sqlite3_column_int(s, 5));
-        t.record.description = text(s, 6);
-        tests.push_back(std::move(t));
-    }
-    sqlite3_finalize(s);
-    sqlite3_stmt* items = nullptr;
-    sqlite3_prepare_v2(db,
-                       "SELECT n.name, i.value, i.lower, i.upper, i.unit, i.ok FROM items i "
-                       "JOIN item_names n ON n.id = i.name_id WHERE i.test_id = ? "
-                       "ORDER BY i.position",
-                       -1, &items, nullptr);
-    for (OutboxTest& t : tests) {
-        sqlite3_bind_int64(items, 1, t.id);
-        while (sqlite3_step(items) == SQLITE_ROW)
-            t.record.items.push_back({text(items, 0), sqlite3_column_double(items, 1),
-                                      sqlite3_column_double(items, 2),
-                                      sqlite3_column_double(items, 3), text(items, 4),
-                                      sqlite3_column_int(items, 5) != 0});
-        sqlite3_reset(items);
-    }
-    sqlite3_finalize(items);
-    return tests;
-}
-
-std::int64_t outbox_size(sqlite3* db) {
-    sqlite3_stmt* s = nullptr;
-    std::int64_t n = -1;
-    if (sqlite3_prepare_v2(db, "SELECT count(*) FROM outbox", -1, &s, nullptr) == SQLITE_OK &&
-        sqlite3_step(s) == SQLITE_ROW)
-        n = sqlite3_column_int64(s, 0);
-    sqlite3_finalize(s);
-    return n;
-}
-
-bool remove_from_outbox(sqlite3* db, const std::vector<OutboxTest>& tests) {
-    if (sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK) return false;
-    sqlite3_stmt* s = nullptr;
-    sqlite3_prepare_v2(db, "DELETE FROM outbox WHERE test_id = ?", -1, &s, nullptr);
-    for (const OutboxTest& t : tests) {
-        sqlite3_bind_int64(s, 1, t.id);
-        sqlite3_step(s);
-        sqlite3_reset(s);
-    }
-    sqlite3_finalize(s);
-    if (sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK) return true;
-    sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
-    return false;
-}
 
 std::string pg_error(PGconn* pg) {
     std::string text = pg ? PQerrorMessage(pg) : "out of memory";
@@ -147,18 +65,16 @@ const char* PgForwarder::schema() {
               CREATE INDEX IF NOT EXISTS tests_by_station ON tests(station, cell, id);)";
 }
 
-PgForwarder::PgForwarder(std::string database_path, std::string address, std::string station)
+PgForwarder::PgForwarder(std::string database_path, std::string address, std::string station,
+                         Report report)
     : database_path_(std::move(database_path)),
       address_(std::move(address)),
       station_(std::move(station)),
-      worker_([this] { run(); }) {}
+      report_(std::move(report)),
+      worker_([this](std::stop_token stop) { run(stop); }) {}
 
 PgForwarder::~PgForwarder() {
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        stop_ = true;
-    }
-    wake_.notify_all();
+    worker_.request_stop();
     worker_.join();
 }
 
@@ -177,8 +93,10 @@ std::string PgForwarder::problem() const {
     return problem_;
 }
 
-// From the worker: wxLog keeps a thread's messages until the GUI thread's
-// next idle time, so the log's targets are only ever touched there.
+void PgForwarder::report(Level level, const std::string& text) const {
+    if (report_) report_(level, text);
+}
+
 void PgForwarder::set_problem(const std::string& text) {
     std::string before;
     {
@@ -188,18 +106,17 @@ void PgForwarder::set_problem(const std::string& text) {
     }
     if (text == before) return;
     if (text.empty())
-        wxLogMessage("Line server: sending again");
+        report(Level::info, "Line server: sending again");
     else
-        wxLogWarning("Line server: %s", wxString::FromUTF8(text));
+        report(Level::warning, "Line server: " + text);
 }
 
-bool PgForwarder::forward_batch(void* connection, void* outbox) {
+bool PgForwarder::forward_batch(void* connection, HistoryStore& store) {
     auto* pg = static_cast<PGconn*>(connection);
-    auto* db = static_cast<sqlite3*>(outbox);
-    const std::vector<OutboxTest> tests = read_outbox(db);
+    const std::vector<HistoryStore::OutboxTest> tests = store.outbox(kBatch);
     if (tests.empty()) return true;
     if (!execute(pg, "BEGIN")) return false;
-    for (const OutboxTest& t : tests) {
+    for (const HistoryStore::OutboxTest& t : tests) {
         const TestRecord& r = t.record;
         const std::string begin = std::to_string(r.begin_ms), end = std::to_string(r.end_ms);
         const char* values[] = {station_.c_str(),     r.cell.c_str(), r.serial.c_str(),
@@ -244,65 +161,75 @@ bool PgForwarder::forward_batch(void* connection, void* outbox) {
     }
     if (!execute(pg, "COMMIT")) return false;
     forwarded_ += std::int64_t(tests.size());
+    std::vector<std::int64_t> ids;
+    for (const HistoryStore::OutboxTest& t : tests) ids.push_back(t.id);
     // Should this fail, the next batch sends the tests again and the server
     // keeps the copies it has.
-    remove_from_outbox(db, tests);
+    try {
+        store.sent(ids);
+    } catch (const HistoryStoreError& error) {
+        report(Level::warning, std::string("Line server: ") + error.what());
+    }
     return true;
 }
 
-void PgForwarder::run() {
-    Sqlite local;
-    if (sqlite3_open_v2(database_path_.c_str(), &local.db, SQLITE_OPEN_READWRITE, nullptr) !=
-        SQLITE_OK) {
-        set_problem("cannot open " + database_path_);
+void PgForwarder::run(std::stop_token stop) {
+    // The worker's own connection to the station's file, through the store.
+    std::unique_ptr<HistoryStore> store;
+    try {
+        store = std::make_unique<HistoryStore>(database_path_);
+    } catch (const HistoryStoreError& error) {
+        set_problem(error.what());
         return;
     }
-    sqlite3_busy_timeout(local.db, 5000);
     std::unique_ptr<PGconn, void (*)(PGconn*)> pg(nullptr, PQfinish);
     auto pause = std::chrono::milliseconds(200);
 
-    for (;;) {
-        {
-            std::unique_lock<std::mutex> lock(mutex_);
-            if (stop_) return;
-        }
-        waiting_ = outbox_size(local.db);
+    while (!stop.stop_requested()) {
         bool sent = true;
-        if (waiting_ > 0) {
-            if (!pg || PQstatus(pg.get()) != CONNECTION_OK) {
-                const char* keys[] = {"dbname", "connect_timeout", "application_name", nullptr};
-                const std::string name = "atsui_station " + station_;
-                const char* values[] = {address_.c_str(), "5", name.c_str(), nullptr};
-                pg.reset(PQconnectdbParams(keys, values, 1));
-                if (PQstatus(pg.get()) != CONNECTION_OK) {
-                    set_problem("line server unreachable: " + pg_error(pg.get()));
-                    pg.reset();
-                    sent = false;
-                } else {
-                    PQsetNoticeProcessor(
-                        pg.get(), [](void*, const char*) {}, nullptr);
-                    // Stations starting together must not race to create the tables.
-                    const std::string create =
-                        std::string("BEGIN; SELECT pg_advisory_xact_lock(7341); ") + schema() +
-                        " COMMIT;";
-                    if (!execute(pg.get(), create.c_str())) {
-                        set_problem("line server refused the tables: " + pg_error(pg.get()));
-                        execute(pg.get(), "ROLLBACK");
+        try {
+            waiting_ = store->outbox_size();
+            if (waiting_ > 0) {
+                if (!pg || PQstatus(pg.get()) != CONNECTION_OK) {
+                    const char* keys[] = {"dbname", "connect_timeout", "application_name",
+                                          nullptr};
+                    const std::string name = "atsui_station " + station_;
+                    const char* values[] = {address_.c_str(), "5", name.c_str(), nullptr};
+                    pg.reset(PQconnectdbParams(keys, values, 1));
+                    if (PQstatus(pg.get()) != CONNECTION_OK) {
+                        set_problem("line server unreachable: " + pg_error(pg.get()));
                         pg.reset();
                         sent = false;
+                    } else {
+                        PQsetNoticeProcessor(
+                            pg.get(), [](void*, const char*) {}, nullptr);
+                        // Stations starting together must not race to create the tables.
+                        const std::string create =
+                            std::string("BEGIN; SELECT pg_advisory_xact_lock(7341); ") +
+                            schema() + " COMMIT;";
+                        if (!execute(pg.get(), create.c_str())) {
+                            set_problem("line server refused the tables: " + pg_error(pg.get()));
+                            execute(pg.get(), "ROLLBACK");
+                            pg.reset();
+                            sent = false;
+                        }
+                    }
+                }
+                if (pg) {
+                    sent = forward_batch(pg.get(), *store);
+                    if (sent) {
+                        set_problem("");
+                        waiting_ = store->outbox_size();
+                    } else {
+                        set_problem("line server failed: " + pg_error(pg.get()));
+                        pg.reset();
                     }
                 }
             }
-            if (pg) {
-                sent = forward_batch(pg.get(), local.db);
-                if (sent) {
-                    set_problem("");
-                    waiting_ = outbox_size(local.db);
-                } else {
-                    set_problem("line server failed: " + pg_error(pg.get()));
-                    pg.reset();
-                }
-            }
+        } catch (const HistoryStoreError& error) {
+            // The station's own file failed (busy, full): try again later.
+            set_problem(error.what());
+            sent = false;
         }
         // Straight on while a backlog drains; otherwise until woken, and
         // with a growing pause while the server is away.
@@ -310,8 +237,8 @@ void PgForwarder::run() {
         pause = sent ? std::chrono::milliseconds(200)
                      : std::min(pause * 2, std::chrono::milliseconds(5000));
         std::unique_lock<std::mutex> lock(mutex_);
-        wake_.wait_for(lock, sent ? std::chrono::milliseconds(1000) : pause,
-                       [this] { return stop_ || (woken_ && problem_.empty()); });
+        wake_.wait_for(lock, stop, sent ? std::chrono::milliseconds(1000) : pause,
+                       [this] { return woken_ && problem_.empty(); });
         woken_ = false;
     }
 }

@@ -11,16 +11,27 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <mutex>
+#include <stop_token>
 #include <string>
 #include <thread>
 
 namespace station {
 
+class HistoryStore;
+
 class PgForwarder {
 public:
+    enum class Level { info, warning, error };
+    // Called on the forwarder's thread with each line worth logging; the
+    // callee hands it to its own thread.
+    using Report = std::function<void(Level level, const std::string& text)>;
+
     // address: a libpq connection URI (postgresql://...). Starts at once.
-    PgForwarder(std::string database_path, std::string address, std::string station);
+    PgForwarder(std::string database_path, std::string address, std::string station,
+                Report report = {});
+    // Stops the worker and waits for it.
     ~PgForwarder();
     PgForwarder(const PgForwarder&) = delete;
     PgForwarder& operator=(const PgForwarder&) = delete;
@@ -38,21 +49,22 @@ public:
     static const char* schema();
 
 private:
-    void run();
-    bool forward_batch(void* connection, void* outbox);
+    void run(std::stop_token stop);
+    bool forward_batch(void* connection, HistoryStore& store);
     void set_problem(const std::string& text);
+    void report(Level level, const std::string& text) const;
 
     std::string database_path_;
     std::string address_;
     std::string station_;
+    Report report_;
     std::atomic<std::int64_t> waiting_{-1};
     std::atomic<std::int64_t> forwarded_{0};
     mutable std::mutex mutex_;
-    std::condition_variable wake_;
+    std::condition_variable_any wake_;
     bool woken_ = false;
-    bool stop_ = false;
     std::string problem_;
-    std::thread worker_;
+    std::jthread worker_;  // last: it runs on everything above
 };
 
 }  // namespace station

@@ -1,15 +1,14 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: MIT
-# usage: build-consumer.sh PREFIX LIB_ROOT CONSUMER_SRC WORK WITH_DISPLAY CXX VERSION
+# usage: build-consumer.sh PREFIX CONSUMER_SRC WORK WITH_DISPLAY CXX VERSION
 # Builds and runs the consumer host against the files installed under PREFIX,
 # once through find_package and once through pkg-config with wx-config for the
-# host's own wx components. LIB_ROOT is where the shared library is found at
-# run time (the prefix, or a scratch root holding unpacked packages).
+# host's own wx components. Neither run is told where the library is: the
+# CMake build puts the library's folder into the host's RUNPATH by itself,
+# the pkg-config build does it with the flag the README gives.
 set -euo pipefail
-prefix=$1 lib_root=$2 consumer=$3 work=$4 with_display=$5 cxx=$6 version=$7
-
-libdir=$(dirname "$(find "$lib_root" -name 'libtov_atsui.so.*' -print -quit)")
-export LD_LIBRARY_PATH=$libdir${LD_LIBRARY_PATH:+:$LD_LIBRARY_PATH}
+prefix=$1 consumer=$2 work=$3 with_display=$4 cxx=$5 version=$6
+unset LD_LIBRARY_PATH
 
 echo "== CMake package"
 generator=()
@@ -28,6 +27,7 @@ found=$(pkg-config --modversion tov_atsui)
 # shellcheck disable=SC2046
 "$cxx" -std=c++17 "$consumer/main.cpp" -o "$work/consumer-pc" -DEXPECTED_VERSION="\"$version\"" \
        $(pkg-config --cflags tov_atsui) $(pkg-config --libs tov_atsui) \
+       -Wl,-rpath,"$(pkg-config --variable=libdir tov_atsui)" \
        $(wx-config --libs net,html,core,base)
 "$with_display" "$work/consumer-pc"
 

@@ -83,4 +83,4 @@ if [ -f "$station" ]; then
 fi
 
 echo "== consumer against the unpacked root"
-"$here/build-consumer.sh" "$root/usr" "$root" "$consumer" "$work" "$with_display" "$cxx" "$version"
+"$here/build-consumer.sh" "$root/usr" "$consumer" "$work" "$with_display" "$cxx" "$version"

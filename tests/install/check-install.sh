@@ -13,4 +13,4 @@ prefix=$work/prefix
 
 echo "== install into $prefix"
 cmake --install "$build_dir" --prefix "$prefix" >/dev/null
-"$here/build-consumer.sh" "$prefix" "$prefix" "$consumer" "$work" "$with_display" "$cxx" "$version"
+"$here/build-consumer.sh" "$prefix" "$consumer" "$work" "$with_display" "$cxx" "$version"

@@ -7,7 +7,6 @@
 #include <wx/dynlib.h>
 #include <wx/filename.h>
 #include <wx/log.h>
-#include <wx/stdpaths.h>
 
 namespace station {
 
@@ -78,10 +77,6 @@ bool show_custom_manual_operation_dialog(wxWindow* parent, const wxString& folde
     }
     dialog->Destroy();
     return true;
-}
-
-wxString executable_folder() {
-    return wxFileName(wxStandardPaths::Get().GetExecutablePath()).GetPath();
 }
 
 }  // namespace station

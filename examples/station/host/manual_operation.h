@@ -24,7 +24,4 @@ inline constexpr const char* kManualOperationFactory = "create_manual_operation_
 // library is missing, lacks the factory, or creating or showing the dialog fails.
 bool show_custom_manual_operation_dialog(wxWindow* parent, const wxString& folder, wxString& why);
 
-// The folder of the running executable.
-wxString executable_folder();
-
 }  // namespace station

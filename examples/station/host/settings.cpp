@@ -14,6 +14,7 @@
 
 #include "host/options.h"
 #include "host/station_log.h"
+#include "logic/places.h"
 
 namespace station {
 
@@ -99,7 +100,7 @@ Settings::~Settings() {
     delete config_;
 }
 
-wxString Settings::default_path() { return config_folder() + "/settings.ini"; }
+wxString Settings::default_path() { return wxString::FromUTF8(config_folder()) + "/settings.ini"; }
 Settings* Settings::current() { return g_current; }
 void Settings::set_current(Settings* settings) { g_current = settings; }
 

@@ -16,7 +16,7 @@
 #include "host/scripted_run.h"
 #include "host/station_frame.h"
 #include "host/station_launcher.h"
-#include "host/paths.h"
+#include "logic/places.h"
 #include "host/settings.h"
 #include "host/station_log.h"
 #include "host/station_viewer.h"
@@ -63,12 +63,12 @@ constexpr const char* kIcon = "atsui-station.svg";
 // station's prefix or in an XDG data folder; in the build tree, beside the
 // executable.
 wxString icon_path() {
-    const std::vector<wxString> folders = data_folders();
+    const std::vector<std::string> folders = data_folders();
     for (std::size_t i = 0; i < folders.size(); ++i) {
         // Every folder after the executable's is <share>/atsui-station.
-        wxString path = folders[i] + "/" + kIcon;
+        wxString path = from_utf8(folders[i]) + "/" + kIcon;
         if (i > 0) {
-            wxFileName share = wxFileName::DirName(folders[i]);
+            wxFileName share = wxFileName::DirName(from_utf8(folders[i]));
             share.RemoveLastDir();
             path = share.GetPath() + "/icons/hicolor/scalable/apps/" + kIcon;
         }
@@ -136,12 +136,12 @@ bool StationApp::start() {
             options_.projects_folder = to_utf8(settings_->folder("projects"));
     }
     if (options_.projects_folder.empty())
-        options_.projects_folder = to_utf8(sample_projects_folder());
+        options_.projects_folder = sample_projects_folder();
     const int log_days = settings_ ? settings_->log_days() : kLogDaysDefault;
     // Messages go to the day's file and the cells' tabs, never into message
     // boxes of wx's own: the station words what an operator must answer.
     wxLog::SetLogLevel(options_.verbose ? wxLOG_Max : wxLOG_Info);
-    delete wxLog::SetActiveTarget(new StationLog(log_folder(), log_days, new wxLogStderr,
+    delete wxLog::SetActiveTarget(new StationLog(from_utf8(log_folder()), log_days, new wxLogStderr,
                                                  options_.verbose ? wxLOG_Max : wxLOG_Warning));
     if (settings_ && !settings_->problem().empty()) wxLogWarning("%s", settings_->problem());
     // Every window the station opens, dialogs included, shows the station's
@@ -166,7 +166,7 @@ bool StationApp::start() {
         options_.project.empty() ? wxString("launcher") : from_utf8(options_.project),
         options_.cells, options_.item_ms, (unsigned long long)options_.seed,
         options_.database.empty() ? wxString("default file") : from_utf8(options_.database));
-    wxLogDebug("Log folder %s, kept %d days; settings %s", log_folder(), log_days,
+    wxLogDebug("Log folder %s, kept %d days; settings %s", from_utf8(log_folder()), log_days,
                settings_ ? settings_->path() : wxString("not used"));
     if (!options_.screenshots.empty()) {
         session_ = std::make_unique<ScreenshotSession>(options_);

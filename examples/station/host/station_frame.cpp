@@ -28,7 +28,7 @@
 #include "host/manual_operation.h"
 #include "host/notice.h"
 #include "host/parameters_dialog.h"
-#include "host/paths.h"
+#include "logic/places.h"
 #include "host/station_cell.h"
 #include "host/station_viewer.h"
 #include "logic/simulator.h"
@@ -76,7 +76,7 @@ StationFrame::StationFrame(const Options& options, const Project& project,
                            const std::string& project_path, std::unique_ptr<HistoryStore> store,
                            RunnerFactory runners)
     : Frame(nullptr),
-      plugin_folder(manual_operation_plugin_folder()),
+      plugin_folder(from_utf8(station::plugin_folder(kManualOperationPlugin))),
       options_(options),
       project_(project),
       project_path_(project_path),
@@ -159,7 +159,7 @@ StationFrame::~StationFrame() {
 void StationFrame::prepare_instruments() {
     if (!simulator_ && project_.needs_station_simulator()) {
         const std::string program = options_.instrument_simulator.empty()
-                                        ? to_utf8(executable_folder()) + "/atsui_instrument_sim"
+                                        ? executable_folder() + "/atsui_instrument_sim"
                                         : options_.instrument_simulator;
         try {
             simulator_ = std::make_unique<SimulatorProcess>(program);

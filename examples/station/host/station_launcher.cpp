@@ -12,7 +12,7 @@
 #include <wx/utils.h>
 
 #include "host/look.h"
-#include "host/paths.h"
+#include "logic/places.h"
 #include "host/settings.h"
 #include "logic/project.h"
 
@@ -69,10 +69,10 @@ void StationLauncher::on_activated(wxListEvent& event) {
 void StationLauncher::on_click_projects(wxCommandEvent&) { show_folder(folder_); }
 
 void StationLauncher::on_click_learn(wxCommandEvent&) {
-    const wxString readme = manual_path();
+    const wxString readme = from_utf8(manual_path());
     if (readme.empty()) {
         wxString searched;
-        for (const wxString& folder : data_folders()) searched += "\n" + folder;
+        for (const std::string& folder : data_folders()) searched += "\n" + from_utf8(folder);
         wxLogWarning("The station's manual (README.md) was not found");
         wxMessageBox("The manual, README.md, is in none of these folders:" + searched,
                      "Learn Pelno", wxOK | wxICON_INFORMATION, this);

@@ -16,14 +16,6 @@ constexpr const char* kCellNameKey = "station.cell_name";
 constexpr const char* kLogPrefix = "atsui-station-";
 constexpr const char* kLogSuffix = ".log";
 
-wxString xdg_folder(const char* variable, const wxString& under_home) {
-    wxString base;
-    // Relative values are invalid by the XDG rules and are ignored.
-    if (!wxGetEnv(variable, &base) || !wxIsAbsolutePath(base))
-        base = wxFileName::GetHomeDir() + "/" + under_home;
-    return base + "/atsui-station";
-}
-
 const char* level_name(wxLogLevel level) {
     switch (level) {
         case wxLOG_FatalError: return "FATAL ";
@@ -39,9 +31,6 @@ const char* level_name(wxLogLevel level) {
 
 }  // namespace
 
-wxString config_folder() { return xdg_folder("XDG_CONFIG_HOME", ".config"); }
-wxString state_folder() { return xdg_folder("XDG_STATE_HOME", ".local/state"); }
-wxString log_folder() { return state_folder() + "/logs"; }
 wxString log_file_name(const wxString& iso_day) { return kLogPrefix + iso_day + kLogSuffix; }
 
 CapturedLog::CapturedLog() : previous_(wxLog::SetActiveTarget(this)) {}

@@ -16,11 +16,6 @@ class wxWindow;
 
 namespace station {
 
-// The XDG base folders, or their defaults under the home folder, each with
-// the station's own subfolder.
-wxString config_folder();  // $XDG_CONFIG_HOME/atsui-station
-wxString state_folder();   // $XDG_STATE_HOME/atsui-station
-wxString log_folder();     // state_folder()/logs
 // "atsui-station-2026-12-09.log": the file of that local day.
 wxString log_file_name(const wxString& iso_day);
 

@@ -681,36 +681,4 @@ std::string HistoryStore::integrity_check() const {
     });
 }
 
-std::string default_database_path(const std::string& station) {
-    std::string folder;
-    if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && *xdg == '/') {
-        folder = xdg;
-    } else if (const char* home = std::getenv("HOME"); home && *home) {
-        folder = std::string(home) + "/.local/share";
-    } else {
-        folder = ".";
-    }
-    return folder + "/atsui-station/" + station + ".sqlite";
-}
-
-std::string line_copy_path(const std::string& address) {
-    std::string folder;
-    if (const char* xdg = std::getenv("XDG_CACHE_HOME"); xdg && *xdg == '/') {
-        folder = xdg;
-    } else if (const char* home = std::getenv("HOME"); home && *home) {
-        folder = std::string(home) + "/.cache";
-    } else {
-        folder = ".";
-    }
-    char name[32];
-    std::snprintf(name, sizeof name, "line-%016zx.sqlite", std::hash<std::string>{}(address));
-    return folder + "/atsui-station/" + name;
-}
-
-std::string host_name() {
-    char name[256] = {};
-    if (gethostname(name, sizeof name - 1) != 0 || !*name) return "station";
-    return name;
-}
-
 }  // namespace station

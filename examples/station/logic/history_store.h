@@ -20,6 +20,7 @@
 #include <string_view>
 #include <vector>
 
+#include "logic/places.h"
 #include "logic/record.h"
 #include "logic/statistics.h"
 
@@ -178,12 +179,5 @@ private:
     std::function<void()> on_changed_;
 };
 
-// $XDG_DATA_HOME/atsui-station/<station>.sqlite (~/.local/share when unset).
-std::string default_database_path(const std::string& station);
-// Where the history browser keeps its copy of a line server's tests:
-// $XDG_CACHE_HOME/atsui-station/line-<hash of the address>.sqlite.
-std::string line_copy_path(const std::string& address);
-// This machine's host name, the default station name.
-std::string host_name();
 
 }  // namespace station

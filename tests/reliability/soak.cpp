@@ -2,7 +2,9 @@
 // Soak: every window built, shown, laid out and destroyed many times with its
 // timers running at destruction; resident memory after a warm-up stays flat.
 
+#if defined(__GLIBC__)
 #include <malloc.h>
+#endif
 
 #include <cstdio>
 
@@ -35,7 +37,9 @@ const int kWarmUp = std::max(20, kRounds / 6);
 
 long settled_resident_kib() {
     pump(0);
+#if defined(__GLIBC__)
     malloc_trim(0);
+#endif
     return resident_kib();
 }
 

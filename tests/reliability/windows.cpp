@@ -7,7 +7,12 @@
 #include <cstdlib>
 #include <fstream>
 
+#if defined(__WXMSW__)
+#include <wx/msw/wrapwin.h>
+#include <psapi.h>
+#else
 #include <unistd.h>
+#endif
 
 #include "support/harness.h"
 
@@ -90,12 +95,19 @@ std::vector<wxTimer*> timers_of(wxWindow* window) {
 }
 
 long resident_kib() {
+#if defined(__WXMSW__)
+    PROCESS_MEMORY_COUNTERS counters = {};
+    counters.cb = sizeof counters;
+    if (!::GetProcessMemoryInfo(::GetCurrentProcess(), &counters, sizeof counters)) return 0;
+    return static_cast<long>(counters.WorkingSetSize / 1024);
+#else
     long pages_total = 0, pages_resident = 0;
     if (FILE* statm = std::fopen("/proc/self/statm", "r")) {
         if (std::fscanf(statm, "%ld %ld", &pages_total, &pages_resident) != 2) pages_resident = 0;
         std::fclose(statm);
     }
     return pages_resident * (sysconf(_SC_PAGESIZE) / 1024);
+#endif
 }
 
 int env_int(const char* name, int fallback) {

@@ -41,7 +41,8 @@ inline bool is_closing(wxWindow* window) { return wxTheApp->IsScheduledForDestru
 // Every wxTimer that is a member of the window or of a Cell inside it.
 std::vector<wxTimer*> timers_of(wxWindow* window);
 
-// Resident set size of this process in KiB, from /proc/self/statm.
+// Resident set size of this process in KiB, from /proc/self/statm (the
+// working set on Windows).
 long resident_kib();
 
 // True when built with AddressSanitizer, whose quarantine keeps freed memory

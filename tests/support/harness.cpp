@@ -6,9 +6,12 @@
 
 #if defined(__WXGTK__)
 #include <gtk/gtk.h>
-#endif
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
+#elif defined(__WXMSW__)
+#include <wx/msw/wrapwin.h>
+#include <oleacc.h>
+#endif
 
 #include <wx/radiobox.h>
 #include <wx/toolbar.h>
@@ -208,6 +211,22 @@ void expect_plain_font(wxWindow* w, int points) {
 }
 
 bool turn_wheel(wxWindow* window, int notches) {
+#if defined(__WXMSW__)
+    // Windows takes the wheel as mouse input of its own; a notch is
+    // WHEEL_DELTA, positive away from the user.
+    const wxPoint at = window->GetScreenRect().GetPosition() + window->GetSize() / 2;
+    ::SetCursorPos(at.x, at.y);
+    pump(30);
+    for (int n = 0; n < std::abs(notches); ++n) {
+        INPUT input = {};
+        input.type = INPUT_MOUSE;
+        input.mi.dwFlags = MOUSEEVENTF_WHEEL;
+        input.mi.mouseData = static_cast<DWORD>(notches < 0 ? WHEEL_DELTA : -WHEEL_DELTA);
+        if (::SendInput(1, &input, sizeof input) != 1) return false;
+        pump(20);
+    }
+    return true;
+#else
     // wxUIActionSimulator has no wheel; X reports it as buttons 4 (up) and 5.
     static Display* const display = XOpenDisplay(nullptr);
     if (!display) return false;
@@ -223,6 +242,7 @@ bool turn_wheel(wxWindow* window, int notches) {
         pump(20);
     }
     return true;
+#endif
 }
 
 bool shows_scroll_bar(wxWindow* window, int orient) {
@@ -231,10 +251,74 @@ bool shows_scroll_bar(wxWindow* window, int orient) {
                                                              : wxWindow::ScrollDir_Horz];
     return bar && gtk_widget_get_mapped(GTK_WIDGET(bar)) &&
            gtk_widget_get_child_visible(GTK_WIDGET(bar));
+#elif defined(__WXMSW__)
+    // The style bit says only that the control may show one.
+    SCROLLBARINFO info = {};
+    info.cbSize = sizeof info;
+    const LONG which = orient == wxVERTICAL ? OBJID_VSCROLL : OBJID_HSCROLL;
+    return ::GetScrollBarInfo(static_cast<HWND>(window->GetHandle()), which, &info) &&
+           !(info.rgstate[0] & (STATE_SYSTEM_INVISIBLE | STATE_SYSTEM_OFFSCREEN));
 #else
     return window->HasScrollbar(orient);
 #endif
 }
+
+#if defined(__WXGTK__)
+namespace {
+// The object assistive technology meets for a window: a multi-line text is
+// a text view inside a scrolled window, and only the view offers the text.
+AtkObject* accessible_of(GtkWidget* widget) {
+    if (!widget) return nullptr;
+    if (GTK_IS_SCROLLED_WINDOW(widget)) {
+        GtkWidget* child = gtk_bin_get_child(GTK_BIN(widget));
+        if (child && GTK_IS_TEXT_VIEW(child)) widget = child;
+    }
+    return gtk_widget_get_accessible(widget);
+}
+
+wxString name_of(AtkObject* accessible) {
+    const char* name = accessible ? atk_object_get_name(accessible) : nullptr;
+    return name ? wxString::FromUTF8(name) : wxString();
+}
+}  // namespace
+
+wxString accessible_name(wxWindow* window) {
+    return name_of(accessible_of(static_cast<GtkWidget*>(window->GetHandle())));
+}
+
+wxString accessible_tool_name(wxToolBar* toolbar, int pos) {
+    GtkToolItem* item = gtk_toolbar_get_nth_item(toolbar->GTKGetToolbar(), pos);
+    return item ? name_of(gtk_widget_get_accessible(GTK_WIDGET(item))) : wxString();
+}
+#elif defined(__WXMSW__)
+namespace {
+// MSAA's name of a window's client object, or of one of its children.
+wxString msaa_name(wxWindow* window, long child) {
+    IAccessible* accessible = nullptr;
+    if (FAILED(::AccessibleObjectFromWindow(static_cast<HWND>(window->GetHandle()),
+                                            DWORD(OBJID_CLIENT), IID_IAccessible,
+                                            reinterpret_cast<void**>(&accessible))) ||
+        !accessible)
+        return wxString();
+    VARIANT id;
+    ::VariantInit(&id);
+    id.vt = VT_I4;
+    id.lVal = child;
+    BSTR name = nullptr;
+    wxString result;
+    if (SUCCEEDED(accessible->get_accName(id, &name)) && name) {
+        result = wxString(name);
+        ::SysFreeString(name);
+    }
+    accessible->Release();
+    return result;
+}
+}  // namespace
+
+wxString accessible_name(wxWindow* window) { return msaa_name(window, CHILDID_SELF); }
+
+wxString accessible_tool_name(wxToolBar* toolbar, int pos) { return msaa_name(toolbar, pos + 1); }
+#endif
 
 bool activate(wxTopLevelWindow* window) {
     window->Show();

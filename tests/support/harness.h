@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 #include <wx/wx.h>
 
+class wxToolBar;
 class wxToolBarToolBase;
 
 // Readable wxString values in GoogleTest messages.
@@ -124,6 +125,11 @@ bool turn_wheel(wxWindow* window, int notches);
 
 // Whether the toolkit shows window's scroll bar of that orientation.
 bool shows_scroll_bar(wxWindow* window, int orient);
+
+// The name a screen reader says for a window (ATK on GTK, MSAA on MSW), and
+// for a tool of a tool bar by its position.
+wxString accessible_name(wxWindow* window);
+wxString accessible_tool_name(wxToolBar* toolbar, int pos);
 
 // Brings a top-level window to the front and waits until X says it is
 // active, so that wxUIActionSimulator input reaches it.

@@ -19,6 +19,11 @@
 
 #if defined(__WXGTK3__) && defined(ATSUI_HAVE_ATK)
 #include <gtk/gtk.h>
+#elif defined(__WXMSW__) && wxUSE_ACCESSIBILITY
+#include <functional>
+
+#include <wx/access.h>
+#include <wx/weakref.h>
 #endif
 
 namespace tov_atsui::detail {
@@ -104,6 +109,73 @@ void name_drawn_list(wxListCtrl* list, const char* utf8_name) {
     for (wxWindow* child : list->GetChildren())
         if (child->AcceptsFocus()) name_as(child, utf8_name);
 }
+
+#elif defined(__WXMSW__) && wxUSE_ACCESSIBILITY
+
+// wxMSW answers MSAA's questions (WM_GETOBJECT) through a window's
+// wxAccessible. This one answers the name only; role, state, value and
+// children stay with the standard object Windows keeps for the native
+// control, which wx asks whenever an answer is left unimplemented.
+class NamedAccessible : public wxAccessible {
+public:
+    NamedAccessible(wxWindow* window, std::function<wxString(int child)> name)
+        : wxAccessible(window), name_(std::move(name)) {}
+
+    wxAccStatus GetName(int child, wxString* name) override {
+        const wxString given = name_(child);
+        if (given.empty()) return wxACC_NOT_IMPLEMENTED;
+        *name = given;
+        return wxACC_OK;
+    }
+
+private:
+    std::function<wxString(int child)> name_;
+};
+
+void name_with(wxWindow* window, std::function<wxString(int child)> name) {
+    window->SetAccessible(new NamedAccessible(window, std::move(name)));
+}
+
+// People do not say the colon of "SN:".
+wxString spoken(wxString caption) {
+    while (!caption.empty() && (caption.Last() == ':' || caption.Last() == ' '))
+        caption.RemoveLast();
+    return caption;
+}
+
+void name_as(wxWindow* window, const char* utf8_name) {
+    const wxString name = wxString::FromUTF8(utf8_name);
+    name_with(window, [name](int child) { return child == wxACC_SELF ? name : wxString(); });
+}
+
+// The caption is read when asked, so the name follows a host's relabelling;
+// a caption the host has deleted names nothing.
+void name_after(wxWindow* window, wxStaticText* caption) {
+    wxWeakRef<wxStaticText> label(caption);
+    name_with(window, [label](int child) {
+        return child == wxACC_SELF && label ? spoken(label->GetLabelText()) : wxString();
+    });
+}
+
+// The native tool bar's children are its buttons, in the order of the wx
+// tools; a tool is called by its short help, as on GTK.
+void name_tools(wxToolBar* toolbar) {
+    name_with(toolbar, [toolbar](int child) {
+        if (child <= 0) return wxString();
+        const wxToolBarToolBase* tool = toolbar->GetToolByPos(child - 1);
+        return tool && tool->IsButton() ? tool->GetShortHelp() : wxString();
+    });
+}
+
+// The generic grid draws its cells itself; the cells' window takes the focus
+// and carries the grid's name.
+void name_grid(wxGrid* grid, const char* utf8_name) {
+    name_as(grid, utf8_name);
+    name_as(grid->GetGridWindow(), utf8_name);
+}
+
+// wxMSW's list control is the native one: no inner window to name.
+void name_drawn_list(wxListCtrl* list, const char* utf8_name) { name_as(list, utf8_name); }
 
 #else
 

@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-// Accessible names for screen readers and GUI automation (AT-SPI). Private:
-// not installed.
+// Accessible names for screen readers and GUI automation: through ATK on
+// wxGTK (AT-SPI), through wxAccessible on wxMSW (MSAA, and UI Automation's
+// bridge to it). Private: not installed.
 //
 // A field is named after the caption beside it ("SN:" names the serial
 // number field "SN") and follows that caption when a host changes it; a

@@ -287,6 +287,21 @@ TEST_F(LauncherTest, ProjectsAHostAddsComeOutSortedWithTheirData) {
     EXPECT_EQ(data, (std::set<wxUIntPtr>{earlier, 99}));
 }
 
+// One behaviour on every toolkit: wxMSW's native list would sort by rules of
+// its own as each item arrives and answer with another index.
+TEST_F(LauncherTest, AProjectStaysWhereTheHostPutItUntilTheListSorts) {
+    ATSLauncher l(top);
+    wxListCtrl* list = l.ui_project_list;
+    // Equal but for case, a hyphen that a word sort skips.
+    const std::vector<wxString> arriving = {"zeta", "a-c", "Board", "ab", "board", "Alpha"};
+    for (std::size_t n = 0; n < arriving.size(); ++n)
+        EXPECT_EQ(list->InsertItem(list->GetItemCount(), arriving[n]), long(n)) << arriving[n];
+    EXPECT_EQ(labels_of(list), arriving) << "sorted before the event loop ran";
+    settle();
+    EXPECT_EQ(labels_of(list),
+              (std::vector<wxString>{"a-c", "ab", "Alpha", "Board", "board", "zeta"}));
+}
+
 TEST_F(LauncherTest, TheOperatorSelectsOneProjectAtATime) {
     auto* l = new ATSLauncher(top);
     wxListCtrl* list = l->ui_project_list;

@@ -13,6 +13,10 @@
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
 
+#if defined(__WXMSW__)
+#include <wx/msw/wrapcctl.h>
+#endif
+
 #include "atsui/detail/accessible.h"
 #include "atsui/detail/lifecycle.h"
 #include "atsui/detail/look.h"
@@ -63,7 +67,11 @@ private:
     wxListCtrl* list_;
 };
 
-// The generic list control that wxGTK uses ignores wxLC_SORT_ASCENDING. The
+// The generic list control that wxGTK uses ignores wxLC_SORT_ASCENDING;
+// wxMSW's native one sorts as each item arrives, by rules of its own (a
+// "word sort" that skips hyphens, equal labels in any order) and returns an
+// index other than the one asked for. Hosts get one behaviour everywhere:
+// an item goes where InsertItem put it, and once the event loop runs the
 // list is put back in label order here, keeping each item's data and the
 // operator's selection and focus with their items.
 void restore_label_order(wxListCtrl* list) {
@@ -104,6 +112,22 @@ void restore_label_order(wxListCtrl* list) {
     if (new_selected >= 0)
         list->SetItemState(new_selected, wxLIST_STATE_SELECTED, wxLIST_STATE_SELECTED);
 }
+
+// The project list: on wxMSW without the native sort (see above). The style
+// is asked for while the window is created, so Create runs in the derived
+// constructor, where the override is the one called.
+class ProjectList : public wxListCtrl {
+public:
+    ProjectList(wxWindow* parent, const wxSize& size, long style) {
+        Create(parent, wxID_ANY, wxDefaultPosition, size, style);
+    }
+
+#if defined(__WXMSW__)
+    WXDWORD MSWGetStyle(long style, WXDWORD* exstyle) const override {
+        return wxListCtrl::MSWGetStyle(style, exstyle) & ~WXDWORD(LVS_SORTASCENDING);
+    }
+#endif
+};
 
 }  // namespace
 
@@ -157,8 +181,8 @@ ATSLauncher::ATSLauncher(wxWindow* parent)
 
     // One view mode only: the control cannot combine icon and list views, and
     // project names carry no icons.
-    ui_project_list = new wxListCtrl(this, wxID_ANY, wxDefaultPosition, wxSize(480, 400),
-                                     wxLC_LIST | wxLC_SINGLE_SEL | wxLC_SORT_ASCENDING);
+    ui_project_list =
+        new ProjectList(this, wxSize(480, 400), wxLC_LIST | wxLC_SINGLE_SEL | wxLC_SORT_ASCENDING);
     bSizer40->Add(ui_project_list, 1, wxALL | wxEXPAND, 5);
     bSizer36->Add(bSizer40, 1, wxEXPAND, 5);
 

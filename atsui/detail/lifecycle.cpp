@@ -15,6 +15,13 @@
 #include <wx/statbox.h>
 #include <wx/toolbar.h>
 
+#if defined(__WXMSW__)
+#include <cwchar>
+
+#include <wx/msw/wrapwin.h>
+#include <wx/radiobox.h>
+#endif
+
 namespace tov_atsui::detail {
 
 namespace {
@@ -30,16 +37,33 @@ bool is_dying(wxWindow* window) {
     return false;
 }
 
+// Controls that place children of their own inside them.
+bool places_children_itself(wxWindow* window) {
+    return dynamic_cast<wxStaticBox*>(window) || dynamic_cast<wxBookCtrlBase*>(window) ||
+           dynamic_cast<wxToolBar*>(window) || dynamic_cast<wxCollapsiblePane*>(window) ||
+           dynamic_cast<wxDataViewCtrl*>(window);
+}
+
 // The toolkit's own rule: a window with a client area, or one of the
-// controls that place their children themselves. wxGTK answers it only
-// through m_wxwindow, its internal client-area widget (public, but not
-// documented API): the one place the layer reaches into toolkit internals.
-// Should a toolkit release drop it, this fails to build rather than guess.
+// controls that place their children themselves.
 bool can_hold_children(wxWindow* window) {
 #if defined(__WXGTK__)
-    return window->m_wxwindow != nullptr || dynamic_cast<wxStaticBox*>(window) ||
-           dynamic_cast<wxBookCtrlBase*>(window) || dynamic_cast<wxToolBar*>(window) ||
-           dynamic_cast<wxCollapsiblePane*>(window) || dynamic_cast<wxDataViewCtrl*>(window);
+    // wxGTK answers it only through m_wxwindow, its internal client-area
+    // widget (public, but not documented API): the one place the layer
+    // reaches into toolkit internals. Should a toolkit release drop it, this
+    // fails to build rather than guess.
+    return window->m_wxwindow != nullptr || places_children_itself(window);
+#elif defined(__WXMSW__)
+    // Windows would parent anything to any window, so the rule is wxGTK's, for
+    // one behaviour: a window of a class wx registered ("wxWindow", ...) is
+    // one wx draws and lays out; a native control's (a button, an edit field)
+    // is Windows' own, with no room for children; a menu bar has no window.
+    // wxMSW's radio box is a static box inside, but no container to hosts.
+    const auto hwnd = static_cast<HWND>(window->GetHandle());
+    if (!hwnd || dynamic_cast<wxRadioBox*>(window)) return false;
+    wchar_t class_name[32] = {};
+    ::GetClassNameW(hwnd, class_name, 32);
+    return std::wcsncmp(class_name, L"wx", 2) == 0 || places_children_itself(window);
 #else
     (void)window;
     return true;

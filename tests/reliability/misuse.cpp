@@ -11,6 +11,7 @@
 #include <stdexcept>
 
 #include <wx/notebook.h>
+#include <wx/radiobox.h>
 #include <wx/statbox.h>
 #include <wx/toolbar.h>
 
@@ -89,6 +90,10 @@ class Misuse : public WindowTest {};
 TEST_F(Misuse, ParentsThatCannotHoldAPanelAreRefusedUpFront) {
     auto* frame = new Frame(nullptr);
     auto* button = new wxButton(top, wxID_ANY, "button");
+    auto* field = new wxTextCtrl(top, wxID_ANY, "field");
+    const wxString choices[] = {"a", "b"};
+    auto* radio = new wxRadioBox(top, wxID_ANY, "radio", wxDefaultPosition, wxDefaultSize, 2,
+                                 choices);
     struct BadParent {
         const char* what;
         wxWindow* parent;
@@ -96,6 +101,8 @@ TEST_F(Misuse, ParentsThatCannotHoldAPanelAreRefusedUpFront) {
     const std::vector<BadParent> parents = {
         {"no parent", nullptr},
         {"a button", button},
+        {"a text field", field},
+        {"a radio box", radio},
         {"a menu bar", frame->m_menubar1},
     };
     for (const PanelKind& kind : panel_kinds())

@@ -46,6 +46,8 @@ public:
 
     wxString cell_name() const;
     const CellSession& session() const { return session_; }
+    // What the records of this cell's tests name as their station and software.
+    void set_stamp(TestStamp stamp) { session_.set_stamp(std::move(stamp)); }
     // Testing, or the finished test not yet stored and shown.
     bool running() const { return session_.busy(); }
     // The items are being measured (the refresh timer drives the cell).

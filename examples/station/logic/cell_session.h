@@ -52,6 +52,12 @@ private:
     std::map<std::string, std::string> cells_;  // serial -> cell testing it
 };
 
+// What tests the units, beside the project: for the records.
+struct TestStamp {
+    std::string station;   // the station's name
+    std::string software;  // the station software's version
+};
+
 class CellSession {
 public:
     // serials: shared by the station's cells; without it a cell knows only its own.
@@ -61,6 +67,8 @@ public:
     CellSession& operator=(const CellSession&) = delete;
 
     const std::string& cell() const { return cell_; }
+    void set_stamp(TestStamp stamp) { stamp_ = std::move(stamp); }
+    const TestStamp& stamp() const { return stamp_; }
     CellState state() const { return state_; }
     bool testing() const { return state_ == CellState::testing; }
     // Testing, or ended and waiting for the commit: no new test yet.
@@ -113,6 +121,7 @@ private:
 
     std::string cell_;
     SerialsInTest* serials_;
+    TestStamp stamp_;
     CellState state_ = CellState::idle;
     Project project_;
     TestRecord record_;

@@ -5,6 +5,7 @@
 #include <exception>
 #include <iterator>
 
+#include "logic/history_store.h"
 #include "logic/text.h"
 
 namespace station {
@@ -13,14 +14,22 @@ namespace {
 
 constexpr int kRetryDelaysMs[] = {1000, 2000, 5000};
 
-// "" when the writer took the tests, otherwise why not.
-std::string try_write(const SavePolicy::Writer& writer, const std::vector<TestRecord>& records) {
+struct Attempt {
+    std::string why;          // "" when the writer took the tests
+    bool whole_store = false; // the store takes no test now, whichever it is
+};
+
+Attempt try_write(const SavePolicy::Writer& writer, const std::vector<TestRecord>& records) {
+    using Kind = HistoryStoreError::Kind;
     try {
         writer(records);
         return {};
+    } catch (const HistoryStoreError& error) {
+        const Kind kind = error.kind();
+        return {error.what(), kind != Kind::other};
     } catch (const std::exception& error) {
         const std::string why = error.what();
-        return why.empty() ? "the store gave no reason" : why;
+        return {why.empty() ? "the store gave no reason" : why};
     }
 }
 
@@ -40,21 +49,22 @@ SavePolicy::Result SavePolicy::commit() {
     waiting_.clear();
 
     std::vector<bool> stored(batch.size(), false);
-    std::string why = try_write(writer_, batch);
+    const Attempt all = try_write(writer_, batch);
+    std::string why = all.why;
     if (why.empty()) {
         stored.assign(batch.size(), true);
-    } else if (batch.size() > 1) {
+    } else if (batch.size() > 1 && !all.whole_store) {
         // A store that takes no test at all is tried once more, not once per test.
-        std::string alone = try_write(writer_, {batch.front()});
-        if (alone.empty()) {
+        const Attempt alone = try_write(writer_, {batch.front()});
+        if (alone.why.empty()) {
             stored[0] = true;
             for (std::size_t i = 1; i < batch.size(); ++i) {
-                const std::string one = try_write(writer_, {batch[i]});
-                stored[i] = one.empty();
-                if (!one.empty()) why = batch[i].serial + ": " + one;
+                const Attempt one = try_write(writer_, {batch[i]});
+                stored[i] = one.why.empty();
+                if (!stored[i]) why = batch[i].serial + ": " + one.why;
             }
         } else {
-            why = alone;
+            why = alone.why;
         }
     }
 

@@ -20,7 +20,9 @@ namespace station {
 class SavePolicy {
 public:
     // Stores the tests all or none, skipping any already stored; throws a
-    // std::exception saying why when it cannot.
+    // std::exception saying why when it cannot. A HistoryStoreError of a
+    // kind other than "other" says the store takes no test now (busy,
+    // full, failing): the tests are then not tried one by one.
     using Writer = std::function<void(const std::vector<TestRecord>&)>;
 
     explicit SavePolicy(Writer writer);

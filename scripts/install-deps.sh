@@ -15,7 +15,7 @@ packages=(
   dpkg-dev file doxygen
   libsoci-dev
   strace desktop-file-utils
-  help2man
+  help2man abigail-tools
 )
 
 missing=()

@@ -130,7 +130,7 @@ TEST_F(HistoryStoreTest, FiguresAgreeWithTheTestsTheyDescribe) {
     for (const std::string item : {"Voltage", "Gain \"dB\", left"}) {
         SCOPED_TRACE(item);
         const ItemStatistics want = item_statistics(tests, item);
-        const ItemStatistics got = store.item_statistics(item);
+        const ItemStatistics got = store.item_statistics("", item, "V");
         EXPECT_EQ(got.count, want.count);
         EXPECT_EQ(got.ok, want.ok);
         EXPECT_EQ(got.ng, want.ng);
@@ -140,7 +140,7 @@ TEST_F(HistoryStoreTest, FiguresAgreeWithTheTestsTheyDescribe) {
         EXPECT_NEAR(got.average, want.average, 1e-12);
         EXPECT_NEAR(got.variance, want.variance, 1e-9);
     }
-    EXPECT_EQ(store.item_statistics("Nothing").count, 0u);
+    EXPECT_EQ(store.item_statistics("", "Nothing", "V").count, 0u);
 
     for (const std::string cell : {"", "Cell 2"}) {
         std::vector<TestRecord> shown;
@@ -167,7 +167,7 @@ TEST_F(HistoryStoreTest, FiguresAgreeWithTheTestsTheyDescribe) {
               few.end());
     if (few.size() % 2) few.pop_back();
     store.import(few);
-    EXPECT_DOUBLE_EQ(store.item_statistics("Current").median,
+    EXPECT_DOUBLE_EQ(store.item_statistics("", "Current", "V").median,
                      item_statistics(few, "Current").median);
 }
 
@@ -251,7 +251,9 @@ TEST_F(HistoryStoreTest, RefusesFilesItCannotUseAndLeavesThemAsTheyAre) {
     {
         sqlite3* db = nullptr;
         sqlite3_open(path.c_str(), &db);
-        sqlite3_exec(db, "PRAGMA user_version = 2", nullptr, nullptr, nullptr);
+        const std::string current =
+            "PRAGMA user_version = " + std::to_string(HistoryStore::kSchemaVersion);
+        sqlite3_exec(db, current.c_str(), nullptr, nullptr, nullptr);
         sqlite3_close(db);
     }
     EXPECT_EQ(HistoryStore(path).count(), 1);
@@ -367,7 +369,7 @@ TEST_F(HistoryStoreTest, FirstVersionFileIsUpgradedWithItsFigures) {
     EXPECT_EQ(total.ng, 1u);
     EXPECT_EQ(total.longest_ms, 2000);
     EXPECT_EQ(total.shortest_ms, 1000);
-    const ItemStatistics voltage = store.item_statistics("Voltage");
+    const ItemStatistics voltage = store.item_statistics("", "Voltage", "V");
     EXPECT_EQ(voltage.count, 2u);
     EXPECT_DOUBLE_EQ(voltage.median, 5.5);
     EXPECT_EQ(voltage.ng, 1u);

@@ -218,7 +218,8 @@ void StationViewerPanel::on_item_selected(wxGridEvent& event) {
     event.Skip();
     const std::optional<TestRecord>& test = selected_test_;
     if (!test || event.GetRow() < 0 || event.GetRow() >= int(test->items.size())) return;
-    selected_item_ = test->items[event.GetRow()].name;
+    const ItemResult& item = test->items[std::size_t(event.GetRow())];
+    selected_item_ = ItemKey{test->project, item.name, item.unit};
     show_item_statistics();
 }
 
@@ -227,8 +228,11 @@ void StationViewerPanel::show_item_statistics() {
         ui_single_item_max,      ui_single_item_min,      ui_single_item_average,
         ui_single_item_middle,   ui_single_item_variance, ui_single_item_std_deviation,
         ui_single_item_ok_count, ui_single_item_ng_count, ui_single_item_yield};
-    const ItemStatistics s = store_.item_statistics(selected_item_);
-    if (selected_item_.empty() || s.count == 0) {
+    const ItemStatistics s =
+        selected_item_ ? store_.item_statistics(selected_item_->project, selected_item_->name,
+                                                selected_item_->unit)
+                       : ItemStatistics{};
+    if (s.count == 0) {
         for (wxTextCtrl* field : fields) field->SetValue(wxEmptyString);
         return;
     }
@@ -317,7 +321,7 @@ HistoryStore::ImportResult StationViewerPanel::import_from(const std::string& pa
                 throw HistoryFileError("the import was cancelled");
         });
     });
-    selected_item_.clear();
+    selected_item_.reset();
     refresh();
     wxLogMessage("Imported %s: %zu tests added, %zu already stored", from_utf8(path), result.added,
                  result.skipped);
@@ -357,7 +361,7 @@ void StationViewerPanel::on_clear_data(wxCommandEvent&) {
     wxMessageDialog ask(this, wxString::Format("Clear all %lld recorded tests?", (long long)tests),
                         utf8_caption("清空数据"), wxYES_NO | wxNO_DEFAULT | wxICON_QUESTION);
     if (ask.ShowModal() != wxID_YES) return;
-    selected_item_.clear();
+    selected_item_.reset();
     try {
         store_.clear();
         wxLogMessage("Test history cleared: %lld tests", (long long)tests);

@@ -57,7 +57,11 @@ private:
     int row_label_width_ = 0;
     int selected_row_ = -1;
     std::optional<TestRecord> selected_test_;
-    std::string selected_item_;
+    // The item whose figures show: its project, name and unit.
+    struct ItemKey {
+        std::string project, name, unit;
+    };
+    std::optional<ItemKey> selected_item_;
 };
 
 class StationViewerFrame : public tov_atsui::TestDataViewerFrame {

@@ -60,16 +60,65 @@ const char* const kMigrations[] = {
        CREATE INDEX items_by_value ON items(name_id, value);
        CREATE TABLE outbox(test_id INTEGER PRIMARY KEY);
        CREATE TABLE settings(key TEXT PRIMARY KEY, value TEXT) WITHOUT ROWID;)",
+    // 3: what tested each unit (project, station, software); the Error
+    // verdict counted on its own; figures per cell and project, and per
+    // project, item and unit; refused tests set apart in the outbox. Old
+    // tests keep project and origin 1, "not known". upgrade_to_3() then
+    // splits the item names by unit and counts the figures.
+    R"(CREATE TABLE projects(id INTEGER PRIMARY KEY, name TEXT NOT NULL UNIQUE);
+       INSERT INTO projects(id, name) VALUES (1, '');
+       CREATE TABLE origins(
+         id INTEGER PRIMARY KEY,
+         project_hash TEXT NOT NULL, station TEXT NOT NULL, software TEXT NOT NULL,
+         UNIQUE(project_hash, station, software));
+       INSERT INTO origins(id, project_hash, station, software) VALUES (1, '', '', '');
+       ALTER TABLE tests ADD COLUMN project_id INTEGER NOT NULL DEFAULT 1;
+       ALTER TABLE tests ADD COLUMN origin_id INTEGER NOT NULL DEFAULT 1;
+       CREATE TABLE figures(
+         cell_id INTEGER NOT NULL REFERENCES cells(id),
+         project_id INTEGER NOT NULL REFERENCES projects(id),
+         ok INTEGER NOT NULL DEFAULT 0, ng INTEGER NOT NULL DEFAULT 0,
+         aborted INTEGER NOT NULL DEFAULT 0, error INTEGER NOT NULL DEFAULT 0,
+         duration_sum INTEGER NOT NULL DEFAULT 0, duration_min INTEGER, duration_max INTEGER,
+         PRIMARY KEY(cell_id, project_id)) WITHOUT ROWID;
+       ALTER TABLE cells DROP COLUMN ok;
+       ALTER TABLE cells DROP COLUMN ng;
+       ALTER TABLE cells DROP COLUMN aborted;
+       ALTER TABLE cells DROP COLUMN duration_sum;
+       ALTER TABLE cells DROP COLUMN duration_min;
+       ALTER TABLE cells DROP COLUMN duration_max;
+       CREATE TABLE item_keys(
+         id INTEGER PRIMARY KEY,
+         project_id INTEGER NOT NULL REFERENCES projects(id),
+         name TEXT NOT NULL,
+         unit TEXT NOT NULL,
+         counted INTEGER NOT NULL,
+         count INTEGER NOT NULL DEFAULT 0, sum REAL NOT NULL DEFAULT 0,
+         sum_squares REAL NOT NULL DEFAULT 0, minimum REAL, maximum REAL,
+         ok INTEGER NOT NULL DEFAULT 0,
+         UNIQUE(project_id, name, unit, counted));
+       ALTER TABLE outbox ADD COLUMN refused TEXT;)",
 };
 static_assert(std::size(kMigrations) == HistoryStore::kSchemaVersion);
 
-const char* const kOwnTables[] = {"cells", "item_names", "tests", "items", "outbox", "settings"};
+// Indexes step 3 makes once the tests are in place.
+constexpr const char* kProjectIndexes =
+    "CREATE INDEX tests_by_project ON tests(project_id, id);"
+    "CREATE INDEX tests_by_project_cell ON tests(project_id, cell_id, cell_row);";
 
-// The columns of a test that read_test() reads, and the tables they come from.
+const char* const kOwnTables[] = {"cells",   "item_names", "tests",   "items",
+                                  "outbox",  "settings",   "projects", "origins",
+                                  "figures", "item_keys"};
+
+// The columns of a test that read_test() reads, and the tables they come
+// from: a row becomes a record in this one place.
 constexpr const char* kTestColumns =
-    "t.id, c.name, t.serial, t.begin_ms, t.end_ms, t.verdict, t.description";
-constexpr int kTestColumnCount = 7;
-constexpr const char* kTestTables = "tests t JOIN cells c ON c.id = t.cell_id";
+    "t.id, c.name, t.serial, t.begin_ms, t.end_ms, t.verdict, t.description, p.name, "
+    "o.project_hash, o.station, o.software";
+constexpr int kTestColumnCount = 11;
+constexpr const char* kTestTables =
+    "tests t JOIN cells c ON c.id = t.cell_id JOIN projects p ON p.id = t.project_id "
+    "JOIN origins o ON o.id = t.origin_id";
 
 std::string sql(std::initializer_list<std::string_view> parts) {
     std::string text;
@@ -93,6 +142,7 @@ HistoryStoreError::Kind kind_of(int code) {
     }
 }
 
+// The store keeps verdicts as their enum values: 0 OK, 1 NG, 2 Aborted, 3 Error.
 Verdict verdict_of(std::int64_t code) {
     switch (code) {
         case 0: return Verdict::ok;
@@ -102,9 +152,27 @@ Verdict verdict_of(std::int64_t code) {
     }
 }
 
+// OK and NG are results; Aborted and Error say nothing of the unit.
+bool is_result(Verdict verdict) { return verdict == Verdict::ok || verdict == Verdict::ng; }
+
 }  // namespace
 
-HistoryStore::HistoryStore(const std::string& path, Mode mode) : HistoryStore(path, Opening{mode, {}}) {}
+// Running figures of one item key.
+struct HistoryStore::Figures {
+    std::int64_t count = 0, ok = 0;
+    double sum = 0, squares = 0, minimum = 0, maximum = 0;
+    void add(double v, bool passed) {
+        minimum = count ? std::min(minimum, v) : v;
+        maximum = count ? std::max(maximum, v) : v;
+        ++count;
+        sum += v;
+        squares += v * v;
+        ok += passed;
+    }
+};
+
+HistoryStore::HistoryStore(const std::string& path, Mode mode)
+    : HistoryStore(path, Opening{mode, true, {}}) {}
 
 HistoryStore::HistoryStore(const std::string& path, const Opening& opening) : path_(path) {
     try {
@@ -121,6 +189,8 @@ HistoryStore::HistoryStore(const std::string& path, const Opening& opening) : pa
 HistoryStore::~HistoryStore() = default;
 
 sqlite3* HistoryStore::handle() const { return db_->handle(); }
+
+void HistoryStore::set_busy_timeout(int ms) { sqlite3_busy_timeout(db_->handle(), ms); }
 
 sqlite::Statement HistoryStore::statement(std::string_view text) const { return db_->prepare(text); }
 
@@ -162,6 +232,11 @@ auto HistoryStore::guarded(const char* doing, Work&& work) const -> decltype(wor
     }
 }
 
+void HistoryStore::stage(const std::string& text) {
+    stage_ = text;
+    if (progress_) progress_(stage_);
+}
+
 void HistoryStore::open(const Opening& opening) {
     const bool writing = opening.mode == Mode::read_write;
     if (writing) {
@@ -176,6 +251,8 @@ void HistoryStore::open(const Opening& opening) {
         throw HistoryStoreError("the history database " + path_ +
                                     " is read-only: the station cannot record tests in it",
                                 HistoryStoreError::Kind::read_only);
+    progress_ = opening.progress;
+    if (progress_) db_->set_progress([this] { progress_(stage_); });
     // Reading the header first tells a foreign or damaged file apart
     // before anything is written to it.
     int version = 0;
@@ -202,11 +279,13 @@ void HistoryStore::open(const Opening& opening) {
         }
     }
     if (writing) {
+        if (opening.check && version > 0) check(opening);
         db_->exec("PRAGMA journal_mode = WAL");
         // FULL: a committed test survives a power cut, not just a crash.
         db_->exec("PRAGMA synchronous = FULL");
+        // Foreign keys stay off while step 3 rebuilds a table others refer to.
+        if (version < kSchemaVersion) migrate(opening);
         db_->exec("PRAGMA foreign_keys = ON");
-        if (version < kSchemaVersion) migrate();
     } else if (version < kSchemaVersion) {
         throw HistoryStoreError("the history database " + path_ +
                                     " is from an older station and is opened read-only; open "
@@ -215,9 +294,30 @@ void HistoryStore::open(const Opening& opening) {
     }
     auto setting = statement("SELECT value FROM settings WHERE key = 'outbox'");
     outbox_ = setting.step() && setting.text(0) == "on";
+    db_->set_progress({});
+    progress_ = {};
 }
 
-void HistoryStore::migrate() {
+// Nothing has been written yet: a damaged file is refused exactly as it was.
+void HistoryStore::check(const Opening& opening) {
+    (void)opening;
+    stage("Checking " + path_);
+    std::string found;
+    {
+        auto s = statement("PRAGMA quick_check(5)");
+        while (s.step())
+            if (const std::string line = s.text(0); line != "ok")
+                found += (found.empty() ? "" : "; ") + line;
+    }
+    if (!found.empty())
+        throw HistoryStoreError("the history database " + path_ + " is damaged (" + found +
+                                    "); the station leaves it as it is: restore it from a "
+                                    "backup, or give the station another file",
+                                HistoryStoreError::Kind::damaged);
+}
+
+void HistoryStore::migrate(const Opening& opening) {
+    (void)opening;
     sqlite::Transaction transaction(*db_);
     int version = 0;
     {
@@ -225,11 +325,134 @@ void HistoryStore::migrate() {
         if (s.step()) version = int(s.integer(0));
     }
     for (; version < kSchemaVersion; ++version) {
+        stage("Upgrading " + path_ + " to schema " + std::to_string(version + 1));
         db_->exec(kMigrations[version]);
-        if (version + 1 == 2) recount_figures();
+        if (version + 1 == 3) upgrade_to_3();
         db_->exec("PRAGMA user_version = " + std::to_string(version + 1));
     }
     transaction.commit();
+}
+
+// Item names become keys of project, name and unit: a name that older
+// stations stored with two units (V and mV) becomes two keys, and items of
+// the second unit move to theirs. Then every figure is counted afresh, in
+// one pass over the items and one over the tests.
+void HistoryStore::upgrade_to_3() {
+    struct Key {
+        std::int64_t id = 0;
+        std::string name;
+        std::map<std::string, Figures> units;
+    };
+    std::map<std::int64_t, Key> keys;
+    std::int64_t next_id = 1;
+    {
+        auto s = statement("SELECT id, name FROM item_names");
+        while (s.step()) {
+            keys[s.integer(0)] = Key{s.integer(0), s.text(1), {}};
+            next_id = std::max(next_id, s.integer(0) + 1);
+        }
+    }
+    stage("Upgrading " + path_ + ": items by unit");
+    {
+        auto s = statement("SELECT name_id, unit, value, ok FROM items");
+        std::int64_t last_id = -1;
+        std::string last_unit;
+        Figures* figures = nullptr;
+        while (s.step()) {
+            const std::int64_t id = s.integer(0);
+            // Items come in test order, so the same key and unit repeat.
+            std::string text = s.text(1);
+            if (id != last_id || text != last_unit || !figures) {
+                figures = &keys[id].units[text];
+                last_id = id;
+                last_unit = std::move(text);
+            }
+            figures->add(s.real(2), s.integer(3) != 0);
+        }
+    }
+    std::map<std::int64_t, Figures> figures;
+    for (auto& [old_id, key] : keys) {
+        if (key.units.empty()) key.units[""];
+        bool first = true;
+        for (auto& [unit, f] : key.units) {
+            const std::int64_t id = first ? old_id : next_id++;
+            statement(
+                "INSERT INTO item_keys(id, project_id, name, unit, counted) "
+                "VALUES (?, 1, ?, ?, 1)")
+                .bind(1, id)
+                .bind(2, key.name)
+                .bind(3, unit)
+                .run();
+            if (!first)
+                statement("UPDATE items SET name_id = ? WHERE name_id = ? AND unit = ?")
+                    .bind(1, id)
+                    .bind(2, old_id)
+                    .bind(3, unit)
+                    .run();
+            figures[id] = f;
+            first = false;
+        }
+    }
+    db_->exec("DROP TABLE item_names; ALTER TABLE item_keys RENAME TO item_names;");
+    write_item_figures(figures);
+    stage("Upgrading " + path_ + ": tests by project");
+    count_cells();
+    db_->exec(kProjectIndexes);
+}
+
+// Figures per cell and project, from the tests.
+void HistoryStore::count_cells() {
+    struct Cell {
+        std::int64_t ok = 0, ng = 0, aborted = 0, error = 0, sum = 0;
+        std::optional<std::int64_t> shortest, longest;
+    };
+    std::map<std::pair<std::int64_t, std::int64_t>, Cell> cells;
+    {
+        auto s = statement("SELECT cell_id, project_id, verdict, end_ms - begin_ms FROM tests");
+        while (s.step()) {
+            Cell& c = cells[{s.integer(0), s.integer(1)}];
+            const Verdict verdict = verdict_of(s.integer(2));
+            if (!is_result(verdict)) {
+                ++(verdict == Verdict::aborted ? c.aborted : c.error);
+                continue;
+            }
+            ++(verdict == Verdict::ok ? c.ok : c.ng);
+            const std::int64_t d = s.integer(3);
+            c.sum += d;
+            c.shortest = std::min(c.shortest.value_or(d), d);
+            c.longest = std::max(c.longest.value_or(d), d);
+        }
+    }
+    db_->exec("DELETE FROM figures");
+    for (const auto& [key, c] : cells) {
+        auto u = statement(
+            "INSERT INTO figures(cell_id, project_id, ok, ng, aborted, error, duration_sum, "
+            "duration_min, duration_max) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)");
+        u.bind(1, key.first).bind(2, key.second).bind(3, c.ok).bind(4, c.ng);
+        u.bind(5, c.aborted).bind(6, c.error).bind(7, c.sum);
+        if (c.shortest) u.bind(8, *c.shortest).bind(9, *c.longest);
+        u.run();
+    }
+}
+
+void HistoryStore::write_item_figures(const std::map<std::int64_t, Figures>& figures) {
+    db_->exec(
+        "UPDATE item_names SET count = 0, sum = 0, sum_squares = 0, minimum = NULL, "
+        "maximum = NULL, ok = 0");
+    for (const auto& [id, f] : figures) {
+        if (f.count == 0) continue;
+        statement(
+            "UPDATE item_names SET count = ?, sum = ?, sum_squares = ?, minimum = ?, "
+            "maximum = ?, ok = ? WHERE id = ? AND counted")
+            .bind(1, f.count)
+            .bind(2, f.sum)
+            .bind(3, f.squares)
+            .bind(4, f.minimum)
+            .bind(5, f.maximum)
+            .bind(6, f.ok)
+            .bind(7, id)
+            .run();
+    }
 }
 
 void HistoryStore::recount() {
@@ -243,90 +466,63 @@ void HistoryStore::recount() {
 
 // One pass over each table: grouping in SQL would sort millions of rows.
 void HistoryStore::recount_figures() {
-    struct Cell {
-        std::int64_t ok = 0, ng = 0, aborted = 0, sum = 0;
-        std::optional<std::int64_t> shortest, longest;
-    };
-    std::map<std::int64_t, Cell> cells;
-    {
-        auto s = statement("SELECT cell_id, verdict, end_ms - begin_ms FROM tests");
-        while (s.step()) {
-            Cell& c = cells[s.integer(0)];
-            const Verdict verdict = verdict_of(s.integer(1));
-            if (verdict == Verdict::aborted) {
-                ++c.aborted;
-                continue;
-            }
-            ++(verdict == Verdict::ok ? c.ok : c.ng);
-            const std::int64_t d = s.integer(2);
-            c.sum += d;
-            c.shortest = std::min(c.shortest.value_or(d), d);
-            c.longest = std::max(c.longest.value_or(d), d);
-        }
-    }
-    db_->exec(
-        "UPDATE cells SET ok = 0, ng = 0, aborted = 0, duration_sum = 0, duration_min = NULL, "
-        "duration_max = NULL");
-    for (const auto& [id, c] : cells) {
-        auto u = statement(
-            "UPDATE cells SET ok = ?, ng = ?, aborted = ?, duration_sum = ?, "
-            "duration_min = ?, duration_max = ? WHERE id = ?");
-        u.bind(1, c.ok).bind(2, c.ng).bind(3, c.aborted).bind(4, c.sum);
-        if (c.shortest) u.bind(5, *c.shortest).bind(6, *c.longest);
-        u.bind(7, id).run();
-    }
-
-    struct Item {
-        std::int64_t count = 0, ok = 0;
-        double sum = 0, squares = 0, minimum = 0, maximum = 0;
-    };
-    std::map<std::int64_t, Item> items;
+    count_cells();
+    std::map<std::int64_t, Figures> figures;
     {
         auto s = statement("SELECT name_id, value, ok FROM items");
+        std::int64_t last = -1;
+        Figures* f = nullptr;
         while (s.step()) {
-            Item& i = items[s.integer(0)];
-            const double v = s.real(1);
-            i.minimum = i.count ? std::min(i.minimum, v) : v;
-            i.maximum = i.count ? std::max(i.maximum, v) : v;
-            ++i.count;
-            i.sum += v;
-            i.squares += v * v;
-            i.ok += s.integer(2) != 0;
+            if (s.integer(0) != last || !f) {
+                last = s.integer(0);
+                f = &figures[last];
+            }
+            f->add(s.real(1), s.integer(2) != 0);
         }
     }
-    db_->exec(
-        "UPDATE item_names SET count = 0, sum = 0, sum_squares = 0, minimum = NULL, "
-        "maximum = NULL, ok = 0");
-    for (const auto& [id, i] : items) {
-        auto u = statement(
-            "UPDATE item_names SET count = ?, sum = ?, sum_squares = ?, minimum = ?, "
-            "maximum = ?, ok = ? WHERE id = ?");
-        u.bind(1, i.count).bind(2, i.sum).bind(3, i.squares).bind(4, i.minimum);
-        u.bind(5, i.maximum).bind(6, i.ok).bind(7, id).run();
-    }
+    write_item_figures(figures);
 }
 
 void HistoryStore::changed() {
     if (on_changed_) on_changed_();
 }
 
-bool HistoryStore::insert(const TestRecord& r) {
-    std::int64_t cell_id = 0, cell_row = 0;
+// The id of the row that select finds with values, inserted when there is none.
+std::int64_t HistoryStore::id_of(std::string_view select, std::string_view insert,
+                                 std::initializer_list<std::string_view> values) {
     {
-        auto s = statement("SELECT id, ok + ng + aborted FROM cells WHERE name = ?");
-        s.bind(1, r.cell);
-        if (s.step()) {
-            cell_id = s.integer(0);
-            cell_row = s.integer(1);
-        } else {
-            statement("INSERT INTO cells(name) VALUES (?)").bind(1, r.cell).run();
-            cell_id = db_->last_insert_id();
-        }
+        auto s = statement(select);
+        int i = 0;
+        for (std::string_view v : values) s.bind(++i, v);
+        if (s.step()) return s.integer(0);
+    }
+    auto s = statement(insert);
+    int i = 0;
+    for (std::string_view v : values) s.bind(++i, v);
+    s.run();
+    return db_->last_insert_id();
+}
+
+bool HistoryStore::insert(const TestRecord& r) {
+    const std::int64_t cell_id = id_of("SELECT id FROM cells WHERE name = ?",
+                                       "INSERT INTO cells(name) VALUES (?)", {r.cell});
+    const std::int64_t project_id = id_of("SELECT id FROM projects WHERE name = ?",
+                                          "INSERT INTO projects(name) VALUES (?)", {r.project});
+    const std::int64_t origin_id =
+        id_of("SELECT id FROM origins WHERE project_hash = ? AND station = ? AND software = ?",
+              "INSERT INTO origins(project_hash, station, software) VALUES (?, ?, ?)",
+              {r.project_hash, r.station, r.software});
+    std::int64_t cell_row = 0;
+    {
+        auto s = statement(
+            "SELECT coalesce(sum(ok + ng + aborted + error), 0) FROM figures WHERE cell_id = ?");
+        s.bind(1, cell_id);
+        if (s.step()) cell_row = s.integer(0);
     }
     {
         auto s = statement(
-            "INSERT OR IGNORE INTO tests(cell_id, cell_row, serial, begin_ms, end_ms, "
-            "verdict, description) VALUES (?, ?, ?, ?, ?, ?, ?)");
+            "INSERT OR IGNORE INTO tests(cell_id, cell_row, serial, begin_ms, end_ms, verdict, "
+            "description, project_id, origin_id) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)");
         s.bind(1, cell_id)
             .bind(2, cell_row)
             .bind(3, r.serial)
@@ -334,39 +530,56 @@ bool HistoryStore::insert(const TestRecord& r) {
             .bind(5, r.end_ms)
             .bind(6, std::int64_t(r.verdict))
             .bind(7, r.description)
+            .bind(8, project_id)
+            .bind(9, origin_id)
             .run();
         if (db_->changes() == 0) return false;
     }
     const std::int64_t test_id = db_->last_insert_id();
     {
-        const bool result = r.verdict != Verdict::aborted;
-        const std::int64_t duration = r.duration_ms();
-        statement(
-            "UPDATE cells SET ok = ok + ?1, ng = ng + ?2, aborted = aborted + ?3, "
-            "duration_sum = duration_sum + ?4, "
-            "duration_min = CASE WHEN ?5 THEN min(coalesce(duration_min, ?4), ?4) "
-            "ELSE duration_min END, "
-            "duration_max = CASE WHEN ?5 THEN max(coalesce(duration_max, ?4), ?4) "
-            "ELSE duration_max END WHERE id = ?6")
-            .bind(1, std::int64_t(r.verdict == Verdict::ok))
-            .bind(2, std::int64_t(r.verdict == Verdict::ng))
-            .bind(3, std::int64_t(!result))
-            .bind(4, result ? duration : std::int64_t(0))
-            .bind(5, std::int64_t(result))
-            .bind(6, cell_id)
-            .run();
+        const bool result = is_result(r.verdict);
+        auto u = statement(
+            "INSERT INTO figures(cell_id, project_id, ok, ng, aborted, error, duration_sum, "
+            "duration_min, duration_max) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?8) "
+            "ON CONFLICT(cell_id, project_id) DO UPDATE SET ok = ok + excluded.ok, "
+            "ng = ng + excluded.ng, aborted = aborted + excluded.aborted, "
+            "error = error + excluded.error, duration_sum = duration_sum + excluded.duration_sum, "
+            "duration_min = coalesce(min(duration_min, excluded.duration_min), duration_min, "
+            "excluded.duration_min), "
+            "duration_max = coalesce(max(duration_max, excluded.duration_max), duration_max, "
+            "excluded.duration_max)");
+        u.bind(1, cell_id)
+            .bind(2, project_id)
+            .bind(3, std::int64_t(r.verdict == Verdict::ok))
+            .bind(4, std::int64_t(r.verdict == Verdict::ng))
+            .bind(5, std::int64_t(r.verdict == Verdict::aborted))
+            .bind(6, std::int64_t(r.verdict == Verdict::error))
+            .bind(7, result ? r.duration_ms() : std::int64_t(0));
+        if (result) u.bind(8, r.duration_ms());
+        u.run();
     }
+    // An Error test's readings are kept with it under keys of their own,
+    // which no figure counts.
+    const std::int64_t counted = r.verdict != Verdict::error;
     std::int64_t position = 0;
     for (const ItemResult& item : r.items) {
-        std::int64_t name_id = 0;
+        std::int64_t key = 0;
         {
-            auto s = statement("SELECT id FROM item_names WHERE name = ?");
-            s.bind(1, item.name);
+            auto s = statement(
+                "SELECT id FROM item_names WHERE project_id = ? AND name = ? AND unit = ? AND "
+                "counted = ?");
+            s.bind(1, project_id).bind(2, item.name).bind(3, item.unit).bind(4, counted);
             if (s.step()) {
-                name_id = s.integer(0);
+                key = s.integer(0);
             } else {
-                statement("INSERT INTO item_names(name) VALUES (?)").bind(1, item.name).run();
-                name_id = db_->last_insert_id();
+                statement(
+                    "INSERT INTO item_names(project_id, name, unit, counted) VALUES (?, ?, ?, ?)")
+                    .bind(1, project_id)
+                    .bind(2, item.name)
+                    .bind(3, item.unit)
+                    .bind(4, counted)
+                    .run();
+                key = db_->last_insert_id();
             }
         }
         statement(
@@ -374,13 +587,14 @@ bool HistoryStore::insert(const TestRecord& r) {
             "VALUES (?, ?, ?, ?, ?, ?, ?, ?)")
             .bind(1, test_id)
             .bind(2, position++)
-            .bind(3, name_id)
+            .bind(3, key)
             .bind(4, item.value)
             .bind(5, item.lower)
             .bind(6, item.upper)
             .bind(7, item.unit)
             .bind(8, std::int64_t(item.ok))
             .run();
+        if (!counted) continue;
         statement(
             "UPDATE item_names SET count = count + 1, sum = sum + ?1, "
             "sum_squares = sum_squares + ?1 * ?1, "
@@ -388,7 +602,7 @@ bool HistoryStore::insert(const TestRecord& r) {
             "maximum = max(coalesce(maximum, ?1), ?1), ok = ok + ?2 WHERE id = ?3")
             .bind(1, item.value)
             .bind(2, std::int64_t(item.ok))
-            .bind(3, name_id)
+            .bind(3, key)
             .run();
     }
     if (outbox_) statement("INSERT INTO outbox(test_id) VALUES (?)").bind(1, test_id).run();
@@ -409,17 +623,46 @@ bool HistoryStore::append(const TestRecord& record) {
 std::vector<std::string> HistoryStore::cells() const {
     return guarded("cannot read the history in", [&] {
         std::vector<std::string> names;
-        auto s = statement("SELECT name FROM cells WHERE ok + ng + aborted > 0 ORDER BY name");
+        auto s = statement(
+            "SELECT c.name FROM cells c WHERE EXISTS (SELECT 1 FROM figures f WHERE "
+            "f.cell_id = c.id AND f.ok + f.ng + f.aborted + f.error > 0) ORDER BY c.name");
         while (s.step()) names.push_back(s.text(0));
         return names;
     });
 }
 
-std::int64_t HistoryStore::count(const std::string& cell) const {
+std::vector<std::string> HistoryStore::projects() const {
     return guarded("cannot read the history in", [&] {
-        auto s = statement(cell.empty() ? "SELECT coalesce(sum(ok + ng + aborted), 0) FROM cells"
-                                        : "SELECT ok + ng + aborted FROM cells WHERE name = ?");
-        if (!cell.empty()) s.bind(1, cell);
+        std::vector<std::string> names;
+        auto s = statement(
+            "SELECT p.name FROM projects p WHERE EXISTS (SELECT 1 FROM figures f WHERE "
+            "f.project_id = p.id AND f.ok + f.ng + f.aborted + f.error > 0) ORDER BY p.name");
+        while (s.step()) names.push_back(s.text(0));
+        return names;
+    });
+}
+
+namespace {
+
+// The figures rows of a filter: ?1 the cell ("" for all), ?2 1 when one
+// project is asked for, ?3 its name.
+constexpr const char* kFiguresOfFilter =
+    " FROM figures f JOIN cells c ON c.id = f.cell_id JOIN projects p ON p.id = f.project_id "
+    "WHERE (?1 = '' OR c.name = ?1) AND (?2 = 0 OR p.name = ?3)";
+
+void bind_filter(sqlite::Statement& s, const HistoryFilter& filter) {
+    s.bind(1, filter.cell).bind(2, std::int64_t(filter.project.has_value()));
+    s.bind(3, filter.project.value_or(std::string()));
+}
+
+}  // namespace
+
+std::int64_t HistoryStore::count(const HistoryFilter& filter) const {
+    return guarded("cannot read the history in", [&] {
+        static const std::string text = sql(
+            {"SELECT coalesce(sum(f.ok + f.ng + f.aborted + f.error), 0)", kFiguresOfFilter});
+        auto s = statement(text);
+        bind_filter(s, filter);
         return s.step() ? s.integer(0) : std::int64_t(0);
     });
 }
@@ -432,6 +675,10 @@ TestRecord HistoryStore::read_test(const sqlite::Statement& s, int first) {
     r.end_ms = s.integer(first + 4);
     r.verdict = verdict_of(s.integer(first + 5));
     r.description = s.text(first + 6);
+    r.project = s.text(first + 7);
+    r.project_hash = s.text(first + 8);
+    r.station = s.text(first + 9);
+    r.software = s.text(first + 10);
     return r;
 }
 
@@ -445,20 +692,33 @@ void HistoryStore::read_items(std::int64_t test_id, TestRecord& r) const {
                            items.text(4), items.integer(5) != 0});
 }
 
-std::vector<TestSummary> HistoryStore::page(const std::string& cell, std::int64_t first_row,
+std::vector<TestSummary> HistoryStore::page(const HistoryFilter& filter, std::int64_t first_row,
                                             int rows) const {
     return guarded("cannot read the history in", [&] {
-        // Rows are dense in both orders, so a page is a range on an index,
-        // never an OFFSET that would walk every row before it.
+        // Rows of all projects are dense in both orders, so such a page is a
+        // range on an index, never an OFFSET that would walk every row
+        // before it. One project's rows are counted off its own index.
         static const std::string all =
             sql({"SELECT ", kTestColumns, " FROM ", kTestTables,
                  " WHERE t.id > ?1 ORDER BY t.id LIMIT ?2"});
         static const std::string one =
             sql({"SELECT ", kTestColumns, " FROM ", kTestTables,
                  " WHERE c.name = ?3 AND t.cell_row >= ?1 ORDER BY t.cell_row LIMIT ?2"});
-        auto s = statement(cell.empty() ? all : one);
+        static const std::string project =
+            sql({"SELECT ", kTestColumns, " FROM ", kTestTables,
+                 " WHERE t.project_id = (SELECT id FROM projects WHERE name = ?4) "
+                 "ORDER BY t.id LIMIT ?2 OFFSET ?1"});
+        static const std::string project_cell =
+            sql({"SELECT ", kTestColumns, " FROM ", kTestTables,
+                 " WHERE t.project_id = (SELECT id FROM projects WHERE name = ?4) "
+                 "AND t.cell_id = (SELECT id FROM cells WHERE name = ?3) "
+                 "ORDER BY t.cell_row LIMIT ?2 OFFSET ?1"});
+        const bool by_cell = !filter.cell.empty();
+        auto s = statement(filter.project ? (by_cell ? project_cell : project)
+                                          : (by_cell ? one : all));
         s.bind(1, first_row).bind(2, std::int64_t(rows));
-        if (!cell.empty()) s.bind(3, cell);
+        if (by_cell) s.bind(3, filter.cell);
+        if (filter.project) s.bind(4, *filter.project);
         std::vector<TestSummary> page;
         while (s.step()) {
             TestRecord r = read_test(s, 0);
@@ -470,6 +730,7 @@ std::vector<TestSummary> HistoryStore::page(const std::string& cell, std::int64_
             t.end_ms = r.end_ms;
             t.verdict = r.verdict;
             t.description = std::move(r.description);
+            t.project = std::move(r.project);
             page.push_back(std::move(t));
         }
         return page;
@@ -489,13 +750,15 @@ std::optional<TestRecord> HistoryStore::test(std::int64_t id) const {
     });
 }
 
-ItemStatistics HistoryStore::item_statistics(const std::string& item) const {
+ItemStatistics HistoryStore::item_statistics(const std::string& project, const std::string& item,
+                                             const std::string& unit) const {
     return guarded("cannot read the history in", [&] {
         ItemStatistics st;
         auto s = statement(
-            "SELECT id, count, sum, sum_squares, minimum, maximum, ok FROM item_names "
-            "WHERE name = ?");
-        s.bind(1, item);
+            "SELECT n.id, n.count, n.sum, n.sum_squares, n.minimum, n.maximum, n.ok "
+            "FROM item_names n JOIN projects p ON p.id = n.project_id "
+            "WHERE p.name = ? AND n.name = ? AND n.unit = ? AND n.counted");
+        s.bind(1, project).bind(2, item).bind(3, unit);
         if (!s.step() || s.integer(1) == 0) return st;
         const std::int64_t name_id = s.integer(0);
         const std::int64_t n = s.integer(1);
@@ -508,7 +771,7 @@ ItemStatistics HistoryStore::item_statistics(const std::string& item) const {
         st.average = sum / double(n);
         if (n > 1) st.variance = std::max(0.0, (squares - sum * st.average) / double(n - 1));
         st.std_deviation = std::sqrt(st.variance);
-        // The median walks half of one item's index, not the whole history.
+        // The median walks half of one key's index, not the whole history.
         auto m = statement(
             "SELECT value FROM items INDEXED BY items_by_value WHERE name_id = ? "
             "ORDER BY value LIMIT ? OFFSET ?");
@@ -521,24 +784,26 @@ ItemStatistics HistoryStore::item_statistics(const std::string& item) const {
     });
 }
 
-TotalStatistics HistoryStore::total_statistics(const std::string& cell) const {
+TotalStatistics HistoryStore::total_statistics(const HistoryFilter& filter) const {
     return guarded("cannot read the history in", [&] {
+        static const std::string text =
+            sql({"SELECT coalesce(sum(f.ok), 0), coalesce(sum(f.ng), 0), "
+                 "coalesce(sum(f.aborted), 0), coalesce(sum(f.error), 0), "
+                 "coalesce(sum(f.duration_sum), 0), min(f.duration_min), max(f.duration_max)",
+                 kFiguresOfFilter});
         TotalStatistics st;
-        auto s = statement(cell.empty()
-                               ? "SELECT sum(ok), sum(ng), sum(aborted), sum(duration_sum), "
-                                 "min(duration_min), max(duration_max) FROM cells"
-                               : "SELECT ok, ng, aborted, duration_sum, duration_min, "
-                                 "duration_max FROM cells WHERE name = ?");
-        if (!cell.empty()) s.bind(1, cell);
+        auto s = statement(text);
+        bind_filter(s, filter);
         if (!s.step()) return st;
         st.ok = std::size_t(s.integer(0));
         st.ng = std::size_t(s.integer(1));
         st.aborted = std::size_t(s.integer(2));
+        st.error = std::size_t(s.integer(3));
         const std::size_t tests = st.ok + st.ng;
         if (tests > 0) {
-            st.average_ms = s.integer(3) / std::int64_t(tests);
-            st.shortest_ms = s.integer(4);
-            st.longest_ms = s.integer(5);
+            st.average_ms = s.integer(4) / std::int64_t(tests);
+            st.shortest_ms = s.integer(5);
+            st.longest_ms = s.integer(6);
         }
         return st;
     });
@@ -548,13 +813,17 @@ void HistoryStore::clear() {
     guarded("cannot clear the history in", [&] {
         sqlite::Transaction transaction(*db_);
         // Tests not yet on the line server exist nowhere else.
-        if (const std::int64_t waiting = outbox_size())
-            throw HistoryStoreError(std::to_string(waiting) +
-                                    " tests still wait to be sent to the line server; the "
-                                    "history can be cleared once they are there");
+        {
+            auto s = statement("SELECT count(*) FROM outbox");
+            if (const std::int64_t waiting = s.step() ? s.integer(0) : 0)
+                throw HistoryStoreError(std::to_string(waiting) +
+                                        " tests still wait to be sent to the line server; the "
+                                        "history can be cleared once they are there");
+        }
         db_->exec(
-            "DELETE FROM outbox; DELETE FROM items; DELETE FROM tests; DELETE FROM cells; "
-            "DELETE FROM item_names;");
+            "DELETE FROM items; DELETE FROM tests; DELETE FROM figures; DELETE FROM cells; "
+            "DELETE FROM item_names; DELETE FROM projects WHERE id > 1; "
+            "DELETE FROM origins WHERE id > 1;");
         transaction.commit();
     });
     changed();
@@ -625,7 +894,7 @@ void HistoryStore::enable_outbox() {
 
 std::int64_t HistoryStore::outbox_size() const {
     return guarded("cannot read the outbox in", [&] {
-        auto s = statement("SELECT count(*) FROM outbox");
+        auto s = statement("SELECT count(*) FROM outbox WHERE refused IS NULL");
         return s.step() ? s.integer(0) : std::int64_t(0);
     });
 }
@@ -634,7 +903,8 @@ std::vector<HistoryStore::OutboxTest> HistoryStore::outbox(std::size_t limit) co
     return guarded("cannot read the outbox in", [&] {
         static const std::string text =
             sql({"SELECT ", kTestColumns, " FROM ", kTestTables,
-                 " JOIN outbox o ON o.test_id = t.id ORDER BY o.test_id LIMIT ?"});
+                 " JOIN outbox o ON o.test_id = t.id WHERE o.refused IS NULL "
+                 "ORDER BY o.test_id LIMIT ?"});
         std::vector<OutboxTest> tests;
         {
             auto s = statement(text);
@@ -652,6 +922,34 @@ void HistoryStore::sent(const std::vector<std::int64_t>& ids) {
         for (std::int64_t id : ids)
             statement("DELETE FROM outbox WHERE test_id = ?").bind(1, id).run();
         transaction.commit();
+    });
+}
+
+void HistoryStore::refuse(std::int64_t id, const std::string& reason) {
+    guarded("cannot update the outbox in", [&] {
+        statement("UPDATE outbox SET refused = ? WHERE test_id = ?")
+            .bind(1, reason.empty() ? std::string("no reason given") : reason)
+            .bind(2, id)
+            .run();
+    });
+}
+
+std::vector<RefusedTest> HistoryStore::refused() const {
+    return guarded("cannot read the outbox in", [&] {
+        std::vector<RefusedTest> tests;
+        auto s = statement(
+            "SELECT t.id, c.name, t.serial, t.begin_ms, o.refused FROM outbox o "
+            "JOIN tests t ON t.id = o.test_id JOIN cells c ON c.id = t.cell_id "
+            "WHERE o.refused IS NOT NULL ORDER BY o.test_id");
+        while (s.step())
+            tests.push_back({s.integer(0), s.text(1), s.text(2), s.integer(3), s.text(4)});
+        return tests;
+    });
+}
+
+void HistoryStore::retry_refused() {
+    guarded("cannot update the outbox in", [&] {
+        db_->exec("UPDATE outbox SET refused = NULL WHERE refused IS NOT NULL");
     });
 }
 

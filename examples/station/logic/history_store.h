@@ -8,11 +8,14 @@
 //
 // Tests keep the order in which they were stored: row r of "all cells" is the
 // r-th stored test, row r of one cell the r-th test of that cell. Running
-// figures per cell and per item are kept beside the tests, so counts, filters
-// and statistics cost the same at a thousand tests as at a million.
+// figures per cell and project, and per project, item and unit, are kept
+// beside the tests, so counts, filters and statistics cost the same at a
+// thousand tests as at a million.
 
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
+#include <map>
 #include <memory>
 #include <optional>
 #include <stdexcept>
@@ -66,25 +69,48 @@ struct TestSummary {
     std::int64_t end_ms = 0;
     Verdict verdict = Verdict::aborted;
     std::string description;
+    std::string project;  // empty: not known (a record of an older station)
+};
+
+// Which tests a view shows: those of one cell, or of all cells when cell is
+// empty; of one project, or of all when project is unset ("" is the project
+// of records that do not say).
+struct HistoryFilter {
+    std::string cell;
+    std::optional<std::string> project;
+};
+
+// A test the line server refused, kept in the outbox with the server's reason.
+struct RefusedTest {
+    std::int64_t id = 0;
+    std::string cell;
+    std::string serial;
+    std::int64_t begin_ms = 0;
+    std::string reason;
 };
 
 class HistoryStore {
 public:
-    static constexpr int kSchemaVersion = 2;
+    static constexpr int kSchemaVersion = 3;
 
     enum class Mode { read_write, read_only };
 
     struct Opening {
         Mode mode = Mode::read_write;
+        // Before anything is written, PRAGMA quick_check: a damaged file is
+        // refused as it is. A second connection to a file the station has
+        // just opened and checked may leave it out.
+        bool check = true;
         // Told now and then, with what is being done, while opening takes
-        // long (an upgrade of an old file); may throw to give up, which
-        // leaves the file as it was.
+        // long (the check, an upgrade of an old file); may throw to give
+        // up, which leaves the file as it was.
         std::function<void(const std::string& stage)> progress;
     };
 
     // Opens or creates the database. Refuses, with a HistoryStoreError, a file
-    // that is not a station database, one written by a newer station, and a
-    // read-only file when asked to write; such a file is left as it is.
+    // that is not a station database, a damaged one, one written by a newer
+    // station, and a read-only file when asked to write; such a file is left
+    // as it is, byte for byte.
     explicit HistoryStore(const std::string& path, Mode mode = Mode::read_write);
     HistoryStore(const std::string& path, const Opening& opening);
     ~HistoryStore();
@@ -98,17 +124,33 @@ public:
     // begin time), which makes retries harmless.
     bool append(const TestRecord& record);
 
+    // How long a write waits for another connection's lock before it fails
+    // with HistoryStoreError::Kind::busy (5 s unless set).
+    void set_busy_timeout(int ms);
+
     // Cells that have tests, sorted.
     std::vector<std::string> cells() const;
-    // cell empty: all cells.
-    std::int64_t count(const std::string& cell = {}) const;
-    std::vector<TestSummary> page(const std::string& cell, std::int64_t first_row, int rows) const;
+    // Projects that have tests, sorted; "" stands for records that do not say.
+    std::vector<std::string> projects() const;
+    std::int64_t count(const HistoryFilter& filter) const;
+    std::int64_t count(const std::string& cell = {}) const { return count(HistoryFilter{cell, {}}); }
+    // Rows first_row... of the filter's tests, in stored order.
+    std::vector<TestSummary> page(const HistoryFilter& filter, std::int64_t first_row,
+                                  int rows) const;
+    std::vector<TestSummary> page(const std::string& cell, std::int64_t first_row, int rows) const {
+        return page(HistoryFilter{cell, {}}, first_row, rows);
+    }
     std::optional<TestRecord> test(std::int64_t id) const;
 
-    // Over every stored value of the item, whatever the cell.
-    ItemStatistics item_statistics(const std::string& item) const;
-    // Over the tests of one cell, or of all cells when cell is empty.
-    TotalStatistics total_statistics(const std::string& cell = {}) const;
+    // Over every stored value of the item of that name and unit in the
+    // project's tests, whatever the cell; tests that ended in Error leave
+    // their readings out.
+    ItemStatistics item_statistics(const std::string& project, const std::string& item,
+                                   const std::string& unit) const;
+    TotalStatistics total_statistics(const HistoryFilter& filter) const;
+    TotalStatistics total_statistics(const std::string& cell = {}) const {
+        return total_statistics(HistoryFilter{cell, {}});
+    }
 
     void clear();
 
@@ -130,15 +172,22 @@ public:
     // Tests waiting to be forwarded to a line server. Forwarding is off until
     // enable_outbox(); from then on every stored test waits in the outbox.
     void enable_outbox();
+    // Tests that wait to be sent (refused ones not counted).
     std::int64_t outbox_size() const;
     struct OutboxTest {
         std::int64_t id = 0;  // the test's id in the store
         TestRecord record;
     };
-    // The oldest tests of the outbox, at most limit of them.
+    // The oldest tests waiting in the outbox, at most limit of them.
     std::vector<OutboxTest> outbox(std::size_t limit) const;
     // The server committed them: they leave the outbox.
     void sent(const std::vector<std::int64_t>& ids);
+    // The server refused the test for a reason of its own (a value it cannot
+    // take): it stays in the outbox, set apart, so that the others go on.
+    void refuse(std::int64_t id, const std::string& reason);
+    std::vector<RefusedTest> refused() const;
+    // Refused tests wait again (each start of the forwarder gives them one try).
+    void retry_refused();
 
     // Small facts kept with the history (e.g. how far a copy of a line got).
     std::string setting(const std::string& key) const;
@@ -157,9 +206,17 @@ public:
     sqlite3* handle() const;
 
 private:
+    struct Figures;
     void open(const Opening& opening);
-    void migrate();
+    void check(const Opening& opening);
+    void migrate(const Opening& opening);
+    void upgrade_to_3();
+    void count_cells();
+    void write_item_figures(const std::map<std::int64_t, Figures>& figures);
     void recount_figures();
+    std::int64_t id_of(std::string_view select, std::string_view insert,
+                       std::initializer_list<std::string_view> values);
+    void stage(const std::string& text);
     bool insert(const TestRecord& record);
     void changed();
     // One statement of this connection; statements are kept by their text.
@@ -177,6 +234,8 @@ private:
     std::unique_ptr<sqlite::Database> db_;
     bool outbox_ = false;
     std::function<void()> on_changed_;
+    std::function<void(const std::string&)> progress_;
+    std::string stage_;
 };
 
 

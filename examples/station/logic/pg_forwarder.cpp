@@ -177,7 +177,10 @@ void PgForwarder::run(std::stop_token stop) {
     // The worker's own connection to the station's file, through the store.
     std::unique_ptr<HistoryStore> store;
     try {
-        store = std::make_unique<HistoryStore>(database_path_);
+        // The station checked the file as it opened it, just before.
+        HistoryStore::Opening opening;
+        opening.check = false;
+        store = std::make_unique<HistoryStore>(database_path_, opening);
     } catch (const HistoryStoreError& error) {
         set_problem(error.what());
         return;

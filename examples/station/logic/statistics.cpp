@@ -3,20 +3,26 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 
 #include "logic/text.h"
 
 namespace station {
 
-ItemStatistics item_statistics(const std::vector<TestRecord>& records, const std::string& item) {
+namespace {
+
+ItemStatistics item_statistics_where(
+    const std::vector<TestRecord>& records,
+    const std::function<bool(const TestRecord&, const ItemResult&)>& counts) {
     ItemStatistics s;
     std::vector<double> values;
     for (const TestRecord& record : records)
-        for (const ItemResult& result : record.items)
-            if (result.name == item) {
-                values.push_back(result.value);
-                ++(result.ok ? s.ok : s.ng);
-            }
+        if (record.verdict != Verdict::error)
+            for (const ItemResult& result : record.items)
+                if (counts(record, result)) {
+                    values.push_back(result.value);
+                    ++(result.ok ? s.ok : s.ng);
+                }
     s.count = values.size();
     if (values.empty()) return s;
 
@@ -37,13 +43,27 @@ ItemStatistics item_statistics(const std::vector<TestRecord>& records, const std
     return s;
 }
 
+}  // namespace
+
+ItemStatistics item_statistics(const std::vector<TestRecord>& records, const std::string& item) {
+    return item_statistics_where(
+        records, [&](const TestRecord&, const ItemResult& result) { return result.name == item; });
+}
+
+ItemStatistics item_statistics(const std::vector<TestRecord>& records, const std::string& project,
+                               const std::string& item, const std::string& unit) {
+    return item_statistics_where(records, [&](const TestRecord& record, const ItemResult& result) {
+        return record.project == project && result.name == item && result.unit == unit;
+    });
+}
+
 TotalStatistics total_statistics(const std::vector<TestRecord>& records) {
     TotalStatistics s;
     std::int64_t sum = 0;
     bool first = true;
     for (const TestRecord& record : records) {
-        if (record.verdict == Verdict::aborted) {
-            ++s.aborted;
+        if (record.verdict == Verdict::aborted || record.verdict == Verdict::error) {
+            ++(record.verdict == Verdict::aborted ? s.aborted : s.error);
             continue;
         }
         ++(record.verdict == Verdict::ok ? s.ok : s.ng);

@@ -2,7 +2,7 @@
 # The front door. CMake is the real build; see CMakePresets.json. Only the
 # targets that run or produce something (test, demo, reliability, bench,
 # package, docs) install packages.
-.PHONY: all deps build test demo reliability bench package docs clean
+.PHONY: all deps build check test demo reliability bench package docs clean
 
 all: build
 
@@ -12,6 +12,16 @@ deps:
 build:
 	cmake --preset default
 	cmake --build --preset default
+
+# The developer's loop: build the default preset and run its tests, nothing
+# installed and nothing rebuilt with sanitizers. PRESET=debug runs the same
+# against the unoptimised build (build-debug/); ARGS goes to ctest
+# (ARGS="-R lifecycle" runs only those tests).
+PRESET ?= default
+check:
+	cmake --preset $(PRESET)
+	cmake --build --preset $(PRESET)
+	ctest --preset $(PRESET) $(ARGS)
 
 # The whole suite, then again built with AddressSanitizer, UBSan and leak
 # detection (preset asan, tests/sanitizers/), then the station's threads
@@ -53,4 +63,4 @@ demo: deps build
 	scripts/demo.sh build
 
 clean:
-	rm -rf build build-asan build-tsan build-bench
+	rm -rf build build-asan build-tsan build-bench build-debug

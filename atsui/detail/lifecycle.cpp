@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "atsui/detail/lifecycle.h"
 
+#include <map>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -11,6 +12,7 @@
 #include <wx/dataview.h>
 #include <wx/dialog.h>
 #include <wx/evtloop.h>
+#include <wx/modalhook.h>
 #include <wx/sizer.h>
 #include <wx/statbox.h>
 #include <wx/toolbar.h>
@@ -70,34 +72,125 @@ bool can_hold_children(wxWindow* window) {
 #endif
 }
 
-void collect_modal_dialogs(wxWindow* window, std::vector<wxDialog*>& out) {
-    for (wxWindow* child : window->GetChildren()) {
-        if (auto* dialog = dynamic_cast<wxDialog*>(child); dialog && dialog->IsModal())
-            out.push_back(dialog);
-        collect_modal_dialogs(child, out);
-    }
+bool is_under(wxWindow* window, wxWindow* ancestor) {
+    for (wxWindow* w = window; w; w = w->GetParent())
+        if (w == ancestor) return true;
+    return false;
 }
 
-// Waits on the window's idle events until the event loop that was running
-// when Destroy() was called (a dialog's modal loop) is no longer the active one.
-class DestroyAfterLoop {
+// Every modal run in the process, outermost first, as the toolkit reports
+// them: which dialog, and which event loop was running when it began (the one
+// that is active again once its ShowModal returns). wxDialog says only
+// whether it is modal, not which of several nested loops is its own.
+class ModalRuns : public wxModalDialogHook {
 public:
-    DestroyAfterLoop(wxWindow* window, wxEventLoopBase* loop, std::function<bool()> destroy)
-        : window_(window), loop_(loop), destroy_(std::move(destroy)) {
-        window_->Bind(wxEVT_IDLE, &DestroyAfterLoop::on_idle, this);
-        window_->Bind(wxEVT_DESTROY, &DestroyAfterLoop::on_destroy, this);
+    struct Run {
+        wxDialog* dialog;
+        wxEventLoopBase* outside;
+    };
+
+    static ModalRuns& get() {
+        static ModalRuns runs;
+        return runs;
+    }
+
+    // The runs of dialogs under window, outermost first.
+    std::vector<Run> under(wxWindow* window) const {
+        std::vector<Run> found;
+        for (const Run& run : runs_)
+            if (is_under(run.dialog, window)) found.push_back(run);
+        return found;
+    }
+
+protected:
+    int Enter(wxDialog* dialog) override {
+        runs_.push_back({dialog, wxEventLoopBase::GetActive()});
+        // A later hook may answer the dialog without running it, and then
+        // nobody reports its end: forget it when it goes, at the latest.
+        dialog->Bind(wxEVT_DESTROY, &ModalRuns::on_destroy, this);
+        return wxID_NONE;
+    }
+    void Exit(wxDialog* dialog) override;
+
+private:
+    ModalRuns() { Register(); }
+
+    void on_destroy(wxWindowDestroyEvent& event) {
+        event.Skip();
+        forget(event.GetEventObject());
+    }
+    void forget(wxObject* dialog) {
+        for (auto run = runs_.rbegin(); run != runs_.rend(); ++run)
+            if (run->dialog == dialog) {
+                runs_.erase(std::next(run).base());
+                return;
+            }
+    }
+
+    std::vector<Run> runs_;
+};
+
+// Destroys a top-level window on which modal dialogs run, one inside the
+// other. EndModal only ends the innermost loop that is running, so the
+// dialogs are ended innermost first, the next one once control is back in its
+// loop; the window goes once the loop that ran outside them all is the active
+// one again: deleting it earlier would delete a dialog inside its own
+// ShowModal (freeing a dialog that lives on the host's stack).
+//
+// Each step is taken as a run ends, from inside the ending ShowModal, where
+// the enclosing loop is the active one again; idle events, which a busy loop
+// (timers due all the time) may starve, are only a fallback.
+class DestroyAfterModalRuns {
+public:
+    static bool start(wxWindow* window, std::function<bool()> destroy) {
+        if (waiting().count(window)) return true;
+        new DestroyAfterModalRuns(window, std::move(destroy));
+        return true;
+    }
+
+    // A modal run ended somewhere: every waiting window takes its next step.
+    static void run_ended() {
+        std::vector<wxWindow*> windows;
+        for (const auto& [window, waiter] : waiting()) windows.push_back(window);
+        for (wxWindow* window : windows)
+            if (auto found = waiting().find(window); found != waiting().end())
+                found->second->step(ModalRuns::get().under(window));
     }
 
 private:
-    void on_idle(wxIdleEvent& event) {
-        event.Skip();
-        if (wxEventLoopBase::GetActive() == loop_) {
-            event.RequestMore();
+    DestroyAfterModalRuns(wxWindow* window, std::function<bool()> destroy)
+        : window_(window), destroy_(std::move(destroy)) {
+        waiting()[window_] = this;
+        window_->Bind(wxEVT_IDLE, &DestroyAfterModalRuns::on_idle, this);
+        window_->Bind(wxEVT_DESTROY, &DestroyAfterModalRuns::on_destroy, this);
+        const std::vector<ModalRuns::Run> runs = ModalRuns::get().under(window_);
+        outside_ = runs.front().outside;
+        step(runs);
+    }
+
+    static std::map<wxWindow*, DestroyAfterModalRuns*>& waiting() {
+        static std::map<wxWindow*, DestroyAfterModalRuns*> windows;
+        return windows;
+    }
+
+    void step(const std::vector<ModalRuns::Run>& runs) {
+        if (!runs.empty()) {
+            wxDialog* innermost = runs.back().dialog;
+            if (innermost != ended_ && innermost->IsModal()) {
+                ended_ = innermost;
+                innermost->EndModal(wxID_CANCEL);
+            }
             return;
         }
+        if (wxEventLoopBase::GetActive() != outside_) return;
         std::function<bool()> destroy = std::move(destroy_);
         finish();
         destroy();
+    }
+
+    void on_idle(wxIdleEvent& event) {
+        event.Skip();
+        step(ModalRuns::get().under(window_));
     }
     // Deleted some other way meanwhile (with its own parent, say).
     void on_destroy(wxWindowDestroyEvent& event) {
@@ -105,15 +198,23 @@ private:
         if (event.GetEventObject() == window_) finish();
     }
     void finish() {
-        window_->Unbind(wxEVT_IDLE, &DestroyAfterLoop::on_idle, this);
-        window_->Unbind(wxEVT_DESTROY, &DestroyAfterLoop::on_destroy, this);
+        waiting().erase(window_);
+        window_->Unbind(wxEVT_IDLE, &DestroyAfterModalRuns::on_idle, this);
+        window_->Unbind(wxEVT_DESTROY, &DestroyAfterModalRuns::on_destroy, this);
         delete this;
     }
 
     wxWindow* window_;
-    wxEventLoopBase* loop_;
     std::function<bool()> destroy_;
+    wxEventLoopBase* outside_ = nullptr;
+    wxDialog* ended_ = nullptr;
 };
+
+void ModalRuns::Exit(wxDialog* dialog) {
+    forget(dialog);
+    dialog->Unbind(wxEVT_DESTROY, &ModalRuns::on_destroy, this);
+    DestroyAfterModalRuns::run_ended();
+}
 
 }  // namespace
 
@@ -133,16 +234,14 @@ wxWindow* top_level_parent(wxWindow* parent, const char* class_name) {
                                ": the wx application is not initialised (construct windows "
                                "from OnInit or after wxEntryStart)");
     if (parent && is_dying(parent)) refuse(class_name, "the parent window is being destroyed");
+    // Modal runs on a window are known only from when the watch began.
+    ModalRuns::get();
     return parent;
 }
 
 bool destroy_after_modal_children(wxWindow* window, const std::function<bool()>& destroy) {
-    std::vector<wxDialog*> modal;
-    collect_modal_dialogs(window, modal);
-    if (modal.empty()) return destroy();
-    for (wxDialog* dialog : modal) dialog->EndModal(wxID_CANCEL);
-    new DestroyAfterLoop(window, wxEventLoopBase::GetActive(), destroy);
-    return true;
+    if (ModalRuns::get().under(window).empty()) return destroy();
+    return DestroyAfterModalRuns::start(window, destroy);
 }
 
 bool prepare_reparent(wxWindow* window, wxWindowBase* new_parent) {

@@ -27,11 +27,13 @@ wxWindow* require_parent(wxWindow* parent, const char* class_name);
 // call) and std::invalid_argument for a parent that is being destroyed.
 wxWindow* top_level_parent(wxWindow* parent, const char* class_name);
 
-// Destroy() of a top-level window that may have a modal dialog running on top
-// of it: the toolkit would delete the dialog inside its own ShowModal (a
-// dialog on the host's stack is then freed as if from the heap). Ends such
-// dialogs with wxID_CANCEL and calls destroy once their modal loop is left;
-// with none running, calls destroy at once.
+// Destroy() of a top-level window that may have modal dialogs running on top
+// of it, one inside the other: the toolkit would delete a dialog inside its
+// own ShowModal (a dialog on the host's stack is then freed as if from the
+// heap). Ends such dialogs with wxID_CANCEL, innermost first, and calls
+// destroy once the loop outside them all runs again; with none running,
+// calls destroy at once. Runs are known from the construction of the first
+// top-level window of the layer on (top_level_parent).
 bool destroy_after_modal_children(wxWindow* window, const std::function<bool()>& destroy);
 
 // Whether window may move under new_parent: not to no parent, not into

@@ -144,6 +144,82 @@ TEST_F(Lifecycle, FrameClosedUnderAModalDialogEndsTheDialogFirst) {
         }
 }
 
+// One dialog asks, and from it a second one asks again (a confirmation), when
+// the frame goes under both. Each loop must be left before its dialog or the
+// frame is deleted: the outer dialog, on the host's stack or on the heap, is
+// still the host's when its ShowModal returns.
+TEST_F(Lifecycle, FrameGoneUnderTwoNestedModalDialogsEndsThemInnermostFirst) {
+    for (bool outer_on_stack : {true, false})
+        for (bool inner_on_outer : {false, true})
+            for (bool by_close : {false, true}) {
+                SCOPED_TRACE(std::string(outer_on_stack ? "outer on the stack" : "outer on the heap") +
+                             (inner_on_outer ? ", inner on the outer" : ", inner on the frame") +
+                             (by_close ? ", Close()" : ", Destroy()"));
+                CallLog log;
+                TimedFrame* frame = station(log);
+                start_all_timers(frame);
+                std::vector<std::string> returns;
+                bool outer_deleted_while_running = false;
+                bool outer_running = false;
+                int outer_result = 0, inner_result = 0;
+
+                wxTimer closer;
+                closer.Bind(wxEVT_TIMER, [&](wxTimerEvent&) {
+                    if (by_close)
+                        frame->Close();
+                    else
+                        frame->Destroy();
+                });
+                wxTimer watchdog;
+                std::vector<wxDialog*> running;
+                watchdog.Bind(wxEVT_TIMER, [&](wxTimerEvent&) {
+                    for (wxDialog* dialog : running)
+                        if (dialog->IsModal()) dialog->EndModal(kModalTimedOut);
+                });
+                wxTimer opener;
+                auto run_outer = [&](wxDialog& outer) {
+                    outer.Bind(wxEVT_DESTROY, [&](wxWindowDestroyEvent& event) {
+                        event.Skip();
+                        if (outer_running) outer_deleted_while_running = true;
+                    });
+                    opener.Bind(wxEVT_TIMER, [&](wxTimerEvent&) {
+                        wxWindow* parent = inner_on_outer ? static_cast<wxWindow*>(&outer) : frame;
+                        AboutDialog inner(parent);
+                        running.push_back(&inner);
+                        closer.StartOnce(50);
+                        inner_result = inner.ShowModal();
+                        running.pop_back();
+                        returns.push_back("inner");
+                        // Back in the outer loop, the outer dialog still up.
+                        EXPECT_TRUE(is_top_level_alive(frame));
+                    });
+                    running.push_back(&outer);
+                    watchdog.StartOnce(5000);
+                    opener.StartOnce(50);
+                    outer_running = true;
+                    outer_result = outer.ShowModal();
+                    outer_running = false;
+                    running.clear();
+                    returns.push_back("outer");
+                    EXPECT_EQ(outer.GetReturnCode(), outer_result);
+                    EXPECT_FALSE(outer.IsShown());
+                };
+                if (outer_on_stack) {
+                    TickerExceptionDialog outer(frame);
+                    run_outer(outer);
+                } else {
+                    run_outer(*new ManualOperationDialog(frame));  // left to its parent
+                }
+                watchdog.Stop();
+                EXPECT_EQ(inner_result, wxID_CANCEL);
+                EXPECT_EQ(outer_result, wxID_CANCEL);
+                EXPECT_EQ(returns, (std::vector<std::string>{"inner", "outer"}));
+                EXPECT_FALSE(outer_deleted_while_running);
+                EXPECT_TRUE(pump_until([&] { return !is_top_level_alive(frame); }));
+                EXPECT_EQ(log.count("ticker after Destroy"), 0);
+            }
+}
+
 // The viewer is the other frame a host closes on a timer or from the station.
 TEST_F(Lifecycle, ViewerClosedUnderAModalDialogEndsTheDialogFirst) {
     for (bool by_close : {true, false}) {

@@ -106,6 +106,7 @@ NOTES
 | `Cell::Reparent` to no parent, to itself or into itself | `false`, nothing changes (the toolkit looped forever or left an orphan) |
 | `Frame::Destroy()`/`Close()` while its timers run | timers stop at once: no tick reaches a frame on its way out |
 | a Frame destroyed under a modal dialog (stack or heap, `Close()` or `Destroy()`) | `ShowModal` returns `wxID_CANCEL`, the frame goes once the modal loop is left (the toolkit freed the dialog inside `ShowModal`) |
+| a Frame destroyed under two modal dialogs, one run from the other (outer on the stack or heap) | both `ShowModal` return `wxID_CANCEL`, innermost first, the frame goes once the outer loop is left (the process aborted, or the outer loop spun on after its dialog was freed) |
 | a window destroyed from its own handler (button, real click, timer, tool, close) | safe |
 | a handler called directly on a hidden window | the event is skipped, nothing changes |
 | a member timer started with 0 ms, or with `Start()` before any interval | fires on every loop pass and starves idle processing (the toolkit's behaviour, left alone) |

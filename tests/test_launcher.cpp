@@ -2,7 +2,6 @@
 #include <atsui/launcher/ats_launcher.h>
 
 #include <functional>
-#include <set>
 #include <vector>
 
 #include <wx/listctrl.h>
@@ -210,9 +209,14 @@ TEST_F(LauncherTest, DefaultHandlersChangeNothingAndEndNoModalRun) {
 TEST_F(LauncherTest, ProjectsAHostAddsComeOutSortedWithTheirData) {
     ATSLauncher l(top);
     wxListCtrl* list = l.ui_project_list;
-    int notified = 0;
+    // A host hears of insertions where it binds: on the list or on its window.
+    int notified = 0, notified_launcher = 0;
     list->Bind(wxEVT_LIST_INSERT_ITEM, [&](wxListEvent& e) {
         ++notified;
+        e.Skip();
+    });
+    l.Bind(wxEVT_LIST_INSERT_ITEM, [&](wxListEvent& e) {
+        ++notified_launcher;
         e.Skip();
     });
 
@@ -225,6 +229,7 @@ TEST_F(LauncherTest, ProjectsAHostAddsComeOutSortedWithTheirData) {
         list->SetItemData(index, long(n + 1));
     }
     EXPECT_EQ(notified, int(kProjects.size())) << "the host still hears of every insertion";
+    EXPECT_EQ(notified_launcher, int(kProjects.size())) << "insertions stop at the list";
     settle();
     EXPECT_EQ(labels_of(list), kProjectsSorted);
     for (std::size_t n = 0; n < kProjects.size(); ++n)
@@ -277,14 +282,18 @@ TEST_F(LauncherTest, ProjectsAHostAddsComeOutSortedWithTheirData) {
         l.Unbind(type, count_on_launcher);
     }
 
-    // A second project of the same name joins the first, each with its data.
+    // Projects of the same name join the first, each with its data, in the
+    // order in which they stood: one put before it stays before, one
+    // appended stays after.
     const wxUIntPtr earlier = list->GetItemData(index_of(list, "board_ict"));
     list->SetItemData(list->InsertItem(0, "board_ict"), 99);
+    list->SetItemData(list->InsertItem(list->GetItemCount(), "board_ict"), 100);
     settle();
     const long first = index_of(list, "board_ict");
-    ASSERT_EQ(list->GetItemText(first + 1), "board_ict");
-    const std::set<wxUIntPtr> data = {list->GetItemData(first), list->GetItemData(first + 1)};
-    EXPECT_EQ(data, (std::set<wxUIntPtr>{earlier, 99}));
+    ASSERT_EQ(list->GetItemText(first + 2), "board_ict");
+    const std::vector<wxUIntPtr> data = {list->GetItemData(first), list->GetItemData(first + 1),
+                                         list->GetItemData(first + 2)};
+    EXPECT_EQ(data, (std::vector<wxUIntPtr>{99, earlier, 100}));
 }
 
 // One behaviour on every toolkit: wxMSW's native list would sort by rules of

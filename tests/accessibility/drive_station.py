@@ -104,6 +104,12 @@ def drive(host):
         if fields.count(name) != 1:
             raise Failure(f"{fields.count(name)} text fields named {name!r} in {CELL}: {fields}")
 
+    # The widgets without a caption of their own carry their role as a name.
+    named = [d.name for d in descendants(cell)]
+    for name in ("Elapsed time", "Progress", "Test log"):
+        if named.count(name) != 1:
+            raise Failure(f"{named.count(name)} objects named {name!r} in {CELL}")
+
     serial = find(cell, pyatspi.ROLE_TEXT, "SN")
     captions = [target.name
                 for relation in serial.getRelationSet()

@@ -81,6 +81,9 @@ std::vector<TestRecord> awkward_history() {
     aborted.verdict = Verdict::aborted;
     aborted.description = "line one\nline two\r\nand a trailing comma,";
     h.push_back(aborted);
+    // A quote with no comma beside it: inches, and a serial that holds one.
+    h.push_back(make_test("Cell 2", "RACK-19\"-4", 1765200010500,
+                          {item("Lid gap", 0.25, 0.2, 0.3, "\""), item("Skew", 1, 0, 2, "'")}));
     return h;
 }
 

@@ -279,6 +279,37 @@ TEST_F(StationOperator, DamagedSettingsAreReportedOnceAndTheStationRuns) {
     EXPECT_EQ(warnings, 3u) << log;
 }
 
+// The documented ends of each range are settings an operator may write, not
+// damage; one step past either end is damage.
+TEST_F(StationOperator, SettingsAtTheEndsOfTheirRangesAreKept) {
+    fs::create_directories(settings().parent_path());
+    const wxString path = wxString::FromUTF8(settings().string());
+    const std::string aside = settings().string() + ".damaged";
+    const struct {
+        const char* text;
+        int cells, item_ms, keep_days;
+    } ends[] = {{"[station]\ncells=16\nitem_ms=60000\n[log]\nkeep_days=3650\n", 16, 60000, 3650},
+                {"[station]\ncells=1\nitem_ms=10\n[log]\nkeep_days=1\n", 1, 10, 1}};
+    for (const auto& end : ends) {
+        std::ofstream(settings()) << end.text;
+        Settings read(path);
+        EXPECT_EQ(read.problem(), "") << end.text;
+        EXPECT_EQ(read.cells(), end.cells);
+        EXPECT_EQ(read.item_ms(), end.item_ms);
+        EXPECT_EQ(read.log_days(), end.keep_days);
+        EXPECT_FALSE(fs::exists(aside)) << end.text;
+    }
+    for (const char* past : {"[station]\ncells=17\n", "[station]\ncells=0\n",
+                             "[station]\nitem_ms=60001\n", "[station]\nitem_ms=9\n",
+                             "[log]\nkeep_days=3651\n", "[log]\nkeep_days=0\n"}) {
+        std::ofstream(settings()) << past;
+        fs::remove(aside);
+        Settings read(path);
+        EXPECT_NE(read.problem(), "") << past;
+        EXPECT_TRUE(fs::exists(aside)) << past;
+    }
+}
+
 // Closed and opened again, the station is where the operator left it: the
 // windows' places and sizes, the viewer's sashes, the last project chosen.
 TEST_F(StationOperator, RestartRestoresWindowsSashesAndLastProject) {

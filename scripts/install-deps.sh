@@ -9,7 +9,7 @@ packages=(
   libwxgtk3.2-dev libgtk-3-dev libgtest-dev libbenchmark-dev libxlsxwriter-dev
   xvfb xauth imagemagick gnuplot-nox
   fonts-dejavu-core fonts-wqy-microhei
-  libsqlite3-dev sqlite3 x11-utils libpq-dev postgresql
+  libsqlite3-dev sqlite3 x11-utils libpq-dev libssl-dev postgresql
   liblxi-dev libtirpc-dev lxi-tools
   dbus-daemon dbus-bin at-spi2-core python3-pyatspi procps
   dpkg-dev file doxygen

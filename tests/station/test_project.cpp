@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "logic/project.h"
+#include "logic/record.h"
 #include "logic/simulator.h"
 #include "logic/text.h"
 #include "test_folder.h"
@@ -227,7 +228,7 @@ TEST(ProjectFiles, FolderListingLoadingAndSaving) {
 
     // A failed save leaves the old file as it was.
     fs::create_directory(paths[1] + ".part");
-    EXPECT_THROW(save_project(paths[1], Project{"t", {{"z", 0, 9, ""}}}), std::runtime_error);
+    EXPECT_THROW(save_project(paths[1], Project{"t", "", {{"z", 0, 9, ""}}}), std::runtime_error);
     EXPECT_EQ(load_project(paths[1]).items[0].name, "x");
 }
 
@@ -260,4 +261,95 @@ TEST(Simulation, ReadingsAreMostlyWithinLimitsAtTheInstrumentsResolution) {
         EXPECT_GT(inside, draws * 85 / 100) << item.name;
         EXPECT_LT(inside, draws) << item.name << ": a simulation that never fails tests nothing";
     }
+}
+
+// Whatever a project carries ends up in every record, the CSV, the line
+// server and the windows: text the store cannot take, or more of it than a
+// window can show, is refused at the line it is on.
+TEST(ProjectText, RefusesBytesThatAreNotTextAndHostileSizesNamingTheLine) {
+    const std::string long_name(kMaxNameLength + 1, 'n');
+    const std::string wide_name(kMaxNameLength, '\xe6');  // not even UTF-8
+    std::string cjk_name;
+    for (std::size_t i = 0; i < kMaxNameLength; ++i) cjk_name += "\xe6\xb5\x8b";  // 200 characters
+    const std::pair<std::string, const char*> cases[] = {
+        {"a ; 1 ; 2 ; V\nGain \xff ; 1 ; 2 ; dB\n", "line 2: bytes that are not UTF-8 at column 6"},
+        {"a ; 1 ; 2 ; m\xc3\n", "line 1: bytes that are not UTF-8 at column 14"},
+        {"title: T\xed\xa0\x80x\na ; 1 ; 2\n", "line 1: bytes that are not UTF-8"},
+        {std::string("a ; 1 ; 2 ; V\nb", 15) + std::string(1, '\0') + "c ; 1 ; 2\n",
+         "line 2: a NUL byte at column 2"},
+        {long_name + " ; 1 ; 2 ; V\n", "line 1: the item name is longer than 200 characters"},
+        {"a ; 1 ; 2 ; " + std::string(kMaxUnitLength + 1, 'V') + "\n",
+         "line 1: the unit is longer than 32 characters"},
+        {"title: " + long_name + "\na ; 1 ; 2\n", "line 1: the title is longer than 200"},
+        {"instrument " + std::string(65, 'i') + " = sim\na ; 1 ; 2\n",
+         "line 1: the instrument name is longer than 64"},
+        {"instrument d = sim\na ; 1 ; 2 ; V ; d ; " + std::string(300, 'Q') + "?\n",
+         "line 2: the query is longer than 256"},
+    };
+    for (const auto& [text, expected] : cases) {
+        try {
+            parse_project(text);
+            ADD_FAILURE() << "accepted: " << text.substr(0, 80);
+        } catch (const ProjectError& error) {
+            EXPECT_NE(std::string(error.what()).find(expected), std::string::npos)
+                << "for " << text.substr(0, 80) << " got: " << error.what();
+        }
+    }
+    // The longest name in any script is fine.
+    EXPECT_EQ(parse_project(cjk_name + " ; 1 ; 2 ; V\n").items.at(0).name, cjk_name);
+    (void)wide_name;
+
+    std::string many;
+    for (std::size_t i = 0; i <= kMaxItems; ++i) many += "i" + std::to_string(i) + " ; 0 ; 1\n";
+    try {
+        parse_project(many);
+        ADD_FAILURE() << "accepted " << kMaxItems + 1 << " items";
+    } catch (const ProjectError& error) {
+        EXPECT_NE(std::string(error.what()).find("line " + std::to_string(kMaxItems + 1) +
+                                                 ": a project has at most"),
+                  std::string::npos)
+            << error.what();
+    }
+
+    // A 10 MB item name: refused by its size before it is read.
+    TempFolder folder;
+    const std::string huge = folder.file("huge.atp");
+    {
+        std::ofstream out(huge);
+        out << "title: Huge\n" << std::string(10 << 20, 'x') << " ; 1 ; 2 ; V\n";
+    }
+    try {
+        load_project(huge);
+        ADD_FAILURE() << "a 10 MB project was loaded";
+    } catch (const ProjectError& error) {
+        EXPECT_NE(std::string(error.what()).find("huge.atp"), std::string::npos) << error.what();
+        EXPECT_NE(std::string(error.what()).find("at most 1024 KB"), std::string::npos)
+            << error.what();
+    }
+    EXPECT_THROW(load_project(folder.path.string()), ProjectError);
+}
+
+// Records name the project by a hash of its text: the same file always
+// gives the same hash, a changed limit another, and an edited project the
+// hash of the file it would be saved as.
+TEST(ProjectFiles, HashFollowsTheProjectsText) {
+    TempFolder folder;
+    const std::string path = folder.file("board.atp");
+    write(path, "title: Board\nSupply ; 4.75 ; 5.25 ; V\n");
+    const Project first = load_project(path);
+    EXPECT_EQ(first.hash.rfind("sha256:", 0), 0u) << first.hash;
+    EXPECT_EQ(first.hash.size(), 7u + 64u);
+    EXPECT_EQ(load_project(path).hash, first.hash);
+    EXPECT_EQ(first.hash, project_hash("title: Board\nSupply ; 4.75 ; 5.25 ; V\n"));
+    // A known value, so that another station computes the same.
+    EXPECT_EQ(project_hash("abc"),
+              "sha256:ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+    write(path, "title: Board\nSupply ; 4.75 ; 5.26 ; V\n");
+    EXPECT_NE(load_project(path).hash, first.hash);
+
+    Project edited = first;
+    edited.items[0].upper = 5.5;
+    edited.hash = project_hash(format_project(edited));
+    save_project(path, edited);
+    EXPECT_EQ(load_project(path).hash, edited.hash);
 }

@@ -21,6 +21,8 @@
 #include <atsui/version.h>
 
 #include "logic/history_store.h"
+#include "logic/project.h"
+#include "logic/text.h"
 #include "station_process.h"
 #include "test_folder.h"
 
@@ -109,6 +111,13 @@ TEST_F(StationRecords, BrowserOpensOnlyTheViewerOnTheStationsFile) {
         ASSERT_EQ(station.wait(60s), 0) << station.output();
     }
     ASSERT_EQ(HistoryStore(database).count(), 4);
+    // Each record says what tested the unit.
+    HistoryStore(database).for_each([&](const TestRecord& r) {
+        EXPECT_EQ(r.project, "Crash board");
+        EXPECT_EQ(r.project_hash, project_hash(read_file(project)));
+        EXPECT_EQ(r.station, "crash");
+        EXPECT_EQ(r.software.rfind("atsui_station ", 0), 0u) << r.software;
+    });
     // The browser shows one window, the viewer, titled with the file it reads.
     StationProcess browser(STATION_EXECUTABLE, {"--viewer", "--database=" + database});
     std::string windows;

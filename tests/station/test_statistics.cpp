@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "logic/statistics.h"
+#include "logic/text.h"
 
 using namespace station;
 
@@ -103,4 +104,17 @@ TEST(Verdicts, ItemsDecideAndTheDescriptionNamesTheFailures) {
     for (Verdict v : {Verdict::ok, Verdict::ng, Verdict::aborted})
         EXPECT_EQ(parse_verdict(verdict_text(v)), v);
     EXPECT_FALSE(parse_verdict("ok"));
+}
+
+// A test that fails every one of thousands of long-named items still has a
+// description a record can carry.
+TEST(Verdicts, TheDescriptionOfManyFailuresStaysWithinItsBound) {
+    TestRecord r;
+    for (int i = 0; i < 5000; ++i)
+        r.items.push_back({std::string(150, 'x') + std::to_string(i), 9, 0, 1, "V", false});
+    conclude(r);
+    EXPECT_EQ(r.verdict, Verdict::ng);
+    EXPECT_LE(text_length(r.description), kMaxDescriptionLength);
+    EXPECT_NE(r.description.find(r.items[0].name), std::string::npos);
+    EXPECT_NE(r.description.find("more"), std::string::npos) << r.description.substr(0, 100);
 }

@@ -36,6 +36,8 @@ void ParametersDialog::on_ok(wxCommandEvent& event) {
     try {
         Project edited = parse_project(to_utf8(editor->GetValue()));
         if (edited.title.empty()) edited.title = project_.title;
+        // The text Save Test Parameters would write, which records then name.
+        edited.hash = project_hash(format_project(edited));
         project_ = std::move(edited);
         event.Skip();
     } catch (const ProjectError& error) {

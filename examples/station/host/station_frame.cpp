@@ -122,7 +122,7 @@ StationFrame::StationFrame(const Options& options, const Project& project,
             [this](StationCell& c, const TestRecord& r) { record(c, r); },
             runners ? runners(Simulator::seed_for_cell(options_.seed, n)) : nullptr, &serials_);
         cell->set_project(project_, project_path_);
-        cell->set_stamp({station_name(options_), STATION_VERSION});
+        cell->set_stamp({station_name(options_), std::string("atsui_station ") + STATION_VERSION});
         area->Add(cell, 1, wxEXPAND | wxALL, 5);
         cells_.push_back(cell);
     }

@@ -80,12 +80,17 @@ std::string CellSession::begin(std::string_view typed_serial, const Project& pro
             return serial + " is already testing in " + other;
         claimed_ = serial;
     }
-    (void)project_path;  // what tested the unit is stamped from it
+    (void)project_path;
     project_ = project;
     record_ = TestRecord{};
     record_.cell = cell_;
     record_.serial = serial;
     record_.begin_ms = now;
+    // What tests the unit, as it begins.
+    record_.project = project.title;
+    record_.project_hash = project.hash;
+    record_.station = stamp_.station;
+    record_.software = stamp_.software;
     state_ = CellState::testing;
     return {};
 }

@@ -30,9 +30,6 @@ enum class CellState {
     error,      // the verdict shown and stored: the station could not test the unit
 };
 
-// Characters, as a scanner or an operator enters them.
-inline constexpr std::size_t kMaxSerialLength = 64;
-
 // Why serial (UTF-8, without the spaces around it) cannot name a unit, in
 // words for the operator; empty when it can. Refused: nothing, more than
 // kMaxSerialLength characters, text that is not UTF-8 or holds NUL, and

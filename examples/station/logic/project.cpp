@@ -6,7 +6,10 @@
 #include <set>
 #include <sstream>
 
+#include <openssl/evp.h>
+
 #include "logic/instrument.h"
+#include "logic/record.h"
 #include "logic/text.h"
 
 namespace station {
@@ -29,6 +32,12 @@ std::vector<std::string_view> split_fields(std::string_view line) {
     throw ProjectError("line " + std::to_string(line) + ": " + message);
 }
 
+// A field of a line must be text the store can take, and not too long.
+void check_field(int line, const std::string& what, std::string_view text, std::size_t longest) {
+    if (const std::string problem = text_problem(text, longest); !problem.empty())
+        fail(line, what + " " + problem);
+}
+
 constexpr std::string_view kInstrumentKeyword = "instrument";
 constexpr std::string_view kStationSimulator = "sim";
 
@@ -45,11 +54,13 @@ InstrumentEntry parse_instrument_line(int number, std::string_view line) {
     InstrumentEntry entry;
     entry.name = std::string(trim(line.substr(0, equals)));
     if (entry.name.empty()) fail(number, "the instrument has no name");
+    check_field(number, "the instrument name", entry.name, kMaxInstrumentNameLength);
     if (entry.name.find_first_of(" \t") != std::string::npos)
         fail(number, "instrument name \"" + entry.name + "\" has a space");
     if (equals == std::string_view::npos) return entry;
     const std::string_view address = trim(line.substr(equals + 1));
     if (address.empty() || address == kStationSimulator) return entry;
+    check_field(number, "the instrument address", address, kMaxAddressLength);
     const auto parsed = parse_instrument_address(address);
     if (!parsed)
         fail(number,
@@ -79,8 +90,27 @@ bool Project::needs_station_simulator() const {
     return false;
 }
 
+std::string project_hash(std::string_view text) {
+    unsigned char digest[EVP_MAX_MD_SIZE];
+    unsigned int size = 0;
+    if (EVP_Digest(text.data(), text.size(), digest, &size, EVP_sha256(), nullptr) != 1)
+        throw ProjectError("cannot compute the project's hash");
+    static const char* const kHex = "0123456789abcdef";
+    std::string hash = "sha256:";
+    for (unsigned int i = 0; i < size; ++i) {
+        hash += kHex[digest[i] >> 4];
+        hash += kHex[digest[i] & 15];
+    }
+    return hash;
+}
+
 Project parse_project(const std::string& text) {
+    if (text.size() > kMaxProjectBytes)
+        throw ProjectError("the project is " + std::to_string(text.size()) +
+                           " bytes long; a project is at most " +
+                           std::to_string(kMaxProjectBytes) + " bytes");
     Project project;
+    project.hash = project_hash(text);
     std::set<std::string> names;
     std::vector<int> item_lines;
     std::istringstream in(text);
@@ -88,11 +118,16 @@ Project parse_project(const std::string& text) {
     int number = 0;
     while (std::getline(in, raw)) {
         ++number;
+        // Text the store cannot take never gets past the line it is on.
+        if (const auto at = invalid_text_at(raw))
+            fail(number, std::string(raw[*at] == '\0' ? "a NUL byte" : "bytes that are not UTF-8") +
+                             " at column " + std::to_string(*at + 1));
         std::string_view line = trim(raw);
         if (number == 1 && line.substr(0, 3) == "\xEF\xBB\xBF") line = trim(line.substr(3));
         if (line.empty() || line.front() == '#') continue;
         if (line.substr(0, 6) == "title:") {
             project.title = std::string(trim(line.substr(6)));
+            check_field(number, "the title", project.title, kMaxNameLength);
             continue;
         }
         if (is_instrument_line(line)) {
@@ -110,6 +145,7 @@ Project parse_project(const std::string& text) {
         TestItem item;
         item.name = std::string(fields[0]);
         if (item.name.empty()) fail(number, "the item has no name");
+        check_field(number, "the item name", item.name, kMaxNameLength);
         const auto lower = parse_number(fields[1]);
         const auto upper = parse_number(fields[2]);
         if (!lower) fail(number, "lower limit \"" + std::string(fields[1]) + "\" is not a number");
@@ -118,9 +154,11 @@ Project parse_project(const std::string& text) {
         item.lower = *lower;
         item.upper = *upper;
         if (fields.size() >= 4) item.unit = std::string(fields[3]);
+        check_field(number, "the unit", item.unit, kMaxUnitLength);
         if (fields.size() == 6) {
             item.instrument = std::string(fields[4]);
             item.query = std::string(fields[5]);
+            check_field(number, "the query", item.query, kMaxQueryLength);
             if (item.instrument.empty() && !item.query.empty())
                 fail(number, "the query names no instrument");
             if (!item.instrument.empty() && !is_query(item.query))
@@ -128,6 +166,8 @@ Project parse_project(const std::string& text) {
         }
         if (!names.insert(item.name).second)
             fail(number, "item \"" + item.name + "\" appears twice");
+        if (project.items.size() == kMaxItems)
+            fail(number, "a project has at most " + std::to_string(kMaxItems) + " items");
         project.items.push_back(std::move(item));
         item_lines.push_back(number);
     }
@@ -160,6 +200,16 @@ std::string format_project(const Project& project) {
 }
 
 Project load_project(const std::string& path) {
+    const std::string file = std::filesystem::path(path).filename().string();
+    std::error_code error;
+    if (std::filesystem::is_directory(path, error))
+        throw ProjectError(path + " is a folder, not a project file");
+    // Read no further than a project may be long.
+    if (const auto size = std::filesystem::file_size(path, error);
+        !error && size > kMaxProjectBytes)
+        throw ProjectError(file + " is " + std::to_string(size / 1024) +
+                           " KB long; a project is at most " +
+                           std::to_string(kMaxProjectBytes / 1024) + " KB");
     std::string text;
     try {
         text = read_file(path);

@@ -23,9 +23,14 @@
 // "HOST" alone means port 5025. "sim", or no address at all, is the
 // instrument simulator the station starts itself. Items without an
 // instrument are simulated inside the station.
+//
+// A project is UTF-8 text without NUL, at most kMaxProjectBytes long, with
+// at most kMaxItems items; names, units and the other fields are bounded
+// too (record.h and below). Anything else is refused naming the line.
 
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace station {
@@ -46,6 +51,9 @@ struct InstrumentEntry {
 
 struct Project {
     std::string title;
+    // project_hash() of the text the project was read from, or would be
+    // saved as; every record it tests carries it.
+    std::string hash;
     std::vector<TestItem> items;
     std::vector<InstrumentEntry> instruments;
 
@@ -59,6 +67,15 @@ class ProjectError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
 };
+
+inline constexpr std::size_t kMaxProjectBytes = 1 << 20;
+inline constexpr std::size_t kMaxItems = 10000;
+inline constexpr std::size_t kMaxInstrumentNameLength = 64;
+inline constexpr std::size_t kMaxQueryLength = 256;
+inline constexpr std::size_t kMaxAddressLength = 255;
+
+// "sha256:" and the SHA-256 of text in hex.
+std::string project_hash(std::string_view text);
 
 Project parse_project(const std::string& text);
 std::string format_project(const Project& project);

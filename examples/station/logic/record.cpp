@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "logic/record.h"
 
+#include "logic/text.h"
+
 namespace station {
 
 const char* verdict_text(Verdict verdict) {
@@ -24,14 +26,21 @@ bool within_limits(double value, double lower, double upper) {
 }
 
 void conclude(TestRecord& record) {
+    // Names until the description would grow past its bound; then a count.
+    constexpr std::size_t kRoom = kMaxDescriptionLength - 40;
     std::string failed;
+    std::size_t listed = 0, all = 0;
     for (const ItemResult& item : record.items) {
         if (item.ok) continue;
+        ++all;
+        if (text_length(failed) + text_length(item.name) + 2 > kRoom) continue;
         if (!failed.empty()) failed += ", ";
         failed += item.name;
+        ++listed;
     }
-    record.verdict = failed.empty() ? Verdict::ok : Verdict::ng;
-    record.description = failed.empty()
+    if (listed < all) failed += " and " + std::to_string(all - listed) + " more";
+    record.verdict = all == 0 ? Verdict::ok : Verdict::ng;
+    record.description = all == 0
                              ? "all " + std::to_string(record.items.size()) + " items within limits"
                              : "out of limits: " + failed;
 }

@@ -44,6 +44,15 @@ struct TestRecord {
     std::int64_t duration_ms() const { return end_ms - begin_ms; }
 };
 
+// The longest texts a record may carry, in characters: what enters the
+// store from a project, a cell or an import is refused beyond them, so that
+// no hostile file can fill the station's memory or its windows.
+inline constexpr std::size_t kMaxSerialLength = 64;
+inline constexpr std::size_t kMaxCellNameLength = 64;
+inline constexpr std::size_t kMaxNameLength = 200;  // item names, project titles
+inline constexpr std::size_t kMaxUnitLength = 32;
+inline constexpr std::size_t kMaxDescriptionLength = 2000;
+
 bool within_limits(double value, double lower, double upper);
 
 // OK when every item passed, NG otherwise; the description names the failed items.

@@ -58,6 +58,25 @@ std::optional<std::size_t> invalid_text_at(std::string_view text) {
     return std::nullopt;
 }
 
+std::size_t text_length(std::string_view utf8) {
+    std::size_t n = 0;
+    for (const char c : utf8) n += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    return n;
+}
+
+std::string text_problem(std::string_view text, std::size_t max_characters) {
+    if (const auto at = invalid_text_at(text)) {
+        char byte[8];
+        std::snprintf(byte, sizeof byte, "0x%02X", static_cast<unsigned char>(text[*at]));
+        return text[*at] == '\0' ? "holds a NUL byte at byte " + std::to_string(*at + 1)
+                                 : std::string("is not UTF-8 text (byte ") + byte + " at byte " +
+                                       std::to_string(*at + 1) + ")";
+    }
+    if (text_length(text) > max_characters)
+        return "is longer than " + std::to_string(max_characters) + " characters";
+    return {};
+}
+
 std::string format_number(double value) {
     char buffer[64];
     const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);

@@ -16,6 +16,11 @@ std::string_view trim(std::string_view text);
 // first byte that breaks that (a bad sequence, an overlong form, a surrogate,
 // a NUL), or nothing when the text is sound.
 std::optional<std::size_t> invalid_text_at(std::string_view text);
+// Characters (code points) of UTF-8 text.
+std::size_t text_length(std::string_view utf8);
+// Why text may not enter the store as a field called what ("is not UTF-8
+// text at byte 7", "is longer than 64 characters"), or "" when it may.
+std::string text_problem(std::string_view text, std::size_t max_characters);
 
 // Shortest text that reads back as the same double.
 std::string format_number(double value);

@@ -23,11 +23,16 @@ function(_atsui_find_wx)
   add_library(tov_atsui::wx INTERFACE IMPORTED)
   set(options ${wxWidgets_CXX_FLAGS})
   list(REMOVE_ITEM options "")
+  set(libraries ${wxWidgets_LIBRARIES})
+  # wxMSW's wx-config makes every program a GUI program; whether one is, is
+  # its own choice (add_executable(... WIN32 ...)): test programs keep their
+  # console.
+  list(REMOVE_ITEM libraries -mwindows -Wl,--subsystem,windows)
   set_target_properties(tov_atsui::wx PROPERTIES
     INTERFACE_INCLUDE_DIRECTORIES "${wxWidgets_INCLUDE_DIRS}"
     INTERFACE_COMPILE_DEFINITIONS "${wxWidgets_DEFINITIONS}"
     INTERFACE_COMPILE_OPTIONS "${options}"
-    INTERFACE_LINK_LIBRARIES "${wxWidgets_LIBRARIES}")
+    INTERFACE_LINK_LIBRARIES "${libraries}")
 endfunction()
 
 _atsui_find_wx()

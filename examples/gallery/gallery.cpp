@@ -9,6 +9,8 @@
 
 #include <wx/wx.h>
 #include <wx/cmdline.h>
+#include <wx/dcmemory.h>
+#include <wx/dcscreen.h>
 #include <wx/filename.h>
 #include <wx/grid.h>
 #include <wx/listctrl.h>
@@ -95,12 +97,33 @@ std::vector<Shot> shots() {
     };
 }
 
-bool capture(wxTopLevelWindow* window, const wxString& file) {
+#if defined(__WXMSW__)
+// Windows has no `import`: the screen as Windows has it, through a screen
+// DC. A wxMSW built without libpng writes BMP; the file name says which.
+wxString capture(wxTopLevelWindow* window, const wxString& file) {
+    const wxRect r = window->GetScreenRect();
+    wxBitmap shot(r.width, r.height, 24);
+    {
+        wxScreenDC screen;
+        wxMemoryDC memory(shot);
+        memory.Blit(0, 0, r.width, r.height, &screen, r.x, r.y);
+    }
+    wxFileName name(file);
+    wxBitmapType type = wxBITMAP_TYPE_PNG;
+    if (!wxImage::FindHandler(wxBITMAP_TYPE_PNG)) {
+        name.SetExt("bmp");
+        type = wxBITMAP_TYPE_BMP;
+    }
+    return shot.SaveFile(name.GetFullPath(), type) ? name.GetFullPath() : wxString();
+}
+#else
+wxString capture(wxTopLevelWindow* window, const wxString& file) {
     const wxRect r = window->GetScreenRect();
     const wxString command = wxString::Format(
         "import -window root -crop %dx%d+%d+%d +repage \"%s\"", r.width, r.height, r.x, r.y, file);
-    return wxExecute(command, wxEXEC_SYNC) == 0;
+    return wxExecute(command, wxEXEC_SYNC) == 0 ? file : wxString();
 }
+#endif
 
 class GalleryApp : public wxApp {
 public:
@@ -132,8 +155,8 @@ private:
     void next(wxTimerEvent&) {
         if (open_) {
             const wxString file = wxFileName(dir_, shots_[index_].name + ".png").GetFullPath();
-            if (capture(open_, file))
-                wxPrintf("wrote %s\n", file);
+            if (const wxString written = capture(open_, file); !written.empty())
+                wxPrintf("wrote %s\n", written);
             else {
                 wxFprintf(stderr, "could not capture %s\n", file);
                 failed_ = true;

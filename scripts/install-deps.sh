@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: MIT
 # Installs the Debian packages that building, testing and the demo need,
-# and nothing when they are all there already.
+# and nothing when they are all there already. `install-deps.sh windows`
+# adds what the Windows build needs (make windows): MinGW-w64, its zlib and
+# Wine.
 set -euo pipefail
 
 packages=(
@@ -17,6 +19,12 @@ packages=(
   strace desktop-file-utils
   help2man abigail-tools
 )
+if [ "${1:-}" = "windows" ]; then
+  packages+=(
+    g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-x86-64-dev
+    libz-mingw-w64 libz-mingw-w64-dev wine wine64
+  )
+fi
 
 missing=()
 for p in "${packages[@]}"; do

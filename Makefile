@@ -2,7 +2,7 @@
 # The front door. CMake is the real build; see CMakePresets.json. Only the
 # targets that run or produce something (test, demo, reliability, bench,
 # package, docs) install packages.
-.PHONY: all deps build check test demo reliability bench package docs clean
+.PHONY: all deps build check test demo reliability bench package docs windows clean
 
 all: build
 
@@ -35,6 +35,14 @@ test: deps build
 	cmake --build --preset tsan
 	ctest --preset tsan
 
+# The library for Windows: wxMSW cross-built from Debian's source once into a
+# cache outside the tree (scripts/wxmsw.sh), then the library, its tests and
+# examples with MinGW-w64 (preset windows), the tests run under Wine, and
+# screenshots of every window under Wine in build-windows/screenshots.
+windows:
+	@scripts/install-deps.sh windows
+	scripts/windows.sh all
+
 # Long soak and event storm runs; writes docs/reliability.md.
 reliability: deps build
 	tests/reliability/report.sh build docs/reliability.md
@@ -63,4 +71,4 @@ demo: deps build
 	scripts/demo.sh build
 
 clean:
-	rm -rf build build-asan build-tsan build-bench build-debug
+	rm -rf build build-asan build-tsan build-bench build-debug build-windows

@@ -25,7 +25,9 @@ check:
 
 # The whole suite, then again built with AddressSanitizer, UBSan and leak
 # detection (preset asan, tests/sanitizers/), then the station's threads
-# under ThreadSanitizer (preset tsan: only the tests labelled tsan).
+# under ThreadSanitizer (preset tsan: only the tests labelled tsan), then the
+# Windows suite under Wine when a wxMSW cache is there (make windows makes it;
+# CI has none), else one line saying it was skipped.
 test: deps build
 	ctest --preset default
 	cmake --preset asan
@@ -34,6 +36,7 @@ test: deps build
 	cmake --preset tsan
 	cmake --build --preset tsan
 	ctest --preset tsan
+	@scripts/windows.sh if-cached
 
 # The library for Windows: wxMSW cross-built from Debian's source once into a
 # cache outside the tree (scripts/wxmsw.sh), then the library, its tests and

@@ -11,6 +11,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <stdexcept>
 #include <string>
 
@@ -53,6 +54,23 @@ public:
     void stop() {
         shell(as_user_ + kBin + "/pg_ctl -D " + folder_ +
               "/data -m fast -w -t 30 stop > /dev/null");
+    }
+
+    // From now on role user logs in with password only; the test's own
+    // role atsui still needs none.
+    void require_password(const std::string& user, const std::string& password) {
+        query("CREATE ROLE " + user + " LOGIN SUPERUSER PASSWORD '" + password + "'");
+        {
+            std::ofstream hba(folder_ + "/data/pg_hba.conf", std::ios::trunc);
+            hba << "local all atsui trust\nlocal all all scram-sha-256\n";
+        }
+        shell(as_user_ + kBin + "/pg_ctl -D " + folder_ + "/data reload > /dev/null");
+    }
+
+    // The address for another role, with a password in it when given.
+    std::string address_as(const std::string& user, const std::string& password = {}) const {
+        return "postgresql://" + user + (password.empty() ? "" : ":" + password) +
+               "@/postgres?host=" + folder_ + "&port=" + std::to_string(port_);
     }
 
     std::string address() const {

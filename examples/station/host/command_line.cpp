@@ -31,7 +31,10 @@ void describe_command_line(wxCmdLineParser& parser) {
                          wxCMD_LINE_VAL_NUMBER);
     parser.AddLongOption("ticker-fault-after", "make the ticker's health check fail on tick N",
                          wxCMD_LINE_VAL_NUMBER);
-    parser.AddLongOption("database", "SQLite file of the test history, or a postgresql:// address");
+    parser.AddLongOption("database",
+                         "SQLite file of the test history, or a postgresql:// address; keep "
+                         "the server's password out of it (ps shows it to every user): put it "
+                         "in ~/.pgpass, a file named by PGPASSFILE, or PGPASSWORD");
     parser.AddLongOption("station", "this station's name on a line (default: the host name)");
     parser.AddLongOption("instrument-reply-ms",
                          "milliseconds an instrument may take to answer (default 3000)",

@@ -165,7 +165,8 @@ bool StationApp::start() {
         from_utf8(options_.station),
         options_.project.empty() ? wxString("launcher") : from_utf8(options_.project),
         options_.cells, options_.item_ms, (unsigned long long)options_.seed,
-        options_.database.empty() ? wxString("default file") : from_utf8(options_.database));
+        options_.database.empty() ? wxString("default file")
+                                  : from_utf8(redacted_address(options_.database)));
     wxLogDebug("Log folder %s, kept %d days; settings %s", from_utf8(log_folder()), log_days,
                settings_ ? settings_->path() : wxString("not used"));
     if (!options_.screenshots.empty()) {
@@ -177,7 +178,9 @@ bool StationApp::start() {
         try {
             std::unique_ptr<HistoryStore> store;
             if (is_server_address(options_.database)) {
-                store = std::make_unique<HistoryStore>(line_copy_path(options_.database));
+                // The copy is the server's whatever the password given to reach it.
+                store = std::make_unique<HistoryStore>(
+                    line_copy_path(redacted_address(options_.database)));
                 try {
                     copy_line_history(options_.database, *store);
                 } catch (const LineServerError& error) {

@@ -13,13 +13,16 @@
 #include <cstdint>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <stop_token>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace station {
 
 class HistoryStore;
+struct TestRecord;
 
 class PgForwarder {
 public:
@@ -41,16 +44,29 @@ public:
 
     // Tests in the outbox when last looked at; -1 before the first look.
     std::int64_t waiting() const { return waiting_; }
-    // "" while the server answers; otherwise why it does not, for the status bar.
+    // "" while the server takes every test; otherwise why it does not, in
+    // the server's words, for the status bar: it is away, it refuses the
+    // connection, or it refused tests (which wait apart, see refused()).
     std::string problem() const;
     std::int64_t forwarded() const { return forwarded_; }
+    // Tests the server refused (a value it cannot take), kept in the
+    // station's outbox apart from the others, which go on. Each start of
+    // the forwarder gives them another try.
+    std::int64_t refused() const { return refused_; }
 
     // The server's tables, created by the first station that connects.
     static const char* schema();
 
 private:
     void run(std::stop_token stop);
+    // Sends the next batch; false when the server failed (problem() says why).
     bool forward_batch(void* connection, HistoryStore& store);
+    // Sends tests in one server transaction; what the server said if it
+    // refused them, test_error when it refused a test's values.
+    std::optional<std::string> send(void* connection, const std::vector<const TestRecord*>& tests,
+                                    bool& test_error);
+    std::string connect_problem(void* connection) const;
+    void count_refused(HistoryStore& store);
     void set_problem(const std::string& text);
     void report(Level level, const std::string& text) const;
 
@@ -60,10 +76,12 @@ private:
     Report report_;
     std::atomic<std::int64_t> waiting_{-1};
     std::atomic<std::int64_t> forwarded_{0};
+    std::atomic<std::int64_t> refused_{0};
     mutable std::mutex mutex_;
     std::condition_variable_any wake_;
     bool woken_ = false;
-    std::string problem_;
+    std::string problem_;       // the server's connection or failure
+    std::string refused_text_;  // the tests it refused
     std::jthread worker_;  // last: it runs on everything above
 };
 

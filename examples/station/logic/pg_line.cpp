@@ -21,6 +21,46 @@ std::string first_line(const char* text) {
 
 }  // namespace
 
+std::string redacted_address(std::string_view address) {
+    std::string text(address);
+    // user:password@ in a URI's authority.
+    if (const std::size_t scheme = text.find("://"); scheme != std::string::npos) {
+        const std::size_t start = scheme + 3;
+        const std::size_t end = text.find_first_of("/?", start);
+        const std::size_t at = text.rfind('@', end == std::string::npos ? text.size() : end);
+        if (at != std::string::npos && at >= start) {
+            const std::size_t colon = text.find(':', start);
+            if (colon != std::string::npos && colon < at)
+                text.replace(colon + 1, at - colon - 1, "***");
+        }
+    }
+    // password=... as a URI parameter or a keyword of a connection string.
+    for (std::size_t pos = 0; (pos = text.find("password", pos)) != std::string::npos;) {
+        const bool keyword_start = pos == 0 || text[pos - 1] == '?' || text[pos - 1] == '&' ||
+                                   text[pos - 1] == ' ' || text[pos - 1] == '\t';
+        std::size_t value = pos + 8;
+        while (value < text.size() && text[value] == ' ') ++value;
+        if (!keyword_start || value >= text.size() || text[value] != '=') {
+            pos += 8;
+            continue;
+        }
+        ++value;
+        while (value < text.size() && text[value] == ' ') ++value;
+        std::size_t end = value;
+        if (end < text.size() && text[end] == '\'') {
+            for (++end; end < text.size() && text[end] != '\''; ++end)
+                if (text[end] == '\\') ++end;
+            if (end < text.size()) ++end;
+        } else {
+            end = text.find_first_of("& \t", value);
+            if (end == std::string::npos) end = text.size();
+        }
+        text.replace(value, end - value, "***");
+        pos = value + 3;
+    }
+    return text;
+}
+
 std::size_t copy_line_history(const std::string& address, HistoryStore& store) {
     std::unique_ptr<PGconn, void (*)(PGconn*)> pg(PQconnectdb(address.c_str()), PQfinish);
     if (PQstatus(pg.get()) != CONNECTION_OK)
@@ -30,9 +70,14 @@ std::size_t copy_line_history(const std::string& address, HistoryStore& store) {
     const char* params[] = {after.c_str()};
     // Rows stream one by one: a line's history does not fit a result set in memory.
     if (!PQsendQueryParams(pg.get(),
+                           // A server only older stations used has no columns for
+                           // what tested a unit: read them from the row as JSON.
                            "SELECT t.id, t.station, t.cell, t.serial, t.begin_ms, t.end_ms, "
                            "t.verdict, t.description, i.name, i.value, i.lower, i.upper, i.unit, "
-                           "i.ok FROM tests t LEFT JOIN items i ON i.test_id = t.id "
+                           "i.ok, coalesce(to_jsonb(t) ->> 'project', ''), "
+                           "coalesce(to_jsonb(t) ->> 'project_hash', ''), "
+                           "coalesce(to_jsonb(t) ->> 'software', '') "
+                           "FROM tests t LEFT JOIN items i ON i.test_id = t.id "
                            "WHERE t.id > $1 ORDER BY t.id, i.position",
                            1, nullptr, params, nullptr, nullptr, 0) ||
         !PQsetSingleRowMode(pg.get()))
@@ -64,6 +109,10 @@ std::size_t copy_line_history(const std::string& address, HistoryStore& store) {
                 record.end_ms = std::stoll(PQgetvalue(raw, 0, 5));
                 record.verdict = parse_verdict(PQgetvalue(raw, 0, 6)).value_or(Verdict::aborted);
                 record.description = PQgetvalue(raw, 0, 7);
+                record.station = PQgetvalue(raw, 0, 1);
+                record.project = PQgetvalue(raw, 0, 14);
+                record.project_hash = PQgetvalue(raw, 0, 15);
+                record.software = PQgetvalue(raw, 0, 16);
             }
             if (PQgetisnull(raw, 0, 8)) continue;
             // The server writes numbers the C way, whatever this process's locale.

@@ -58,6 +58,21 @@ std::optional<std::size_t> invalid_text_at(std::string_view text) {
     return std::nullopt;
 }
 
+std::string escape_bad_bytes(std::string_view text) {
+    std::string out;
+    while (!text.empty()) {
+        const auto bad = invalid_text_at(text);
+        const std::size_t good = bad ? *bad : text.size();
+        out.append(text.substr(0, good));
+        if (!bad) break;
+        char escaped[8];
+        std::snprintf(escaped, sizeof escaped, "\\x%02X", static_cast<unsigned char>(text[good]));
+        out += escaped;
+        text.remove_prefix(good + 1);
+    }
+    return out;
+}
+
 std::size_t text_length(std::string_view utf8) {
     std::size_t n = 0;
     for (const char c : utf8) n += (static_cast<unsigned char>(c) & 0xC0) != 0x80;

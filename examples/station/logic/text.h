@@ -16,6 +16,9 @@ std::string_view trim(std::string_view text);
 // first byte that breaks that (a bad sequence, an overlong form, a surrogate,
 // a NUL), or nothing when the text is sound.
 std::optional<std::size_t> invalid_text_at(std::string_view text);
+// text with every byte that breaks UTF-8 (or is NUL) written as \xFF: a
+// message can always name what it is about.
+std::string escape_bad_bytes(std::string_view text);
 // Characters (code points) of UTF-8 text.
 std::size_t text_length(std::string_view utf8);
 // Why text may not enter the store as a field called what ("is not UTF-8

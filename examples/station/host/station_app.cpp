@@ -149,7 +149,9 @@ bool StationApp::start() {
     if (const wxString svg = icon_path(); !svg.empty()) {
         if (const wxIconBundle icons = window_icons(svg); !icons.IsEmpty()) {
             Bind(wxEVT_CREATE, [icons](wxWindowCreateEvent& event) {
-                auto* window = wxDynamicCast(event.GetWindow(), wxTopLevelWindow);
+                // wxDynamicCast static_casts before it checks, which UBSan's
+                // vptr check rightly calls undefined for a menu bar.
+                auto* window = dynamic_cast<wxTopLevelWindow*>(event.GetWindow());
                 if (window && !window->GetIcon().IsOk()) window->SetIcons(icons);
                 event.Skip();
             });

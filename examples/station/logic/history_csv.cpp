@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <optional>
+#include <string_view>
 
 #include "logic/text.h"
 
@@ -11,8 +12,13 @@ namespace station {
 namespace {
 
 constexpr const char* kHeader =
+    "kind,cell,serial_number,begin,end,result,description,item,value,lower,upper,unit,item_result,"
+    "count,project,project_hash,station,software";
+constexpr std::size_t kColumns = 18;
+// What stations before the end row and the record's origin wrote.
+constexpr const char* kOldHeader =
     "kind,cell,serial_number,begin,end,result,description,item,value,lower,upper,unit,item_result";
-constexpr std::size_t kColumns = 13;
+constexpr std::size_t kOldColumns = 13;
 
 std::string quoted(const std::string& field) {
     if (field.find_first_of(",\"\r\n") == std::string::npos) return field;
@@ -22,6 +28,19 @@ std::string quoted(const std::string& field) {
         out += c;
     }
     return out + "\"";
+}
+
+// A spreadsheet runs a cell that begins with one of these as a formula.
+bool needs_guard(const std::string& text) {
+    return !text.empty() && std::string_view("=+-@\t\r'").find(text[0]) != std::string_view::npos;
+}
+
+// Text as a spreadsheet shows it and never runs.
+std::string guarded(const std::string& text) { return needs_guard(text) ? "'" + text : text; }
+
+std::string unguarded(std::string text) {
+    if (!text.empty() && text[0] == '\'') text.erase(0, 1);
+    return text;
 }
 
 void append_row(std::string& out, const std::vector<std::string>& fields) {
@@ -93,17 +112,25 @@ private:
 }  // namespace
 
 void append_test(std::string& out, const TestRecord& r) {
-    append_row(out, {"test", r.cell, r.serial, format_utc(r.begin_ms), format_utc(r.end_ms),
-                     verdict_text(r.verdict), r.description, "", "", "", "", "", ""});
+    append_row(out, {"test", guarded(r.cell), guarded(r.serial), format_utc(r.begin_ms),
+                     format_utc(r.end_ms), verdict_text(r.verdict), guarded(r.description), "", "",
+                     "", "", "", "", std::to_string(r.items.size()), guarded(r.project),
+                     guarded(r.project_hash), guarded(r.station), guarded(r.software)});
     for (const ItemResult& i : r.items)
-        append_row(out,
-                   {"item", "", "", "", "", "", "", i.name, format_number(i.value),
-                    format_number(i.lower), format_number(i.upper), i.unit, i.ok ? "OK" : "NG"});
+        append_row(out, {"item", "", "", "", "", "", "", guarded(i.name), format_number(i.value),
+                         format_number(i.lower), format_number(i.upper), guarded(i.unit),
+                         i.ok ? "OK" : "NG", "", "", "", "", ""});
+}
+
+void append_end(std::string& out, std::size_t tests) {
+    append_row(out, {"end", "", "", "", "", "", "", "", "", "", "", "", "", std::to_string(tests),
+                     "", "", "", ""});
 }
 
 std::string history_to_csv(const std::vector<TestRecord>& records) {
     std::string out = std::string(kHeader) + "\r\n";
     for (const TestRecord& r : records) append_test(out, r);
+    append_end(out, records.size());
     return out;
 }
 
@@ -113,6 +140,38 @@ std::vector<TestRecord> history_from_csv(const std::string& text) {
     return records;
 }
 
+namespace {
+
+// A field quoted in a message: short, and every byte printable.
+std::string shown(const std::string& field) {
+    return escape_bad_bytes(field.substr(0, 40)) + (field.size() > 40 ? "..." : "");
+}
+
+// A count written by this station: digits only, not absurdly large.
+std::optional<std::size_t> parse_count(const std::string& text) {
+    if (text.empty() || text.size() > 12) return std::nullopt;
+    std::size_t n = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9') return std::nullopt;
+        n = n * 10 + std::size_t(c - '0');
+    }
+    return n;
+}
+
+// "all 5 items within limits", as conclude() words an OK test: the number of
+// items that files of older stations say a test had.
+std::optional<std::size_t> items_said(const std::string& description) {
+    constexpr std::string_view kBefore = "all ", kAfter = " items within limits";
+    const std::string_view d = description;
+    if (d.size() <= kBefore.size() + kAfter.size() || d.substr(0, kBefore.size()) != kBefore ||
+        d.substr(d.size() - kAfter.size()) != kAfter)
+        return std::nullopt;
+    return parse_count(
+        std::string(d.substr(kBefore.size(), d.size() - kBefore.size() - kAfter.size())));
+}
+
+}  // namespace
+
 void read_history_csv_each(const std::string& text,
                            const std::function<void(const TestRecord&)>& each,
                            const std::function<void(std::size_t, std::size_t)>& progress) {
@@ -121,49 +180,97 @@ void read_history_csv_each(const std::string& text,
     if (!reader.next(f)) throw HistoryFileError("the file is empty");
     std::string header;
     for (std::size_t i = 0; i < f.size(); ++i) header += (i ? "," : "") + f[i];
-    if (header != kHeader) reader.fail("this is not a station history file (unexpected header)");
+    const bool old = header == kOldHeader;
+    if (!old && header != kHeader)
+        reader.fail("this is not a station history file (unexpected header)");
+    const std::size_t columns = old ? kOldColumns : kColumns;
+    // Older stations wrote text as it was; this one guards it (see above).
+    const auto text_field = [&](std::size_t column, const char* what, std::size_t bound) {
+        std::string value = old ? f[column] : unguarded(f[column]);
+        const std::string problem = text_problem(value, bound);
+        if (!problem.empty()) reader.fail(std::string(what) + " " + problem);
+        return value;
+    };
 
     // Only the test being read is held: a file of a million tests streams.
     std::optional<TestRecord> pending;
-    std::size_t rows = 0;
+    std::optional<std::size_t> pending_count;
+    int pending_line = 0;
+    std::size_t rows = 0, tests = 0;
+    bool ended = false;
     const auto finish = [&] {
         if (!pending) return;
-        if (pending->verdict != Verdict::aborted) {
+        const auto fail = [&](const std::string& message) {
+            throw HistoryFileError("line " + std::to_string(pending_line) + ": " + message);
+        };
+        const std::size_t items = pending->items.size();
+        if (pending_count && *pending_count != items)
+            fail("the test says it has " + std::to_string(*pending_count) + " items, but " +
+                 std::to_string(items) + " follow it (the file was cut short or edited)");
+        const bool measured = pending->verdict == Verdict::ok || pending->verdict == Verdict::ng;
+        if (old && measured) {
+            const auto said = items_said(pending->description);
+            if (items == 0 && said != std::size_t(0))
+                fail("the test has no items (the file was cut short or edited)");
+            if (said && *said != items)
+                fail("the test says it has " + std::to_string(*said) + " items, but " +
+                     std::to_string(items) + " follow it (the file was cut short or edited)");
+        }
+        // Aborted and Error tests end wherever they stopped: their items
+        // need not decide the result.
+        if (measured) {
             TestRecord copy = *pending;
             conclude(copy);
             if (copy.verdict != pending->verdict)
-                reader.fail("the result of the test before does not match its items");
+                fail("the result of the test does not match its items");
         }
         each(*pending);
+        ++tests;
         pending.reset();
     };
     while (reader.next(f)) {
         if (f.size() == 1 && f[0].empty()) continue;  // blank line
-        if (f.size() != kColumns)
-            reader.fail("expected " + std::to_string(kColumns) + " fields, found " +
+        if (ended) reader.fail("a row follows the end row");
+        if (f.size() != columns)
+            reader.fail("expected " + std::to_string(columns) + " fields, found " +
                         std::to_string(f.size()));
         if (progress && ++rows % 4096 == 0) progress(reader.position(), text.size());
         if (f[0] == "test") {
             finish();
             TestRecord r;
-            r.cell = f[1];
-            r.serial = f[2];
+            r.cell = text_field(1, "the cell", kMaxCellNameLength);
+            r.serial = text_field(2, "the serial number", kMaxSerialLength);
             const auto begin = parse_utc(f[3]);
             const auto end = parse_utc(f[4]);
             const auto verdict = parse_verdict(f[5]);
             if (r.cell.empty()) reader.fail("the test has no cell");
             if (!begin || !end) reader.fail("a time is not of the form 2026-12-08T14:00:00.000Z");
             if (*end < *begin) reader.fail("the test ends before it begins");
-            if (!verdict) reader.fail("result \"" + f[5] + "\" is not OK, NG or Aborted");
+            if (!verdict)
+                reader.fail("result \"" + shown(f[5]) + "\" is not OK, NG, Aborted or Error");
             r.begin_ms = *begin;
             r.end_ms = *end;
             r.verdict = *verdict;
-            r.description = f[6];
+            r.description = text_field(6, "the description", kMaxDescriptionLength);
+            pending_count.reset();
+            if (!old) {
+                pending_count = parse_count(f[13]);
+                if (!pending_count) reader.fail("the count of items is not a number");
+                if (*pending_count > kMaxItems)
+                    reader.fail("a test has at most " + std::to_string(kMaxItems) + " items");
+                r.project = text_field(14, "the project", kMaxNameLength);
+                r.project_hash = text_field(15, "the project's hash", kMaxHashLength);
+                r.station = text_field(16, "the station", kMaxStationNameLength);
+                r.software = text_field(17, "the software", kMaxSoftwareLength);
+            }
             pending = std::move(r);
+            pending_line = reader.line();
         } else if (f[0] == "item") {
             if (!pending) reader.fail("an item row comes before any test row");
+            if (pending->items.size() == kMaxItems)
+                reader.fail("a test has at most " + std::to_string(kMaxItems) + " items");
             ItemResult i;
-            i.name = f[7];
+            i.name = text_field(7, "the item name", kMaxNameLength);
             const auto value = parse_number(f[8]);
             const auto lower = parse_number(f[9]);
             const auto upper = parse_number(f[10]);
@@ -174,16 +281,27 @@ void read_history_csv_each(const std::string& text,
             i.value = *value;
             i.lower = *lower;
             i.upper = *upper;
-            i.unit = f[11];
+            i.unit = text_field(11, "the unit", kMaxUnitLength);
             i.ok = f[12] == "OK";
             if (i.ok != within_limits(i.value, i.lower, i.upper))
                 reader.fail("the item result does not match its value and limits");
             pending->items.push_back(std::move(i));
+        } else if (f[0] == "end" && !old) {
+            finish();
+            const auto count = parse_count(f[13]);
+            if (!count) reader.fail("the count of tests is not a number");
+            if (*count != tests)
+                reader.fail("the file says it holds " + std::to_string(*count) + " tests, but " +
+                            std::to_string(tests) + " were read (the file was edited)");
+            ended = true;
         } else {
-            reader.fail("unknown row kind \"" + f[0] + "\"");
+            reader.fail("unknown row kind \"" + shown(f[0]) + "\"");
         }
     }
     finish();
+    if (!old && !ended)
+        throw HistoryFileError("line " + std::to_string(reader.line()) +
+                               ": the file ends there without its end row: it was cut short");
     if (progress) progress(text.size(), text.size());
 }
 
@@ -208,6 +326,7 @@ HistoryCsvWriter::~HistoryCsvWriter() {
 
 void HistoryCsvWriter::write(const TestRecord& record) {
     append_test(buffer_, record);
+    ++tests_;
     if (buffer_.size() > (1u << 20)) flush();
 }
 
@@ -218,6 +337,7 @@ void HistoryCsvWriter::flush() {
 }
 
 void HistoryCsvWriter::commit() {
+    append_end(buffer_, tests_);
     flush();
     out_.close();
     if (!out_ || std::rename(temporary_.c_str(), path_.c_str()) != 0) {

@@ -33,6 +33,8 @@
 #include <string_view>
 #include <vector>
 
+#include "logic/record.h"
+
 namespace station {
 
 struct TestItem {
@@ -69,7 +71,6 @@ public:
 };
 
 inline constexpr std::size_t kMaxProjectBytes = 1 << 20;
-inline constexpr std::size_t kMaxItems = 10000;
 inline constexpr std::size_t kMaxInstrumentNameLength = 64;
 inline constexpr std::size_t kMaxQueryLength = 256;
 inline constexpr std::size_t kMaxAddressLength = 255;

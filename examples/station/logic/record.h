@@ -52,6 +52,10 @@ inline constexpr std::size_t kMaxCellNameLength = 64;
 inline constexpr std::size_t kMaxNameLength = 200;  // item names, project titles
 inline constexpr std::size_t kMaxUnitLength = 32;
 inline constexpr std::size_t kMaxDescriptionLength = 2000;
+inline constexpr std::size_t kMaxStationNameLength = 64;
+inline constexpr std::size_t kMaxSoftwareLength = 64;
+inline constexpr std::size_t kMaxHashLength = 80;  // "sha256:" and 64 hex digits
+inline constexpr std::size_t kMaxItems = 10000;    // items of a project, of a test
 
 bool within_limits(double value, double lower, double upper);
 

@@ -7,6 +7,15 @@
 
 namespace station {
 
+namespace {
+
+// Records of older stations do not say what tested them.
+std::string known(const std::string& text) {
+    return text.empty() ? "not recorded" : text;
+}
+
+}  // namespace
+
 void write_unit_workbook(const std::string& path, const TestRecord& record) {
     lxw_workbook* book = workbook_new(path.c_str());
     if (!book) throw WorkbookError("cannot create " + path);
@@ -22,7 +31,11 @@ void write_unit_workbook(const std::string& path, const TestRecord& record) {
         {"Begin Time", format_local(record.begin_ms)},
         {"End Time", format_local(record.end_ms)},
         {"Result", verdict_text(record.verdict)},
-        {"Description", record.description}};
+        {"Description", record.description},
+        {"Project", known(record.project)},
+        {"Project Hash", known(record.project_hash)},
+        {"Station", known(record.station)},
+        {"Software", known(record.software)}};
     lxw_row_t row = 0;
     for (const auto& [label, value] : details) {
         worksheet_write_string(sheet, row, 0, label, bold);

@@ -6,11 +6,15 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sqlite3.h>
+#include <sys/mount.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <set>
 #include <sstream>
@@ -25,6 +29,7 @@
 #include "logic/text.h"
 #include "station_process.h"
 #include "test_folder.h"
+#include "window_closer.h"
 
 using namespace station;
 namespace fs = std::filesystem;
@@ -70,6 +75,43 @@ std::string top_level_window_names() {
     }
     return names;
 }
+
+std::string file_bytes(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
+
+// A small file system of the test's own, for a full or a read-only disk;
+// none when the test may not mount (not root).
+class SmallDisk {
+public:
+    SmallDisk(const fs::path& at, const std::string& size) : at_(at) {
+        fs::create_directories(at_);
+        mounted_ = ::mount("tmpfs", at_.c_str(), "tmpfs", 0, ("size=" + size).c_str()) == 0;
+    }
+    ~SmallDisk() {
+        if (mounted_) ::umount2(at_.c_str(), MNT_DETACH);
+    }
+    SmallDisk(const SmallDisk&) = delete;
+    SmallDisk& operator=(const SmallDisk&) = delete;
+    bool mounted() const { return mounted_; }
+    const fs::path& path() const { return at_; }
+    bool make_read_only() {
+        return ::mount("tmpfs", at_.c_str(), "tmpfs", MS_REMOUNT | MS_RDONLY, nullptr) == 0;
+    }
+    void fill() {
+        std::ofstream filler(at_ / "filler", std::ios::binary);
+        const std::string block(4096, 'x');
+        while (filler.write(block.data(), std::streamsize(block.size()))) {
+        }
+    }
+
+private:
+    fs::path at_;
+    bool mounted_ = false;
+};
 
 }  // namespace
 
@@ -155,4 +197,98 @@ TEST(StationCommandLine, HelpVersionAndMistakesNeedNoDisplay) {
     EXPECT_EQ(wrong.wait(20s), 2) << wrong.output();
     EXPECT_NE(wrong.output().find("--cells must be between 1 and 16"), std::string::npos)
         << wrong.output();
+}
+
+// Whatever the station refuses at start, it says what and where, ends with a
+// status that says it failed, without a crash, and leaves the files it was
+// given, and its settings folder, as they were.
+TEST_F(StationRecords, EveryRefusedStartSaysWhyAndEndsCleanly) {
+    const fs::path empty = folder / "empty.atp", invalid = folder / "invalid.atp";
+    std::ofstream(empty) << "";
+    std::ofstream(invalid) << "title: Broken\nno limits on this line\n";
+    const fs::path not_station = folder / "notes.sqlite", newer = folder / "newer.sqlite";
+    std::ofstream(not_station) << "these are notes, not tests\n";
+    {
+        HistoryStore created(newer.string());
+    }
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(newer.c_str(), &db), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(db, "PRAGMA user_version = 99", nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(db);
+    const fs::path a_folder = folder / "a-folder.sqlite";
+    fs::create_directories(a_folder);
+
+    struct Refused {
+        std::string what;
+        std::vector<std::string> args;
+        std::string says;
+        fs::path untouched;  // a file that must keep its bytes
+    };
+    const std::string board = "--project=" + project;
+    std::vector<Refused> cases = {
+        {"missing project", {"--project=" + (folder / "gone.atp").string(), "--repeat=1"},
+         "gone.atp", {}},
+        {"empty project", {"--project=" + empty.string(), "--repeat=1"}, "names no test items",
+         empty},
+        {"invalid project", {"--project=" + invalid.string(), "--repeat=1"}, "invalid.atp, line 2",
+         invalid},
+        {"history not a station's", {board, "--repeat=1", "--database=" + not_station.string()},
+         "not a station history database", not_station},
+        {"history of a newer station", {board, "--repeat=1", "--database=" + newer.string()},
+         "newer station (schema 99", newer},
+        {"history a folder", {board, "--repeat=1", "--database=" + a_folder.string()},
+         a_folder.string(), {}},
+        // The viewer is for an operator at the screen: the box waits for them.
+        {"viewer on a file not a station's", {"--viewer", "--database=" + not_station.string()},
+         "not a station history database", not_station},
+        {"viewer on a newer station's file", {"--viewer", "--database=" + newer.string()},
+         "newer station", newer},
+        {"viewer on a folder", {"--viewer", "--database=" + a_folder.string()}, a_folder.string(),
+         {}},
+    };
+
+    // A read-only and a full disk, where the test may mount them.
+    SmallDisk read_only(folder / "read-only", "256k"), full(folder / "full", "64k");
+    if (read_only.mounted()) {
+        const fs::path copy = read_only.path() / "history.sqlite";
+        { HistoryStore created(copy.string()); }
+        if (read_only.make_read_only())
+            cases.push_back({"history on a read-only disk",
+                             {board, "--repeat=1", "--database=" + copy.string()},
+                             copy.string() + " is read-only", copy});
+    } else if (::geteuid() != 0) {
+        const fs::path copy = folder / "read-only.sqlite";
+        { HistoryStore created(copy.string()); }
+        fs::permissions(copy, fs::perms::owner_read | fs::perms::group_read);
+        cases.push_back({"history read-only", {board, "--repeat=1", "--database=" + copy.string()},
+                         copy.string() + " is read-only", copy});
+    }
+    if (full.mounted()) {
+        full.fill();
+        const fs::path path = full.path() / "history.sqlite";
+        cases.push_back({"history on a full disk", {board, "--repeat=1", "--database=" + path.string()},
+                         "disk is full", {}});
+    }
+    if (!read_only.mounted() || !full.mounted())
+        std::printf("note: no small disk mounted here; the read-only and full disks are not tried\n");
+
+    for (const Refused& refused : cases) {
+        SCOPED_TRACE(refused.what);
+        const std::string before = refused.untouched.empty() ? "" : file_bytes(refused.untouched);
+        StationProcess station(STATION_EXECUTABLE, refused.args);
+        if (refused.args.front() == "--viewer")
+            EXPECT_TRUE(close_window_titled("Cannot open the test history", 20s))
+                << "no box told the operator: " << station.output();
+        const int status = station.wait(30s);
+        EXPECT_EQ(status, 1) << "(128 + signal when it crashed, -1 when it did not end)\n"
+                             << station.output();
+        EXPECT_NE(station.output().find(refused.says), std::string::npos) << station.output();
+        if (!refused.untouched.empty())
+            EXPECT_TRUE(file_bytes(refused.untouched) == before) << refused.untouched << " changed";
+        // Only the settings file itself; a temporary one means a write was cut short.
+        const fs::path settings = fs::path(station.scratch()) / "XDG_CONFIG_HOME" / "atsui-station";
+        std::error_code ignored;
+        for (const auto& entry : fs::directory_iterator(settings, ignored))
+            EXPECT_EQ(entry.path().filename(), "settings.ini") << "left in " << settings;
+    }
 }

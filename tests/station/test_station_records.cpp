@@ -292,3 +292,39 @@ TEST_F(StationRecords, EveryRefusedStartSaysWhyAndEndsCleanly) {
             EXPECT_EQ(entry.path().filename(), "settings.ini") << "left in " << settings;
     }
 }
+
+// A scripted run whose tests the store cannot take (another program holds
+// its lock to the end) must not end as if it had recorded them: it waits,
+// retrying, then ends non-zero and names each test it could not store.
+TEST_F(StationRecords, ScriptedRunEndsNonZeroNamingTheTestsItCouldNotStore) {
+    StationProcess station(STATION_EXECUTABLE,
+                           {"--project=" + project, "--cells=2", "--item-ms=50", "--seed=3",
+                            "--station=locked", "--repeat=3", "--database=" + database});
+    ASSERT_GE(station.read_verdicts(1, 30s).size(), 1u) << station.output();
+    sqlite3* lock = nullptr;
+    ASSERT_EQ(sqlite3_open(database.c_str(), &lock), SQLITE_OK);
+    sqlite3_busy_timeout(lock, 10000);
+    ASSERT_EQ(sqlite3_exec(lock, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+    const int status = station.wait(90s);
+    sqlite3_exec(lock, "COMMIT", nullptr, nullptr, nullptr);
+    sqlite3_close(lock);
+
+    EXPECT_EQ(status, 1) << station.output();
+    const std::vector<std::string> shown = station.verdicts();
+    EXPECT_EQ(shown.size(), 6u) << station.output();
+    std::set<std::string> named;
+    std::istringstream lines(station.output());
+    for (std::string line; std::getline(lines, line);)
+        if (line.rfind("not stored: ", 0) == 0) {
+            // "not stored: Cell 1 locked-Cell 1-2 (OK, begun ...)"
+            const std::string test = line.substr(std::strlen("not stored: "));
+            for (const std::string& serial : shown)
+                if (test.find(" " + serial + " (") != std::string::npos) named.insert(serial);
+        }
+    EXPECT_FALSE(named.empty()) << "no test named as not stored:\n" << station.output();
+    const auto serials = stored_serials(HistoryStore(database));
+    for (const std::string& serial : shown)
+        EXPECT_EQ(serials.count(serial), named.count(serial) ? 0u : 1u)
+            << serial << (named.count(serial) ? " named as not stored, but stored"
+                                              : " neither stored nor named");
+}

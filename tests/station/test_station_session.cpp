@@ -2,6 +2,8 @@
 // The reference station driven as an operator drives it: a real station
 // window, real typing and clicks, real timers, the real test data window.
 
+#include <sqlite3.h>
+
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -26,6 +28,7 @@
 #include "host/station_cell.h"
 #include "host/station_frame.h"
 #include "host/station_launcher.h"
+#include "host/station_log.h"
 #include "host/station_viewer.h"
 #include "logic/history_csv.h"
 #include "logic/statistics.h"
@@ -53,6 +56,30 @@ private:
 };
 
 constexpr int kFinishMs = 10000;
+
+// Another program's connection to the station's file, holding its write lock.
+class WriteLock {
+public:
+    explicit WriteLock(const std::string& path) {
+        sqlite3_open(path.c_str(), &db_);
+        sqlite3_busy_timeout(db_, 10000);
+        held_ = sqlite3_exec(db_, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr) == SQLITE_OK;
+    }
+    ~WriteLock() { release(); }
+    WriteLock(const WriteLock&) = delete;
+    WriteLock& operator=(const WriteLock&) = delete;
+    bool held() const { return held_; }
+    void release() {
+        if (held_) sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr);
+        held_ = false;
+        if (db_) sqlite3_close(db_);
+        db_ = nullptr;
+    }
+
+private:
+    sqlite3* db_ = nullptr;
+    bool held_ = false;
+};
 
 }  // namespace
 
@@ -600,4 +627,93 @@ TEST_F(StationSession, LauncherListsProjectsAndOpensTheChosenOne) {
     EXPECT_EQ(opened, project_path);
     pump(50);
     EXPECT_FALSE(alive) << "the launcher stayed after opening a project";
+}
+
+// A test the store cannot take while another program holds its lock: the
+// cell says it is not saved, the station keeps it and stores it once the
+// lock goes, with no other test to carry it; closing while tests are still
+// unsaved asks first, Cancel by default, and a confirmed close names each
+// lost test in the log.
+TEST_F(StationSession, TestsTheStoreCannotTakeAreShownUnsavedKeptAndNamedAtClose) {
+    open();
+    const auto ended = [&](int n) {
+        return !cell(n)->running() && cell(n)->ui_history_grid->GetNumberRows() > 0;
+    };
+    auto lock = std::make_unique<WriteLock>(options.database);
+    ASSERT_TRUE(lock->held());
+    for (int n : {1, 2}) cell(n)->ui_serial_number->SetValue(wxString::Format("LOCKED-%d", n));
+    wxString told;
+    wxTEST_DIALOG(
+        {
+            ASSERT_TRUE(cell(1)->start() && cell(2)->start());
+            ASSERT_TRUE(pump_until([&] { return ended(1) && ended(2); }, kFinishMs));
+            pump(100);
+        },
+        Answer<wxMessageDialog>([&](wxMessageDialog* box) {
+            told = box->GetMessage();
+            return wxID_OK;
+        }));
+    EXPECT_TRUE(told.Contains("NOT stored in " + options.database) && told.Contains("locked"))
+        << told;
+    EXPECT_EQ(frame->unsaved(), 2u);
+    EXPECT_TRUE(stored().empty());
+    for (int n : {1, 2}) {
+        const wxString prompt = cell(n)->ui_prompt->GetLabel();
+        EXPECT_TRUE(prompt.StartsWith(wxString::Format("LOCKED-%d: ", n)) &&
+                    prompt.EndsWith(" (not saved)"))
+            << prompt;
+        EXPECT_TRUE(cell(n)->ui_history_grid->GetCellValue(0, 3).EndsWith(" (not saved)"));
+    }
+
+    // Closing now would lose them: the operator is asked, and Cancel is the default.
+    int style = 0;
+    wxString question;
+    wxTEST_DIALOG(frame->Close(), Answer<wxMessageDialog>([&](wxMessageDialog* box) {
+                      style = int(box->GetMessageDialogStyle());
+                      question = box->GetMessage();
+                      return wxID_CANCEL;
+                  }));
+    EXPECT_TRUE(style & wxCANCEL_DEFAULT) << "closing and losing tests is not the default";
+    for (const char* serial : {"LOCKED-1", "LOCKED-2"})
+        EXPECT_TRUE(question.Contains(serial)) << question;
+    pump(50);
+    ASSERT_TRUE(frame->IsShown()) << "closed although the operator cancelled";
+
+    // The lock goes: the retry stores them, no other test needed.
+    lock->release();
+    ASSERT_TRUE(pump_until([&] { return frame->unsaved() == 0; }, kFinishMs));
+    EXPECT_EQ(stored().size(), 2u);
+    for (int n : {1, 2}) {
+        EXPECT_FALSE(cell(n)->ui_prompt->GetLabel().Contains("not saved"))
+            << cell(n)->ui_prompt->GetLabel();
+        EXPECT_FALSE(cell(n)->ui_history_grid->GetCellValue(0, 3).Contains("not saved"));
+    }
+
+    // Locked again for a third test; this time the operator closes anyway.
+    lock = std::make_unique<WriteLock>(options.database);
+    ASSERT_TRUE(lock->held());
+    cell(1)->ui_serial_number->SetValue("LOCKED-3");
+    wxTEST_DIALOG(
+        {
+            ASSERT_TRUE(cell(1)->start());
+            ASSERT_TRUE(pump_until(
+                [&] { return !cell(1)->running() && cell(1)->ui_history_grid->GetNumberRows() > 1; },
+                kFinishMs));
+            pump(100);
+        },
+        wxExpectModal<wxMessageDialog>(wxID_OK));
+    {
+        station::CapturedLog warnings;  // what reaches the log at WARNING or above
+        wxTEST_DIALOG(frame->Close(), Answer<wxMessageDialog>([&](wxMessageDialog* box) {
+                          EXPECT_TRUE(box->GetMessage().Contains("LOCKED-3")) << box->GetMessage();
+                          return wxID_OK;
+                      }));
+        frame = nullptr;
+        pump(50);
+        EXPECT_TRUE(warnings.text().Contains("LOCKED-3")) << warnings.text();
+        EXPECT_FALSE(warnings.text().Contains("LOCKED-1")) << "a stored test called lost";
+    }
+    lock->release();
+    HistoryStore reopened(options.database, HistoryStore::Mode::read_only);
+    EXPECT_EQ(reopened.count(), 2);
 }

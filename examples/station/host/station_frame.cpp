@@ -83,6 +83,10 @@ StationFrame::StationFrame(const Options& options, const Project& project,
       store_(store ? std::move(store) : open_history_store(options)),
       save_([this](const std::vector<TestRecord>& records) { store_->import(records); }) {
     store_->set_on_changed([this] { history_changed(); });
+    // Commits run on the GUI thread: a file another program keeps locked
+    // must not freeze the window for long. What is not stored is kept and
+    // tried again on the retry timer.
+    store_->set_busy_timeout(kCommitWaitMs);
     if (is_server_address(options_.database)) {
         store_->enable_outbox();
         // wxLog keeps another thread's messages until the GUI thread's next

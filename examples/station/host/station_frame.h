@@ -107,6 +107,8 @@ public:
     // many at a time, a slice apart (see DisplayPacer).
     static constexpr std::size_t kCellsPerSlice = 4;
     static constexpr int kSliceMs = 20;
+    // How long a commit waits for another connection's write lock.
+    static constexpr int kCommitWaitMs = 1000;
 
 private:
     void record(StationCell& cell, const TestRecord& record);

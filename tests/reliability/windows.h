@@ -24,6 +24,10 @@ struct WindowKind {
 // Every finished window, and "Frame with 8 Cells" (the station's usual shape).
 const std::vector<WindowKind>& window_kinds();
 
+// A Cell's widgets built bare with the toolkit's own calls: what the toolkit
+// alone costs for such a tree, beside which the soak measures the layer's.
+const WindowKind& bare_cell_kind();
+
 // Shows the window (a panel through its top-level parent), lays it out and
 // lets the toolkit realise it.
 void show_and_lay_out(wxWindow* window);

@@ -8,6 +8,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -21,8 +22,12 @@ public:
     explicit InstrumentSim(const std::vector<std::string>& args = {}, int port = 0) {
         int fds[2];
         if (pipe(fds) != 0) return;
+        const pid_t test = getpid();
         pid_ = fork();
         if (pid_ == 0) {
+            // Ends with the test, also when the test is killed at its timeout.
+            prctl(PR_SET_PDEATHSIG, SIGKILL);
+            if (getppid() != test) _exit(125);
             dup2(fds[1], 1);
             close(fds[0]);
             close(fds[1]);

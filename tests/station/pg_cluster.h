@@ -6,7 +6,9 @@
 // run as a plain user because the server refuses root. Removed afterwards.
 
 #include <libpq-fe.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -38,6 +40,9 @@ public:
         options_ = "-c listen_addresses='' -k " + folder_ + " -p " + std::to_string(port_) +
                    " -c fsync=" + (fsync ? "on" : "off") + " -c max_connections=40";
         start();
+        guard_ = start_guard(as_user_ + kBin + "/pg_ctl -D " + folder_ +
+                                 "/data -m immediate -w stop > /dev/null 2>&1; rm -rf " + folder_,
+                             guard_pipe_);
     }
 
     ~PgCluster() {
@@ -45,6 +50,8 @@ public:
                      "> /dev/null 2>&1")
                         .c_str());
         std::filesystem::remove_all(folder_);
+        if (guard_pipe_ >= 0) ::close(guard_pipe_);
+        if (guard_ > 0) ::waitpid(guard_, nullptr, 0);
     }
 
     void start() {
@@ -97,6 +104,30 @@ public:
     }
 
 private:
+    // The server runs detached from the test, so a test killed at its
+    // timeout would leave it running: a shell that waits for the end of a
+    // pipe only this process holds stops the server once that end closes,
+    // however the test ends.
+    static pid_t start_guard(const std::string& stop, int& pipe_end) {
+        int fds[2];
+        if (::pipe2(fds, O_CLOEXEC) != 0) return -1;
+        const std::string script = "cat > /dev/null; " + stop;
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            ::dup2(fds[0], 0);
+            // Nor does it hold the test's output open for whoever reads it.
+            const int null = ::open("/dev/null", O_WRONLY);
+            ::dup2(null, 1);
+            ::dup2(null, 2);
+            ::setsid();  // not in the test's process group: not killed with it
+            ::execl("/bin/sh", "sh", "-c", script.c_str(), static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+        ::close(fds[0]);
+        pipe_end = pid > 0 ? fds[1] : (::close(fds[1]), -1);
+        return pid;
+    }
+
     static void shell(const std::string& command) {
         if (std::system(command.c_str()) != 0) throw std::runtime_error("failed: " + command);
     }
@@ -105,4 +136,6 @@ private:
     std::string as_user_;
     std::string options_;
     int port_ = 0;
+    pid_t guard_ = -1;
+    int guard_pipe_ = -1;
 };

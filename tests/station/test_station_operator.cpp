@@ -31,6 +31,7 @@
 #include "station_fixture.h"
 #include "station_process.h"
 #include "test_folder.h"
+#include "x_windows.h"
 #include "support/harness.h"
 
 using namespace atsui_test;
@@ -299,9 +300,9 @@ TEST_F(StationOperator, SettingsAtTheEndsOfTheirRangesAreKept) {
         EXPECT_EQ(read.log_days(), end.keep_days);
         EXPECT_FALSE(fs::exists(aside)) << end.text;
     }
-    for (const char* past : {"[station]\ncells=17\n", "[station]\ncells=0\n",
-                             "[station]\nitem_ms=60001\n", "[station]\nitem_ms=9\n",
-                             "[log]\nkeep_days=3651\n", "[log]\nkeep_days=0\n"}) {
+    for (const char* past :
+         {"[station]\ncells=17\n", "[station]\ncells=0\n", "[station]\nitem_ms=60001\n",
+          "[station]\nitem_ms=9\n", "[log]\nkeep_days=3651\n", "[log]\nkeep_days=0\n"}) {
         std::ofstream(settings()) << past;
         fs::remove(aside);
         Settings read(path);
@@ -459,12 +460,7 @@ TEST_F(StationOperator, StationProcessOpensWhereThePreviousRunLeftIt) {
     const auto end = std::chrono::steady_clock::now() + 20s;
     while (std::chrono::steady_clock::now() < end) {
         std::this_thread::sleep_for(200ms);
-        geometry.clear();
-        if (FILE* pipe = popen("xwininfo -name 'ATS - Operator board' 2>/dev/null", "r")) {
-            char line[512];
-            while (fgets(line, sizeof line, pipe)) geometry += line;
-            pclose(pipe);
-        }
+        geometry = station_test::window_info(second.pid(), "ATS - Operator board");
         if (geometry.find("Width: 1010") != std::string::npos) break;
     }
     EXPECT_NE(geometry.find("Absolute upper-left X:  37"), std::string::npos) << geometry;

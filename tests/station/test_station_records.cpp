@@ -30,6 +30,7 @@
 #include "station_process.h"
 #include "test_folder.h"
 #include "window_closer.h"
+#include "x_windows.h"
 
 using namespace station;
 namespace fs = std::filesystem;
@@ -63,17 +64,6 @@ std::map<std::string, int> stored_serials(const HistoryStore& store) {
     std::map<std::string, int> serials;
     store.for_each([&](const TestRecord& r) { ++serials[r.serial]; });
     return serials;
-}
-
-// Names of the windows on the display, as a window manager would list them.
-std::string top_level_window_names() {
-    std::string names;
-    if (FILE* pipe = popen("xwininfo -root -children 2>/dev/null", "r")) {
-        char line[1024];
-        while (fgets(line, sizeof line, pipe)) names += line;
-        pclose(pipe);
-    }
-    return names;
 }
 
 std::string file_bytes(const fs::path& path) {
@@ -167,7 +157,7 @@ TEST_F(StationRecords, BrowserOpensOnlyTheViewerOnTheStationsFile) {
     while (windows.find("Test data") == std::string::npos &&
            std::chrono::steady_clock::now() < end) {
         std::this_thread::sleep_for(200ms);
-        windows = top_level_window_names();
+        windows = station_test::top_level_window_names(browser.pid());
     }
     EXPECT_NE(windows.find("\"Test data - " + database + "\""), std::string::npos) << windows;
     EXPECT_EQ(windows.find("\"ATS"), std::string::npos) << windows;

@@ -46,10 +46,26 @@ protected:
         fs::remove_all(folder);
     }
 
+    // The server's tests so far: none before a station created the table.
+    long long server_tests() const {
+        const std::string value = server->query("SELECT count(*) FROM tests");
+        return value.empty() || value.find("error") != std::string::npos ? 0 : std::stoll(value);
+    }
+
+    // Polls until done() holds or the time is up; returns done().
+    static bool wait_until(const std::function<bool()>& done, std::chrono::seconds limit) {
+        const auto end = std::chrono::steady_clock::now() + limit;
+        while (!done()) {
+            if (std::chrono::steady_clock::now() > end) return false;
+            std::this_thread::sleep_for(50ms);
+        }
+        return true;
+    }
+
     long long server_count(const std::string& sql) const {
         const std::string value = server->query(sql);
         EXPECT_EQ(value.find("error"), std::string::npos) << value;
-        return value.empty() ? -1 : std::stoll(value);
+        return value.empty() || value.find("error") != std::string::npos ? -1 : std::stoll(value);
     }
 
     fs::path folder;
@@ -70,10 +86,27 @@ TEST_F(StationLine, EightStationsWritingAtOnceThroughARestartLoseAndDuplicateNot
                                      "--database=" + server->address()},
             std::vector<std::string>{"XDG_DATA_HOME=" + (folder / name).string()}));
     }
-    // The server restarts while they test.
-    std::this_thread::sleep_for(1500ms);
+    // The server restarts while they test: it goes once it holds their first
+    // tests, and comes back once the stations hold tests that wait for it.
+    const auto waiting_in_stations = [&] {
+        std::int64_t sum = 0;
+        for (int s = 1; s <= kStations; ++s) {
+            const std::string name = "S" + std::to_string(s);
+            const fs::path path = folder / name / "atsui-station" / (name + ".sqlite");
+            try {
+                if (fs::exists(path))
+                    sum += HistoryStore(path.string(), HistoryStore::Mode::read_only).outbox_size();
+            } catch (const std::exception&) {
+                // Being created or written to this very moment: counted next time.
+            }
+        }
+        return sum;
+    };
+    ASSERT_TRUE(wait_until([&] { return server_tests() > 0; }, 60s))
+        << "no station's test reached the server";
     server->stop();
-    std::this_thread::sleep_for(1000ms);
+    ASSERT_TRUE(wait_until([&] { return waiting_in_stations() >= kStations; }, 60s))
+        << "no tests waited for the server while it was away";
     server->start();
     // Each station closes once the server has all its tests.
     for (auto& station : stations) EXPECT_EQ(station->wait(120s), 0) << station->output();
@@ -119,6 +152,8 @@ TEST_F(StationLine, ServerAwayLosesNothingTheStatusBarCountsWhatWaitsTheBrowserC
     const auto status = [&] { return frame->GetStatusBar()->GetStatusText(1); };
 
     ASSERT_TRUE(run_all("A"));
+    ASSERT_TRUE(pump_until([&] { return server_tests() == 2; }, 10000))
+        << server_tests() << " tests on the server; " << status();
     ASSERT_TRUE(pump_until([&] { return status().Contains("all tests sent"); }, 10000)) << status();
     EXPECT_EQ(server_count("SELECT count(*) FROM tests WHERE station = 'desk'"), 2);
 
@@ -152,8 +187,7 @@ TEST_F(StationLine, ServerAwayLosesNothingTheStatusBarCountsWhatWaitsTheBrowserC
     EXPECT_EQ(history_to_csv(copied), history_to_csv(local));
     // A second look fetches only what is new.
     ASSERT_TRUE(run_all("E"));
-    ASSERT_TRUE(
-        pump_until([&] { return server->query("SELECT count(*) FROM tests") == "10"; }, 10000));
+    ASSERT_TRUE(pump_until([&] { return server_tests() == 10; }, 10000));
     EXPECT_EQ(copy_line_history(server->address(), copy), 2u);
     auto* viewer = new StationViewerFrame(frame, copy);
     wxGrid* grid = viewer->panel->ui_history;
@@ -259,8 +293,8 @@ TEST_F(StationLine, ATestTheServerRefusesIsSetApartAndNamedWhileTheOthersGo) {
     {
         PgForwarder forwarder(path, server->address(), "line-a", reports.callback());
         forwarder.wake();
-        ASSERT_TRUE(wait_for([&] { return forwarder.waiting() == 0 && forwarder.refused() == 2; },
-                             20s))
+        ASSERT_TRUE(
+            wait_for([&] { return forwarder.waiting() == 0 && forwarder.refused() == 2; }, 20s))
             << reports.all() << forwarder.problem();
         const std::string problem = forwarder.problem();
         EXPECT_NE(problem.find("2 tests refused"), std::string::npos) << problem;
@@ -376,10 +410,10 @@ TEST_F(StationLine, ConnectionProblemsSayWhatTheServerSaidAndNeverThePassword) {
 // in its log file, not on its output.
 TEST_F(StationLine, StationLogsItsAddressWithoutThePassword) {
     server->require_password("ats", "S3cret-pw");
-    StationProcess station(STATION_EXECUTABLE,
-                           {"--project=" + project, "--cells=1", "--item-ms=10", "--seed=2",
-                            "--station=secret", "--repeat=1",
-                            "--database=" + server->address_as("ats", "S3cret-pw")});
+    StationProcess station(
+        STATION_EXECUTABLE,
+        {"--project=" + project, "--cells=1", "--item-ms=10", "--seed=2", "--station=secret",
+         "--repeat=1", "--database=" + server->address_as("ats", "S3cret-pw")});
     ASSERT_EQ(station.wait(60s), 0) << station.output();
     EXPECT_EQ(server_count("SELECT count(*) FROM tests WHERE station = 'secret'"), 1);
     EXPECT_EQ(station.output().find("S3cret-pw"), std::string::npos) << station.output();

@@ -51,6 +51,11 @@ std::string run(const std::string& command) {
     return out;
 }
 
+// What "at once" means here: far below the 30 s and 60 s hangs these tests
+// wait on, far above a loaded machine's scheduling delays. How soon a stop
+// really lands is measured by make bench (station_workers_bench).
+constexpr int kPromptMs = 5000;
+
 long long ms_since(Clock::time_point start) {
     return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
 }
@@ -151,7 +156,7 @@ TEST(InstrumentSession, EachFaultFailsOneCommandAndTheNextWorks) {
     }
 }
 
-TEST(InstrumentSession, StopEndsAWaitOnAHungInstrumentWithinASlice) {
+TEST(InstrumentSession, StopEndsAWaitOnAHungInstrumentBeforeItsReply) {
     InstrumentSim sim({"--fault", "hang"});
     InstrumentTimeouts timeouts = quick();
     timeouts.reply_ms = 30000;
@@ -174,7 +179,7 @@ TEST(InstrumentSession, StopEndsAWaitOnAHungInstrumentWithinASlice) {
     stop.request_stop();
     ASSERT_EQ(waiting.wait_for(std::chrono::seconds(5)), std::future_status::ready);
     EXPECT_TRUE(waiting.get());
-    EXPECT_LE(ms_since(asked), timeouts.slice_ms * 3 * time_scale());
+    EXPECT_LE(ms_since(asked), kPromptMs * time_scale()) << "the stop waited for the reply";
     EXPECT_FALSE(meter.connected()) << "a late answer could pass for the next one";
 }
 
@@ -282,7 +287,7 @@ TEST(CellRunners, SixteenRunOnOneInstrumentSideBySideAndStopTogether) {
         ASSERT_EQ(outcome.wait_for(std::chrono::seconds(0)), std::future_status::ready);
         EXPECT_EQ(outcome.get().kind, RunOutcome::Kind::stopped);
     }
-    EXPECT_LE(stopping, 100 * time_scale()) << "sixteen hung runs took too long to stop";
+    EXPECT_LE(stopping, kPromptMs * time_scale()) << "sixteen hung runs waited for the reply";
     std::printf("16 runs on a hung instrument stopped in %lld ms\n", stopping);
 }
 
@@ -331,7 +336,7 @@ private:
 }  // namespace
 
 // An instrument that never answers the connection: the connect gives up
-// after its timeout, a stop ends it within a slice, and a refused port says so.
+// after its timeout, a stop ends it at once, and a refused port says so.
 TEST(InstrumentSession, ConnectsThatNeverCompleteTimeOutOrStop) {
     SilentPort silent;
     if (!silent.ready()) GTEST_SKIP() << "the kernel did not drop connection requests here";
@@ -347,7 +352,8 @@ TEST(InstrumentSession, ConnectsThatNeverCompleteTimeOutOrStop) {
             << error.what();
     }
     EXPECT_GE(ms_since(started), timeouts.connect_ms);
-    EXPECT_LE(ms_since(started), timeouts.connect_ms * 3 * time_scale());
+    EXPECT_LE(ms_since(started), (timeouts.connect_ms + kPromptMs) * time_scale())
+        << "the connect waited past its own timeout";
 
     timeouts.connect_ms = 60000;
     Instrument patient("dmm2", silent.address(), timeouts);
@@ -366,7 +372,7 @@ TEST(InstrumentSession, ConnectsThatNeverCompleteTimeOutOrStop) {
     stop.request_stop();
     ASSERT_EQ(waiting.wait_for(std::chrono::seconds(5)), std::future_status::ready);
     EXPECT_TRUE(waiting.get());
-    EXPECT_LE(ms_since(asked), timeouts.slice_ms * 3 * time_scale());
+    EXPECT_LE(ms_since(asked), kPromptMs * time_scale()) << "the stop waited for the connect";
 
     // A port nobody listens on: refused at once, and said so.
     const int free_port = InstrumentSim().port();  // gone again at the end of the line

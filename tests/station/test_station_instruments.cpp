@@ -79,6 +79,10 @@ private:
 
 constexpr int kReplyMs = 600;  // a hang is an answer later than this
 constexpr int kTestLimitMs = 10000;
+// What "at once" means here: far below the 60 s hangs these tests wait on,
+// far above a loaded machine's scheduling delays. How soon an abort really
+// lands is measured by make bench (station_workers_bench).
+constexpr int kPromptMs = 5000;
 
 }  // namespace
 
@@ -301,8 +305,9 @@ TEST_F(StationInstruments, AnInstrumentThatDisappearsFailsTheTestUntilItIsBack) 
 }
 
 // Abort while the instrument never answers: the verdict shows at once and
-// the worker is gone within 100 ms; the window is closed with cells hanging.
-TEST_F(StationInstruments, AbortWhileTheInstrumentHangsEndsTheTestWithin100Ms) {
+// the worker leaves without waiting for the answer; the window is closed with
+// cells hanging.
+TEST_F(StationInstruments, AbortWhileTheInstrumentHangsEndsTheTestAtOnce) {
     InstrumentSim sim({"--fault", "hang"});
     ASSERT_GT(sim.port(), 0);
     options.instrument_reply_ms = 60000;  // only an abort can end these tests
@@ -320,12 +325,12 @@ TEST_F(StationInstruments, AbortWhileTheInstrumentHangsEndsTheTestWithin100Ms) {
     click(cell(1)->ui_abort);
     const long long verdict_ms = ms_since(asked);
     // The worker needs nothing from the window to leave: wait without pumping.
-    while (cell(1)->worker_busy() && ms_since(asked) < 2000)
+    while (cell(1)->worker_busy() && ms_since(asked) < 2 * kPromptMs * time_scale())
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     const long long stopped_ms = ms_since(asked);
     ASSERT_FALSE(cell(1)->worker_busy());
-    EXPECT_LE(verdict_ms, 100 * time_scale());
-    EXPECT_LE(stopped_ms, 100 * time_scale()) << "the worker outlived the abort";
+    EXPECT_LE(verdict_ms, kPromptMs * time_scale());
+    EXPECT_LE(stopped_ms, kPromptMs * time_scale()) << "the worker waited for the instrument";
     std::printf("abort on a hung instrument: verdict after %lld ms, worker gone after %lld ms\n",
                 verdict_ms, stopped_ms);
     const TestRecord aborted = finish(1, "HANG-1");
@@ -343,8 +348,8 @@ TEST_F(StationInstruments, AbortWhileTheInstrumentHangsEndsTheTestWithin100Ms) {
     // them (their tests stored as aborted) without waiting for the hang.
     const auto closing = Clock::now();
     frame->Close(true);
-    ASSERT_TRUE(pump_until([this] { return !frame; }, 5000));
-    EXPECT_LE(ms_since(closing), 1000 * time_scale());
+    ASSERT_TRUE(pump_until([this] { return !frame; }, 2 * kPromptMs * time_scale()));
+    EXPECT_LE(ms_since(closing), kPromptMs * time_scale()) << "closing waited for the instrument";
 }
 
 // "instrument dmm1 = sim": the station starts the simulator itself, tests
@@ -436,7 +441,7 @@ TEST(StationCellLifetime, DestroyedMidTestJoinsItsWorkerAndDropsItsPosts) {
     const auto destroying = Clock::now();
     hanging->Destroy();
     const long long took = ms_since(destroying);
-    EXPECT_LE(took, 100 * time_scale()) << "destroying waited for the instrument";
+    EXPECT_LE(took, kPromptMs * time_scale()) << "destroying waited for the instrument";
     std::printf("cell destroyed with its worker on a hung instrument in %lld ms\n", took);
 
     pump(100);  // anything queued for the cells would be handled here

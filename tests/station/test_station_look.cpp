@@ -40,6 +40,24 @@ wxImage capture_screen(const fs::path& file) {
     return wxImage(file.string(), wxBITMAP_TYPE_PNG);
 }
 
+// Asks each window to repaint and returns once every one has handled its
+// paint event and the drawing has gone out to the X server.
+bool painted_anew(const std::vector<wxWindow*>& windows, int timeout_ms = kFinishMs) {
+    std::map<wxWindow*, int> paints;
+    const auto count = [&paints](wxPaintEvent& event) {
+        ++paints[static_cast<wxWindow*>(event.GetEventObject())];
+        event.Skip();
+    };
+    for (wxWindow* window : windows) {
+        window->Bind(wxEVT_PAINT, count);
+        window->Refresh();
+    }
+    const bool all = pump_until([&] { return paints.size() == windows.size(); }, timeout_ms);
+    for (wxWindow* window : windows) window->Unbind(wxEVT_PAINT, count);
+    pump(0);
+    return all;
+}
+
 struct TextLook {
     wxColour background;
     wxColour text;
@@ -277,10 +295,13 @@ TEST_F(StationLook, EveryTextReadsOnTheScreen) {
     check_frame(shot);
     for (StationCell* cell : cells) check_idle_cell(shot, cell, "after its test");
 
-    // The test data window's verdicts.
+    // The test data window's verdicts, once both grids have painted what
+    // they hold: a new window under load can take longer than any fixed wait.
     StationViewerFrame* viewer = frame->show_viewer();
     viewer->panel->ui_history->SetGridCursor(0, 0);
-    pump(400);
+    ASSERT_TRUE(painted_anew({viewer->panel->ui_history->GetGridWindow(),
+                              viewer->panel->ui_assertions->GetGridWindow()}))
+        << "the viewer's grids never painted";
     shot = capture_screen(folder / "viewer.png");
     for (const wxRect& r : visible_cells(viewer->panel->ui_history, 3))
         check(shot, "viewer history result", r);

@@ -59,13 +59,16 @@ bench: deps
 	ctest --preset bench
 	bench/run.sh build-bench docs
 
-# Debian packages libtov-atsui1, libtov-atsui-dev and atsui-station in
-# build/packages (cmake/AtsuiPackages.cmake).
+# Debian packages libtov-atsui1, libtov-atsui-dev, libtov-atsui-doc and
+# atsui-station in build/packages (cmake/AtsuiPackages.cmake), dated by the
+# last commit, so that two builds of one commit are the same bytes.
 package: deps build
-	cmake --build --preset default --target package
+	cmake --build --preset default --target docs
+	SOURCE_DATE_EPOCH=$$(git log -1 --format=%ct) cmake --build --preset default --target package
 
-# The API reference from the public headers, in build/docs/html; fails on any
-# warning, an undocumented member included.
+# The API reference from the public headers, in build/docs/html, with the
+# example programs, a search box and a labelled picture of each window, made
+# under Xvfb; fails on any warning, an undocumented member included.
 docs: deps
 	cmake --preset default
 	cmake --build --preset default --target docs

@@ -17,7 +17,7 @@ packages=(
   dpkg-dev file doxygen
   libsoci-dev
   strace desktop-file-utils
-  help2man abigail-tools
+  help2man abigail-tools lintian
 )
 if [ "${1:-}" = "windows" ]; then
   packages+=(

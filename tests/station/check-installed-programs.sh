@@ -34,13 +34,13 @@ mkdir -p "$HOME"
 
 echo "== manual pages"
 for program in atsui_station atsui_instrument_sim; do
-  page=$prefix/share/man/man1/$program.1
+  page=$prefix/share/man/man1/$program.1.gz
   [ -f "$page" ] || fail "no manual page $page"
   warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$page" 2>&1 >"$work/$program.txt") ||
     fail "man cannot render $page"
   [ -z "$warnings" ] || fail "$page renders with warnings: $warnings"
-  grep -q "^\.TH \"*${program^^}\"* \"*1\"* .*\"$program $version\"" "$page" ||
-    fail "$page is not dated for $program $version: $(grep '^\.TH' "$page")"
+  zcat "$page" | grep -q "^\.TH \"*${program^^}\"* \"*1\"* .*\"$program $version\"" ||
+    fail "$page is not dated for $program $version: $(zcat "$page" | grep '^\.TH')"
   help=$(env -u DISPLAY "$prefix/bin/$program" --help)
   options=$(grep -o -- '--[a-z][a-z-]*' <<<"$help" | sort -u)
   [ "$(wc -l <<<"$options")" -ge 5 ] || fail "$program --help lists too few options: $help"

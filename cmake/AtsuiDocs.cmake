@@ -7,7 +7,9 @@
 # Any warning fails the run, so an undocumented public member is an error.
 
 find_package(Doxygen QUIET)
-if(NOT DOXYGEN_FOUND)
+# Python lists the windows' members for the pictures.
+find_package(Python3 QUIET COMPONENTS Interpreter)
+if(NOT DOXYGEN_FOUND OR NOT Python3_Interpreter_FOUND)
   return()
 endif()
 
@@ -51,7 +53,6 @@ set(ATSUI_PICTURES)
 foreach(name IN LISTS ATSUI_PICTURE_NAMES)
   list(APPEND ATSUI_PICTURES ${ATSUI_PICTURES_DIR}/${name}.png)
 endforeach()
-find_package(Python3 REQUIRED COMPONENTS Interpreter)
 set(ATSUI_MEMBERS_HEADERS)
 foreach(header IN LISTS ATSUI_PUBLIC_HEADERS)
   if(NOT header STREQUAL "atsui/atsui.h")

@@ -8,10 +8,18 @@
 # build/packages. The version is project()'s; the runtime package's Depends
 # come from dpkg-shlibdeps, so dpkg-dev and file must be installed.
 
+# Debian's files about the packages are made with Python and dpkg-dev; a
+# machine without them (the library preset's) installs, but packs nothing.
+find_package(Python3 COMPONENTS Interpreter)
+find_program(ATSUI_DPKG_GENSYMBOLS dpkg-gensymbols)
+if(NOT Python3_Interpreter_FOUND OR NOT ATSUI_DPKG_GENSYMBOLS)
+  message(STATUS "tov_atsui: no Debian packages, which need python3 and dpkg-dev")
+  return()
+endif()
+
 set(ATSUI_RUNTIME_PACKAGE libtov-atsui${PROJECT_VERSION_MAJOR})
 set(ATSUI_MAINTAINER "tov_atsui developers <tov-atsui@example.org>")
 set(ATSUI_PACKAGES_DIR ${PROJECT_BINARY_DIR}/packages-control)
-find_package(Python3 REQUIRED COMPONENTS Interpreter)
 
 # What Debian wants in every package's doc folder: the licence as a DEP-5
 # copyright file, and the changelog (CHANGELOG.md's releases in Debian's
@@ -77,7 +85,6 @@ endforeach()
 # version each exported symbol needs, so that dpkg-shlibdeps gives hosts the
 # lowest Depends that works. install.debian_packages checks it against the
 # packaged library.
-find_program(ATSUI_DPKG_GENSYMBOLS dpkg-gensymbols REQUIRED)
 add_custom_command(OUTPUT ${ATSUI_PACKAGES_DIR}/symbols
   COMMAND ${CMAKE_COMMAND} -E env LC_ALL=C.UTF-8
           ${ATSUI_DPKG_GENSYMBOLS} -q -p${ATSUI_RUNTIME_PACKAGE} -v${PROJECT_VERSION}

@@ -63,8 +63,8 @@ Cell, and a Cell whose widgets keep the default font does not grow at all (measu
 over 200 rounds, against +13,244 KiB with its fonts; sharing one \`wxFont\` per size changes
 nothing). heaptrack, comparing the heap after 60 and after 186 Cells built and destroyed (the
 process ended right after the rounds), found 4.8 MB more still allocated, 38 KiB a Cell, at
-these sites, none of them in the layer (frames of the layer and of wxWidgets' own code hold
-less than 60 KiB of it):
+these sites, none of them in the layer (stacks through wxWidgets' own code, with GTK below it,
+hold about 70 KiB of it; stacks through the layer's code, nothing):
 
 - fontconfig, 2.0 MB: \`FcFontRenderPrepare\` from \`FcFontSetMatch\` in pango's font-loading
   thread (pangoft2), and \`FcConfigSubstituteWithPat\` and \`FcDefaultSubstitute\` as pango

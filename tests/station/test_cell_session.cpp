@@ -12,6 +12,7 @@
 #include "logic/cell_session.h"
 #include "logic/history_store.h"
 #include "logic/save_policy.h"
+#include "logic/scan_flow.h"
 
 using namespace station;
 
@@ -22,8 +23,8 @@ Project board() {
 }
 
 ItemResult reading(const TestItem& item, double value) {
-    return {item.name, value, item.lower, item.upper, item.unit,
-            within_limits(value, item.lower, item.upper)};
+    return {item.name,  value,     item.lower,
+            item.upper, item.unit, within_limits(value, item.lower, item.upper)};
 }
 
 RunOutcome completed() { return {}; }
@@ -48,15 +49,24 @@ TEST(CellSession, SerialNumbersTheCellRefusesAndAccepts) {
         {"", "Enter a serial number"},
         {longest + "S", "too long (65 characters, at most 64)"},
         {wide + "\xe6\xb5\x8b", "too long"},
-        {"UNIT\x7f" "1", "control characters"},         // DEL
-        {"UNIT\t1", "control characters"},              // C0
-        {"UNIT\x1b[2J", "control characters"},          // an escape sequence
-        {"UNIT\xc2\x85" "1", "control characters"},     // C1 (NEL)
-        {std::string("UNIT\0" "1", 6), "NUL byte (byte 5)"},
-        {"UNIT\xff" "1", "not UTF-8 text (byte 5)"},
-        {"\xc0\xaf", "not UTF-8 text (byte 1)"},       // an overlong '/'
-        {"UNIT\xed\xa0\x80", "not UTF-8 text"},         // a surrogate
-        {"UNIT\xe6\xb5", "not UTF-8 text"},             // cut in the middle
+        {"UNIT\x7f"
+         "1",
+         "control characters"},                 // DEL
+        {"UNIT\t1", "control characters"},      // C0
+        {"UNIT\x1b[2J", "control characters"},  // an escape sequence
+        {"UNIT\xc2\x85"
+         "1",
+         "control characters"},  // C1 (NEL)
+        {std::string("UNIT\0"
+                     "1",
+                     6),
+         "NUL byte (byte 5)"},
+        {"UNIT\xff"
+         "1",
+         "not UTF-8 text (byte 5)"},
+        {"\xc0\xaf", "not UTF-8 text (byte 1)"},  // an overlong '/'
+        {"UNIT\xed\xa0\x80", "not UTF-8 text"},   // a surrogate
+        {"UNIT\xe6\xb5", "not UTF-8 text"},       // cut in the middle
     };
     for (const auto& r : refused) {
         const std::string problem = serial_problem(r.serial);
@@ -83,7 +93,8 @@ TEST(CellSession, OneSerialTestsInOneCellAtATime) {
     CellSession first("Cell 1", &serials);
     CellSession second("Cell 2", &serials);
     ASSERT_EQ(first.begin("DUP-1", board(), "board.atp", 1000), "");
-    EXPECT_EQ(second.begin("DUP-1", board(), "board.atp", 1001), "DUP-1 is already testing in Cell 1");
+    EXPECT_EQ(second.begin("DUP-1", board(), "board.atp", 1001),
+              "DUP-1 is already testing in Cell 1");
     EXPECT_EQ(second.state(), CellState::idle);
     EXPECT_EQ(second.begin(" DUP-1 ", board(), "board.atp", 1001),
               "DUP-1 is already testing in Cell 1");
@@ -290,4 +301,31 @@ TEST(SavePolicy, ATestTheStoreRefusesIsKeptApart) {
     ASSERT_EQ(store.kept.size(), 2u);
     EXPECT_EQ(store.kept[1].serial, "C");
     EXPECT_NE(policy.close_question().find("1 test is not saved"), std::string::npos);
+}
+
+// Where the next scan lands: back in its own cell with a scanner per cell,
+// on round the station to the next idle cell with one scanner for all.
+TEST(ScanFlow, TheKeyboardGoesWhereTheNextScanBelongs) {
+    const std::vector<bool> second_busy{false, true, false, false};
+    const ScanFlow per_cell;
+    EXPECT_EQ(per_cell.after_start(second_busy, 1), std::nullopt);
+    EXPECT_TRUE(per_cell.takes_keyboard_after_verdict(second_busy, 1, 2));
+    EXPECT_EQ(per_cell.after_start_all({true, true, false, false}), 2u);
+    EXPECT_EQ(per_cell.after_start_all({true, true}), std::nullopt);
+
+    const ScanFlow one_scanner(true);
+    EXPECT_EQ(one_scanner.after_start(second_busy, 1), 2u);
+    // Busy cells are passed over, and the round wraps to the first cell.
+    EXPECT_EQ(one_scanner.after_start({false, true, true, true}, 2), 0u);
+    EXPECT_EQ(one_scanner.after_start({false, true, false, true}, 3), 0u);
+    // Every other cell busy: the keyboard stays.
+    EXPECT_EQ(one_scanner.after_start({true, true, true}, 0), std::nullopt);
+    EXPECT_EQ(one_scanner.after_start({true}, 0), std::nullopt);
+
+    // A verdict does not take the keyboard from a field waiting for a scan,
+    // but takes it from a busy cell's field or from anywhere else.
+    EXPECT_FALSE(one_scanner.takes_keyboard_after_verdict({false, false, true}, 0, 1));
+    EXPECT_TRUE(one_scanner.takes_keyboard_after_verdict({false, false, true}, 0, 2));
+    EXPECT_TRUE(one_scanner.takes_keyboard_after_verdict({false, false, true}, 0, 0));
+    EXPECT_TRUE(one_scanner.takes_keyboard_after_verdict({false, false, true}, 0, std::nullopt));
 }

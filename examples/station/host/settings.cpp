@@ -29,6 +29,7 @@ struct Range {
 const Range kCells{"station/cells", 1, kMaxCells, 4};
 const Range kItemMs{"station/item_ms", 10, 60000, 400};
 const Range kLogDays{"log/keep_days", 1, 3650, kLogDaysDefault};
+const Range kNextCell{"station/next_cell_after_scan", 0, 1, 0};
 
 // Only values the station wrote itself are expected here: anything else
 // (text where a number belongs, a number out of range) is damage.
@@ -105,7 +106,7 @@ Settings* Settings::current() { return g_current; }
 void Settings::set_current(Settings* settings) { g_current = settings; }
 
 wxString Settings::validate() const {
-    for (const Range* range : {&kCells, &kItemMs, &kLogDays}) {
+    for (const Range* range : {&kCells, &kItemMs, &kLogDays, &kNextCell}) {
         long value = 0;
         if (!read_number(*config_, *range, value))
             return wxString::Format("%s is not a number from %ld to %ld", range->key, range->lowest,
@@ -116,13 +117,14 @@ wxString Settings::validate() const {
 
 // Written out, so an operator who opens the file sees what can be set.
 void Settings::write_defaults() {
-    for (const Range* range : {&kCells, &kItemMs, &kLogDays})
+    for (const Range* range : {&kCells, &kItemMs, &kLogDays, &kNextCell})
         if (!config_->HasEntry(range->key)) config_->Write(range->key, range->fallback);
 }
 
 int Settings::cells() const { return int(number(*config_, kCells)); }
 int Settings::item_ms() const { return int(number(*config_, kItemMs)); }
 int Settings::log_days() const { return int(number(*config_, kLogDays)); }
+bool Settings::next_cell_after_scan() const { return number(*config_, kNextCell) == 1; }
 wxString Settings::last_project() const { return config_->Read("recent/project", wxString()); }
 wxString Settings::folder(const wxString& what) const {
     return config_->Read("recent/folder_" + what, wxString());
@@ -141,9 +143,17 @@ void Settings::set_folder(const wxString& what, const wxString& folder) {
     wxLogDebug("Setting changed: %s folder %s", what, folder);
 }
 
+void Settings::set_next_cell_after_scan(bool on) {
+    if (next_cell_after_scan() == on) return;
+    config_->Write(kNextCell.key, on ? 1 : 0);
+    wxLogMessage("Setting changed: next cell after a scan %s", on ? "on" : "off");
+    flush();
+}
+
 void Settings::fill(Options& options) const {
     if (!options.given.cells) options.cells = cells();
     if (!options.given.item_ms) options.item_ms = item_ms();
+    options.next_cell_after_scan = next_cell_after_scan();
 }
 
 // Through a temporary file in the same folder: a crash mid-write leaves the

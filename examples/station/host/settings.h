@@ -35,12 +35,14 @@ public:
     int cells() const;
     int item_ms() const;
     int log_days() const;
+    bool next_cell_after_scan() const;
     wxString last_project() const;
     wxString folder(const wxString& what) const;  // "projects", "data": last folder chosen
 
     void set_last_project(const wxString& path);
     void set_folder(const wxString& what, const wxString& folder);
-    // Cells and item time the command line did not give.
+    void set_next_cell_after_scan(bool on);
+    // Cells and item time the command line did not give, and the scanner's flow.
     void fill(Options& options) const;
     bool flush();
 

@@ -11,6 +11,7 @@
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
 
+#include "host/keys.h"
 #include "host/look.h"
 #include "host/station_log.h"
 #include "logic/text.h"
@@ -59,6 +60,8 @@ StationCell::StationCell(wxWindow* parent, int number, std::uint64_t station_see
     // Let the grids scroll rather than widen the cell to all their columns.
     ui_assertions->SetMinSize(wxSize(200, 120));
     ui_history_grid->SetMinSize(wxSize(200, 120));
+    leave_on_tab(ui_assertions);
+    leave_on_tab(ui_history_grid);
     // The layer leaves the field at its default width, too narrow for 16 pt.
     ui_elapse_time->SetMinSize(wxSize(ui_elapse_time->GetTextExtent("00:00:00 ").x + 16, -1));
 
@@ -155,7 +158,21 @@ void StationCell::log(const wxString& line, wxLogLevel level) {
     log_for_cell(this, cell_name(), level, line);
 }
 
-bool StationCell::start() {
+void StationCell::show_key(const wxString& key) {
+    if (!key_) {
+        key_ = new wxStaticText(this, wxID_ANY, key);
+        wxSizer* row = ui_cell_name->GetContainingSizer();
+        std::size_t after = 0;
+        while (after < row->GetItemCount() && row->GetItem(after)->GetWindow() != ui_cell_name)
+            ++after;
+        row->Insert(after + 1, key_, 0, wxLEFT | wxRIGHT | wxALIGN_CENTER_VERTICAL, 5);
+    }
+    key_->SetLabel(key);
+    ui_serial_number->SetToolTip(key + " puts the cursor here from anywhere in the station");
+    Layout();
+}
+
+bool StationCell::start(bool keyboard_on_refusal) {
     if (!session_.busy() && runner_->busy()) {
         log("Start refused: the last test is still stopping", wxLOG_Warning);
         return false;
@@ -167,7 +184,7 @@ bool StationCell::start() {
         if (session_.busy()) return false;  // the banner shows the running test
         ui_blink_timer.Stop();
         show_prompt(from_utf8(problem), attention_colour());
-        ui_serial_number->SetFocus();
+        if (keyboard_on_refusal) ui_serial_number->SetFocus();
         return false;
     }
     Project& running = session_.running_project();
@@ -223,7 +240,8 @@ void StationCell::lay_out_items() {
 void StationCell::start_queued() {
     if (!start_queued_) return;
     start_queued_ = false;
-    start();
+    // Start All's caller says where the keyboard goes once every cell had its turn.
+    start(false);
 }
 
 void StationCell::on_measured(int run, const ItemResult& result) {
@@ -330,7 +348,6 @@ void StationCell::show_verdict(const TestRecord& record, bool saved) {
     if (!saved)
         unsaved_rows_[{record.begin_ms, record.serial}] = ui_history_grid->GetNumberRows() - 1;
     show_statistics();
-    ui_serial_number->SetFocus();
 }
 
 void StationCell::saved_later(const TestRecord& record) {
@@ -397,7 +414,9 @@ void StationCell::set_debug_mode(bool on) {
     Layout();
 }
 
-void StationCell::on_start_cell_test(wxCommandEvent&) { start(); }
+void StationCell::on_start_cell_test(wxCommandEvent&) {
+    if (start() && on_started_) on_started_(*this);
+}
 void StationCell::on_abort_cell_test(wxCommandEvent&) { abort(); }
 
 void StationCell::on_browse_script(wxCommandEvent&) {

@@ -34,6 +34,8 @@ public:
     // saved): the operator sees a verdict only once its commit was tried.
     // It may do both later, e.g. to commit the verdicts that arrive together at once.
     using FinishedHandler = std::function<void(StationCell&, const TestRecord&)>;
+    // The operator started a test here (a scan's Enter or Start).
+    using StartedHandler = std::function<void(StationCell&)>;
 
     // The cell draws from its own stream of the station's seed, through a
     // CellRunner unless runner is given. serials: the station's, so that a
@@ -66,8 +68,13 @@ public:
     bool worker_busy() const { return runner_->busy(); }
     // Stops the worker without waiting, ahead of closing.
     void stop_worker() { runner_->stop(); }
-    // False, with the reason in the prompt or the log, when the test cannot start.
-    bool start();
+    // False, with the reason in the prompt or the log, when the test cannot
+    // start; the serial number field then takes the keyboard if asked to.
+    bool start(bool keyboard_on_refusal = true);
+    void set_on_started(StartedHandler on_started) { on_started_ = std::move(on_started); }
+    // The key that brings this cell's serial number field, shown beside its name.
+    void show_key(const wxString& key);
+    wxStaticText* key_label() const { return key_; }
     // Start All: the start comes later (see DisplayPacer), unless an abort
     // comes first.
     void queue_start() { start_queued_ = true; }
@@ -116,6 +123,7 @@ private:
     std::uint64_t seed_;
     int item_ms_;
     FinishedHandler on_finished_;
+    StartedHandler on_started_;
     std::string station_simulator_;
     InstrumentTimeouts timeouts_;
 
@@ -133,6 +141,7 @@ private:
     wxString pending_log_;  // for the Logger tab, once shown
     bool clear_log_pending_ = false;
     wxStaticText* info_ = nullptr;
+    wxStaticText* key_ = nullptr;
     bool compact_ = false;
     std::unique_ptr<TestRunner> runner_;  // last: its worker posts to everything above
 };

@@ -24,10 +24,12 @@
 #include <atsui/station/manual_operation_dialog.h>
 #include <atsui/station/ticker_exception_dialog.h>
 
+#include "host/keys.h"
 #include "host/look.h"
 #include "host/manual_operation.h"
 #include "host/notice.h"
 #include "host/parameters_dialog.h"
+#include "host/settings.h"
 #include "logic/places.h"
 #include "host/station_cell.h"
 #include "host/station_viewer.h"
@@ -81,7 +83,8 @@ StationFrame::StationFrame(const Options& options, const Project& project,
       project_(project),
       project_path_(project_path),
       store_(store ? std::move(store) : open_history_store(options)),
-      save_([this](const std::vector<TestRecord>& records) { store_->import(records); }) {
+      save_([this](const std::vector<TestRecord>& records) { store_->import(records); }),
+      scan_flow_(options.next_cell_after_scan) {
     store_->set_on_changed([this] { history_changed(); });
     // Commits run on the GUI thread: a file another program keeps locked
     // must not freeze the window for long. What is not stored is kept and
@@ -127,9 +130,12 @@ StationFrame::StationFrame(const Options& options, const Project& project,
             runners ? runners(Simulator::seed_for_cell(options_.seed, n)) : nullptr, &serials_);
         cell->set_project(project_, project_path_);
         cell->set_stamp({station_name(options_), std::string("atsui_station ") + STATION_VERSION});
+        cell->show_key(cell_key(n).text);
+        cell->set_on_started([this](StationCell& started) { on_cell_started(started); });
         area->Add(cell, 1, wxEXPAND | wxALL, 5);
         cells_.push_back(cell);
     }
+    add_cell_keys();
     prepare_instruments();
     // The layer's green and red figures are chosen for a light theme.
     for (wxWindow* figure :
@@ -191,9 +197,26 @@ void StationFrame::add_keys_and_help() {
     start_all_item_ = cells->Append(wxID_ANY, "Start All Cells",
                                     "Start a test in every idle cell that has a serial number");
     abort_all_item_ = cells->Append(wxID_ANY, "Abort All Cells", "Abort every running test");
+    cells->AppendSeparator();
+    next_cell_item_ = cells->AppendCheckItem(
+        wxID_ANY, "Next Cell After a Scan",
+        "One scanner for all cells: each scan that starts a cell moves on to the next idle "
+        "cell's serial number");
+    next_cell_item_->Check(scan_flow_.next_cell());
     m_menubar1->Insert(2, cells, "Cells");
     Bind(wxEVT_MENU, &StationFrame::on_start_all, this, start_all_item_->GetId());
     Bind(wxEVT_MENU, &StationFrame::on_abort_all, this, abort_all_item_->GetId());
+    Bind(
+        wxEVT_MENU,
+        [this](wxCommandEvent&) {
+            scan_flow_.set_next_cell(next_cell_item_->IsChecked());
+            if (Settings* settings = Settings::current())
+                settings->set_next_cell_after_scan(scan_flow_.next_cell());
+            else
+                wxLogMessage("Setting changed: next cell after a scan %s",
+                             scan_flow_.next_cell() ? "on" : "off");
+        },
+        next_cell_item_->GetId());
 
     // Abort takes a modifier: one stray key must not end every test.
     set_key(start_all_item_, wxACCEL_NORMAL, WXK_F5);
@@ -219,6 +242,46 @@ void StationFrame::add_keys_and_help() {
     m_menuItem9->SetHelp("Read the test parameters again from the project file");
     m_menuItem11->SetHelp("Write the test parameters in use to the project file");
     ui_about_menu_item->SetHelp("Show the program's version and copyright");
+}
+
+// The cells' keys are the frame's, not menu items': sixteen more items
+// would bury the menu's own.
+void StationFrame::add_cell_keys() {
+    std::vector<wxAcceleratorEntry> keys;
+    for (std::size_t i = 0; i < cells_.size(); ++i) {
+        const CellKey key = cell_key(int(i) + 1);
+        const int id = NewControlId();
+        keys.emplace_back(key.modifiers, key.key, id);
+        Bind(
+            wxEVT_MENU, [this, i](wxCommandEvent&) { give_keyboard(i); }, id);
+    }
+    SetAcceleratorTable(wxAcceleratorTable(int(keys.size()), keys.data()));
+}
+
+std::vector<bool> StationFrame::busy_cells() const {
+    std::vector<bool> busy;
+    for (const StationCell* cell : cells_) busy.push_back(cell->running());
+    return busy;
+}
+
+std::optional<std::size_t> StationFrame::cell_with_keyboard() const {
+    const wxWindow* focus = wxWindow::FindFocus();
+    for (std::size_t i = 0; i < cells_.size(); ++i)
+        if (focus == cells_[i]->ui_serial_number) return i;
+    return std::nullopt;
+}
+
+void StationFrame::give_keyboard(std::optional<std::size_t> cell) {
+    if (!cell || *cell >= cells_.size()) return;
+    wxTextCtrl* serial = cells_[*cell]->ui_serial_number;
+    serial->SetFocus();
+    // A half-typed serial is typed over by the next scan.
+    serial->SelectAll();
+}
+
+void StationFrame::on_cell_started(StationCell& cell) {
+    for (std::size_t i = 0; i < cells_.size(); ++i)
+        if (cells_[i] == &cell) give_keyboard(scan_flow_.after_start(busy_cells(), i));
 }
 
 // Two columns of cells in a 1400 x 1000 window squeeze eight cells' grids
@@ -270,6 +333,10 @@ void StationFrame::store_finished() {
         counters_.count(f.record.verdict);
         pacer_.post([this, cell = f.cell, record = f.record, saved] {
             cell->show_verdict(record, saved);
+            for (std::size_t i = 0; i < cells_.size(); ++i)
+                if (cells_[i] == cell &&
+                    scan_flow_.takes_keyboard_after_verdict(busy_cells(), i, cell_with_keyboard()))
+                    cell->ui_serial_number->SetFocus();
             if (on_shown_) on_shown_(*cell, record, saved);
         });
     }
@@ -545,6 +612,8 @@ void StationFrame::start_all() {
         cell->queue_start();
         pacer_.post([cell] { cell->start_queued(); });
     }
+    // With no serial number anywhere, the keyboard waits in the first cell.
+    pacer_.post([this] { give_keyboard(scan_flow_.after_start_all(busy_cells())); });
 }
 
 void StationFrame::on_abort_all(wxCommandEvent&) {

@@ -3,6 +3,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,7 @@
 #include "logic/project.h"
 #include "logic/record.h"
 #include "logic/save_policy.h"
+#include "logic/scan_flow.h"
 #include "logic/simulator_process.h"
 #include "logic/statistics.h"
 
@@ -86,6 +88,9 @@ public:
     // The "Cells" menu's items: the tool bar's two tools, with their keys.
     wxMenuItem* start_all_item() const { return start_all_item_; }
     wxMenuItem* abort_all_item() const { return abort_all_item_; }
+    // "Next Cell After a Scan": one scanner for all cells.
+    wxMenuItem* next_cell_item() const { return next_cell_item_; }
+    const ScanFlow& scan_flow() const { return scan_flow_; }
 
     void on_close_app(wxEvent& event) override;
     void on_show_manual_operation_dialog(wxCommandEvent& event) override;
@@ -123,6 +128,13 @@ private:
     void apply_project(const Project& project, const wxString& how);
     void health_check();
     void add_keys_and_help();
+    void add_cell_keys();
+    // Each cell busy or not, in the cells' order, for the ScanFlow.
+    std::vector<bool> busy_cells() const;
+    // The cell whose serial number field has the keyboard, if any.
+    std::optional<std::size_t> cell_with_keyboard() const;
+    void give_keyboard(std::optional<std::size_t> cell);
+    void on_cell_started(StationCell& cell);
     // Starts the instrument simulator when the project needs it and tells
     // the cells where instruments are.
     void prepare_instruments();
@@ -150,6 +162,8 @@ private:
     wxStaticText* project_label_ = nullptr;
     wxMenuItem* start_all_item_ = nullptr;
     wxMenuItem* abort_all_item_ = nullptr;
+    wxMenuItem* next_cell_item_ = nullptr;
+    ScanFlow scan_flow_;
     wxWeakRef<StationViewerFrame> viewer_;
     std::unique_ptr<SimulatorProcess> simulator_;
 };

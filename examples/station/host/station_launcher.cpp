@@ -2,6 +2,7 @@
 #include "host/station_launcher.h"
 
 #include <wx/artprov.h>
+#include <wx/button.h>
 #include <wx/dirdlg.h>
 #include <wx/filename.h>
 #include <wx/listctrl.h>
@@ -26,6 +27,7 @@ StationLauncher::StationLauncher(const std::string& folder, OpenHandler on_open)
     ui_project_list->Bind(wxEVT_LIST_ITEM_ACTIVATED, &StationLauncher::on_activated, this);
     // Closed without a choice: nothing else keeps the program alive.
     Bind(wxEVT_CLOSE_WINDOW, [this](wxCloseEvent&) { Destroy(); });
+    Bind(wxEVT_CHAR_HOOK, &StationLauncher::on_key, this);
     show_folder(folder);
 }
 
@@ -64,6 +66,23 @@ void StationLauncher::on_selected(wxListEvent& event) {
 void StationLauncher::on_activated(wxListEvent& event) {
     on_selected(event);
     open_chosen();
+}
+
+// The launcher has no OK or Cancel button for the dialog's own Return and
+// Escape to press: Return opens the chosen project wherever the keyboard is,
+// except on a button, which Return presses; Escape closes without a choice.
+void StationLauncher::on_key(wxKeyEvent& event) {
+    const int key = event.GetKeyCode();
+    if (event.HasAnyModifiers()) {
+        event.Skip();
+    } else if (key == WXK_ESCAPE) {
+        Close();
+    } else if ((key == WXK_RETURN || key == WXK_NUMPAD_ENTER) &&
+               !dynamic_cast<wxButton*>(wxWindow::FindFocus())) {
+        open_chosen();
+    } else {
+        event.Skip();
+    }
 }
 
 void StationLauncher::on_click_projects(wxCommandEvent&) { show_folder(folder_); }

@@ -7,6 +7,7 @@
 
 #include <atsui/launcher/ats_launcher.h>
 
+class wxKeyEvent;
 class wxListEvent;
 
 namespace station {
@@ -34,6 +35,7 @@ public:
 private:
     void on_selected(wxListEvent& event);
     void on_activated(wxListEvent& event);
+    void on_key(wxKeyEvent& event);
     void open_chosen();
 
     std::string folder_;

@@ -17,6 +17,7 @@
 #include <wx/splitter.h>
 #include <wx/textctrl.h>
 
+#include "host/keys.h"
 #include "host/look.h"
 #include "host/settings.h"
 #include "logic/history_csv.h"
@@ -145,6 +146,8 @@ StationViewerPanel::StationViewerPanel(wxWindow* parent, HistoryStore& store)
     ui_history->SetTable(table_, true);
     for (std::size_t col = 0; col < widths.size(); ++col)
         ui_history->SetColSize(int(col), widths[col]);
+    leave_on_tab(ui_history);
+    leave_on_tab(ui_assertions);
     ui_history->Bind(wxEVT_GRID_SELECT_CELL, &StationViewerPanel::on_test_selected, this);
     ui_assertions->Bind(wxEVT_GRID_SELECT_CELL, &StationViewerPanel::on_item_selected, this);
     Layout();
@@ -399,13 +402,22 @@ StationViewerFrame::StationViewerFrame(wxWindow* parent, HistoryStore& store)
     SetSize(FromDIP(wxSize(1440, 760)));
     Layout();
     Centre();
+    SetTitle("Test data - " + from_utf8(store.path()));
+    // Ahead of the focused grid, which takes Escape for its selection.
+    Bind(wxEVT_CHAR_HOOK, [this](wxKeyEvent& event) {
+        const bool escape = event.GetKeyCode() == WXK_ESCAPE && !event.HasAnyModifiers();
+        const bool ctrl_w = event.GetKeyCode() == 'W' && event.GetModifiers() == wxMOD_CONTROL;
+        if (escape || ctrl_w)
+            Close();
+        else
+            event.Skip();
+    });
 }
 
 StationViewerFrame::StationViewerFrame(std::unique_ptr<HistoryStore> store)
     : StationViewerFrame(nullptr, *store) {
     own_store_ = std::move(store);
     own_store_->set_on_changed([this] { panel->refresh(); });
-    SetTitle("Test data - " + from_utf8(own_store_->path()));
 }
 
 void StationViewerFrame::show_remembered() {

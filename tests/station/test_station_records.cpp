@@ -187,6 +187,13 @@ TEST(StationCommandLine, HelpVersionAndMistakesNeedNoDisplay) {
     EXPECT_EQ(wrong.wait(20s), 2) << wrong.output();
     EXPECT_NE(wrong.output().find("--cells must be between 1 and 16"), std::string::npos)
         << wrong.output();
+
+    // The station's name goes into every record and to the line: bounded.
+    StationProcess named(STATION_EXECUTABLE, {"--station=" + std::string(65, 'S'), "--viewer"},
+                         {"DISPLAY"});
+    EXPECT_EQ(named.wait(20s), 2) << named.output();
+    EXPECT_NE(named.output().find("--station must be at most 64 characters"), std::string::npos)
+        << named.output();
 }
 
 // Whatever the station refuses at start, it says what and where, ends with a

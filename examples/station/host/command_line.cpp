@@ -13,6 +13,7 @@
 #include <atsui/version.h>
 
 #include "host/look.h"
+#include "logic/record.h"
 #include "logic/text.h"
 
 namespace station {
@@ -53,7 +54,13 @@ wxString read_command_line(const wxCmdLineParser& parser, Options& options) {
     if (parser.Found("projects", &text)) options.projects_folder = to_utf8(text);
     if (parser.Found("screenshots", &text)) options.screenshots = to_utf8(text);
     if (parser.Found("database", &text)) options.database = to_utf8(text);
-    if (parser.Found("station", &text)) options.station = to_utf8(text);
+    if (parser.Found("station", &text)) {
+        // The name goes into every record and to the line server.
+        options.station = to_utf8(text);
+        if (text_length(options.station) > kMaxStationNameLength)
+            return wxString::Format("--station must be at most %zu characters",
+                                    kMaxStationNameLength);
+    }
     options.viewer_only = parser.Found("viewer");
     options.verbose = parser.Found("verbose");
     if (parser.Found("repeat", &number)) {

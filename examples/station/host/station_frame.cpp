@@ -590,7 +590,8 @@ void StationFrame::on_show_test_data_window(wxCommandEvent&) { show_viewer(); }
 
 StationViewerFrame* StationFrame::show_viewer() {
     if (!viewer_) {
-        viewer_ = new StationViewerFrame(this, *store_);
+        // Opens on the project in use; the operator may widen it to all.
+        viewer_ = new StationViewerFrame(this, *store_, project_.title);
         viewer_->show_remembered();
     }
     viewer_->Show();

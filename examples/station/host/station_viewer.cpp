@@ -15,6 +15,7 @@
 #include <wx/radiobox.h>
 #include <wx/sizer.h>
 #include <wx/splitter.h>
+#include <wx/stattext.h>
 #include <wx/textctrl.h>
 
 #include "host/keys.h"
@@ -30,6 +31,8 @@ namespace station {
 namespace {
 
 const wxString kAllCells = "all";
+const wxString kAllProjects = "all";
+const wxString kUnknownProject = "(not recorded)";
 const wxString kCsvWildcard = "CSV files (*.csv)|*.csv|All files (*)|*";
 
 wxString figure(double value) { return wxString::Format("%.6g", value); }
@@ -54,18 +57,21 @@ public:
         ok_->SetTextColour(readable_on(ok_colour(), background));
         ng_ = new wxGridCellAttr;
         ng_->SetTextColour(readable_on(ng_colour(), background));
+        error_ = new wxGridCellAttr;
+        error_->SetTextColour(readable_on(error_colour(), background));
     }
     ~HistoryTable() override {
         ok_->DecRef();
         ng_->DecRef();
+        error_->DecRef();
     }
 
     // Reads the row count again and tells the grid how it changed.
-    void reload(const std::string& cell) {
-        cell_ = cell;
+    void reload(const HistoryFilter& filter) {
+        filter_ = filter;
         pages_.clear();
         const int before = rows_;
-        rows_ = int(store_.count(cell_));
+        rows_ = int(store_.count(filter_));
         if (!GetView()) return;
         if (rows_ > before) {
             wxGridTableMessage message(this, wxGRIDTABLE_NOTIFY_ROWS_APPENDED, rows_ - before);
@@ -85,7 +91,7 @@ public:
         if (page == pages_.end()) {
             // A handful of pages covers a screen and its scrolling neighbours.
             if (pages_.size() >= kPagesKept) pages_.erase(pages_.begin());
-            page = pages_.emplace(first, store_.page(cell_, first, kPageRows)).first;
+            page = pages_.emplace(first, store_.page(filter_, first, kPageRows)).first;
         }
         const std::size_t index = std::size_t(row - first);
         return index < page->second.size() ? &page->second[index] : nullptr;
@@ -115,7 +121,9 @@ public:
         if (col != 3) return nullptr;
         const TestSummary* t = at(row);
         if (!t || t->verdict == Verdict::aborted) return nullptr;
-        wxGridCellAttr* attr = t->verdict == Verdict::ok ? ok_ : ng_;
+        wxGridCellAttr* attr = t->verdict == Verdict::ok   ? ok_
+                               : t->verdict == Verdict::ng ? ng_
+                                                           : error_;
         attr->IncRef();
         return attr;
     }
@@ -126,17 +134,44 @@ private:
     static constexpr std::size_t kPagesKept = 8;
 
     const HistoryStore& store_;
-    std::string cell_;
+    HistoryFilter filter_;
     int rows_ = 0;
     wxString labels_[kColumns];
     mutable std::map<std::int64_t, std::vector<TestSummary>> pages_;
     wxGridCellAttr* ok_;
     wxGridCellAttr* ng_;
+    wxGridCellAttr* error_;
 };
 
-StationViewerPanel::StationViewerPanel(wxWindow* parent, HistoryStore& store)
-    : TestDataViewerPanel(parent), store_(store) {
+StationViewerPanel::StationViewerPanel(wxWindow* parent, HistoryStore& store,
+                                       std::optional<std::string> project)
+    : TestDataViewerPanel(parent), store_(store), wanted_project_(std::move(project)) {
     ui_statistics_analyzer->Show();
+    // Records of two products do not mix: a project filter beside the cell's.
+    wxSizer* commands = ui_cell_filter->GetContainingSizer();
+    wxWindow* row = ui_cell_filter->GetParent();
+    std::size_t at = 0;
+    while (at < commands->GetItemCount() && commands->GetItem(at)->GetWindow() != ui_cell_filter)
+        ++at;
+    auto* project_label = new wxStaticText(row, wxID_ANY, "Project");
+    ui_project_filter = new wxChoice(row, wxID_ANY);
+    // A project's name may be long: the row keeps its width.
+    ui_project_filter->SetMinSize(wxSize(FromDIP(180), -1));
+    commands->Insert(at + 1, project_label, 0, wxALIGN_CENTER_VERTICAL | wxALL, 5);
+    commands->Insert(at + 2, ui_project_filter, 0, wxALIGN_CENTER_VERTICAL | wxALL, 5);
+    ui_project_filter->Bind(wxEVT_CHOICE, [this](wxCommandEvent&) {
+        wanted_project_ = shown_project();
+        selected_item_.reset();
+        refresh();
+    });
+    // Tests the station could not make are neither OK nor NG: counted apart.
+    wxWindow* totals = ui_total_statistics_ok_count->GetParent();
+    wxSizer* pairs = ui_total_statistics_ok_count->GetContainingSizer();
+    pairs->Add(new wxStaticText(totals, wxID_ANY, utf8_caption("Error数量")), 0,
+               wxALIGN_CENTER_VERTICAL | wxALL, 5);
+    ui_total_statistics_error_count = new wxTextCtrl(
+        totals, wxID_ANY, wxEmptyString, wxDefaultPosition, wxDefaultSize, wxTE_READONLY);
+    pairs->Add(ui_total_statistics_error_count, 0, wxALIGN_CENTER_VERTICAL | wxALL, 5);
     // The grid forgets its column widths with its table.
     std::vector<int> widths;
     for (int col = 0; col < ui_history->GetNumberCols(); ++col)
@@ -159,6 +194,40 @@ std::string StationViewerPanel::shown_cell() const {
     return cell == kAllCells ? std::string() : to_utf8(cell);
 }
 
+std::optional<std::string> StationViewerPanel::shown_project() const {
+    const int at = ui_project_filter->GetSelection();
+    if (at < 0 || std::size_t(at) >= project_choices_.size()) return std::nullopt;
+    return project_choices_[std::size_t(at)];
+}
+
+HistoryFilter StationViewerPanel::shown_filter() const { return {shown_cell(), shown_project()}; }
+
+void StationViewerPanel::show_project(const std::optional<std::string>& project) {
+    wanted_project_ = project;
+    selected_item_.reset();
+    refresh();
+}
+
+void StationViewerPanel::list_projects() {
+    // The project asked for stays listed, tests or not: the viewer of a
+    // station opens on the project it runs before it has tested anything.
+    std::vector<std::string> names = store_.projects();
+    if (wanted_project_ && std::find(names.begin(), names.end(), *wanted_project_) == names.end())
+        names.insert(std::lower_bound(names.begin(), names.end(), *wanted_project_),
+                     *wanted_project_);
+    project_choices_.assign(1, std::nullopt);
+    ui_project_filter->Clear();
+    ui_project_filter->Append(kAllProjects);
+    int selection = 0;
+    for (const std::string& name : names) {
+        if (wanted_project_ == name) selection = int(project_choices_.size());
+        project_choices_.push_back(name);
+        // Records of older stations do not say which project they tested.
+        ui_project_filter->Append(name.empty() ? kUnknownProject : from_utf8(name));
+    }
+    ui_project_filter->SetSelection(selection);
+}
+
 std::optional<TestRecord> StationViewerPanel::test_at_row(int row) const {
     const TestSummary* t = table_->at(row);
     if (!t) return std::nullopt;
@@ -179,9 +248,9 @@ void StationViewerPanel::refresh() {
     }
     if (ui_history->GetRowLabelSize() != label_width) ui_history->SetRowLabelSize(label_width);
     if (!ui_cell_filter->SetStringSelection(filter)) ui_cell_filter->SetStringSelection(kAllCells);
+    list_projects();
 
-    const std::string cell = shown_cell();
-    table_->reload(cell);
+    table_->reload(shown_filter());
     // The selected test keeps its items shown as long as it is still a row.
     if (selected_row_ >= 0 && (!selected_test_ || !table_->at(selected_row_) ||
                                table_->at(selected_row_)->begin_ms != selected_test_->begin_ms))
@@ -247,10 +316,11 @@ void StationViewerPanel::show_item_statistics() {
 }
 
 void StationViewerPanel::show_total_statistics() {
-    const TotalStatistics s = store_.total_statistics(shown_cell());
+    const TotalStatistics s = store_.total_statistics(shown_filter());
     const bool any = s.ok + s.ng > 0;
     ui_total_statistics_ok_count->SetValue(count(s.ok));
     ui_total_statistics_ng_count->SetValue(count(s.ng));
+    ui_total_statistics_error_count->SetValue(count(s.error));
     ui_total_statistics_yield->SetValue(from_utf8(format_percent(s.ok, s.ok + s.ng)));
     ui_total_statistics_max_test_time->SetValue(any ? seconds(s.longest_ms) : wxString());
     ui_total_statistics_min_test_time->SetValue(any ? seconds(s.shortest_ms) : wxString());
@@ -395,9 +465,10 @@ void StationViewerPanel::on_save_single_uut_test_data(wxCommandEvent&) {
     }
 }
 
-StationViewerFrame::StationViewerFrame(wxWindow* parent, HistoryStore& store)
+StationViewerFrame::StationViewerFrame(wxWindow* parent, HistoryStore& store,
+                                       std::optional<std::string> project)
     : TestDataViewerFrame(parent) {
-    panel = new StationViewerPanel(this, store);
+    panel = new StationViewerPanel(this, store, std::move(project));
     ui_root_sizer->Add(panel, 1, wxEXPAND);
     SetSize(FromDIP(wxSize(1440, 760)));
     Layout();

@@ -4,6 +4,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include <atsui/viewer/test_data_viewer_frame.h>
 #include <atsui/viewer/test_data_viewer_panel.h>
@@ -21,7 +22,9 @@ class HistoryTable;
 // Everything is asked of the store; the grid holds one page of tests at a time.
 class StationViewerPanel : public tov_atsui::TestDataViewerPanel {
 public:
-    StationViewerPanel(wxWindow* parent, HistoryStore& store);
+    // project: the one shown first (std::nullopt: all of them).
+    StationViewerPanel(wxWindow* parent, HistoryStore& store,
+                       std::optional<std::string> project = std::nullopt);
 
     // Shows the store again, keeping the cell filter and the scroll position
     // where possible. Whoever owns the store's change callback calls this.
@@ -34,6 +37,15 @@ public:
     std::optional<TestRecord> selected_test() const { return test_at_row(selected_row_); }
     // The cell the filter shows, empty for all cells.
     std::string shown_cell() const;
+    // The project the filter shows: std::nullopt for all, "" for records
+    // that do not say.
+    std::optional<std::string> shown_project() const;
+    HistoryFilter shown_filter() const;
+    void show_project(const std::optional<std::string>& project);
+
+    wxChoice* ui_project_filter = nullptr;
+    // Tests that ended in Error, apart from OK and NG.
+    wxTextCtrl* ui_total_statistics_error_count = nullptr;
 
     void on_clear_data(wxCommandEvent& event) override;
     void on_export_data(wxCommandEvent& event) override;
@@ -50,6 +62,7 @@ private:
     void show_items(int row);
     void show_item_statistics();
     void show_total_statistics();
+    void list_projects();
     void fail(const wxString& title, const std::exception& error);
 
     HistoryStore& store_;
@@ -62,11 +75,15 @@ private:
         std::string project, name, unit;
     };
     std::optional<ItemKey> selected_item_;
+    // Index i of ui_project_filter shows project_choices_[i].
+    std::vector<std::optional<std::string>> project_choices_;
+    std::optional<std::string> wanted_project_;
 };
 
 class StationViewerFrame : public tov_atsui::TestDataViewerFrame {
 public:
-    StationViewerFrame(wxWindow* parent, HistoryStore& store);
+    StationViewerFrame(wxWindow* parent, HistoryStore& store,
+                       std::optional<std::string> project = std::nullopt);
     // The history browser: the frame owns the store and is its only window.
     explicit StationViewerFrame(std::unique_ptr<HistoryStore> store);
     ~StationViewerFrame() override;

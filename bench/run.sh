@@ -38,6 +38,16 @@ if [ -z "${ATSUI_BENCH_SKIP_HISTORY:-}" ]; then
   echo "appended the history section to $docs/performance.md"
 fi
 
+# Opening the history of an older station at volume: the check and the
+# upgrade, on files of schema 1 and 2 up to a million tests.
+if [ -z "${ATSUI_BENCH_SKIP_UPGRADE:-}" ]; then
+  (cd "$root" && cmake --preset default > /dev/null &&
+   cmake --build --preset default --target station_upgrade_bench)
+  "$root/build/examples/station/station_upgrade_bench" --out="$results" --scratch="$build"
+  { echo; cat "$results/upgrade.md"; } >> "$docs/performance.md"
+  echo "appended the upgrade section to $docs/performance.md"
+fi
+
 # What the cells' workers buy: event-loop latency, 16 cells against one,
 # abort on a hung instrument. Needs the station too: the default build.
 if [ -z "${ATSUI_BENCH_SKIP_WORKERS:-}" ]; then

@@ -2,15 +2,20 @@
 // The history browser on a store that holds two products and tests the
 // station could not make: what the operator filters, counts and takes away.
 
+#include <sqlite3.h>
+
+#include <chrono>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include <wx/choice.h>
 #include <wx/grid.h>
+#include <wx/progdlg.h>
 #include <wx/radiobox.h>
 
 #include "host/look.h"
+#include "host/opening_progress.h"
 #include "host/station_viewer.h"
 #include "logic/history_csv.h"
 #include "logic/history_store.h"
@@ -232,4 +237,65 @@ TEST_F(StationViewer, ExportedHistoryImportsIntoAnotherStationUnchanged) {
     viewer->Destroy();
     viewer = nullptr;
     pump(50);
+}
+
+// A file of the first stations is upgraded when a station opens it, and
+// the operator sees how far the upgrade got rather than a frozen screen.
+TEST_F(StationViewer, OpeningAnOldFileShowsHowFarItGot) {
+    const std::string path = (folder / "old.sqlite").string();
+    {
+        sqlite3* db = nullptr;
+        ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+        const char* sql =
+            "CREATE TABLE cells(id INTEGER PRIMARY KEY, name TEXT NOT NULL UNIQUE);"
+            "CREATE TABLE item_names(id INTEGER PRIMARY KEY, name TEXT NOT NULL UNIQUE);"
+            "CREATE TABLE tests(id INTEGER PRIMARY KEY, cell_id INTEGER NOT NULL, cell_row "
+            "INTEGER NOT NULL, serial TEXT NOT NULL, begin_ms INTEGER NOT NULL, end_ms INTEGER "
+            "NOT NULL, verdict INTEGER NOT NULL, description TEXT NOT NULL);"
+            "CREATE UNIQUE INDEX tests_by_cell ON tests(cell_id, cell_row);"
+            "CREATE UNIQUE INDEX tests_once ON tests(cell_id, begin_ms, serial);"
+            "CREATE TABLE items(test_id INTEGER NOT NULL, position INTEGER NOT NULL, name_id "
+            "INTEGER NOT NULL, value REAL NOT NULL, lower REAL NOT NULL, upper REAL NOT NULL, "
+            "unit TEXT NOT NULL, ok INTEGER NOT NULL, PRIMARY KEY(test_id, position)) "
+            "WITHOUT ROWID;"
+            "INSERT INTO cells VALUES (1, 'Cell 1');"
+            "INSERT INTO item_names VALUES (1, 'Output');"
+            "WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n WHERE i < 499) "
+            "INSERT INTO tests SELECT i + 1, 1, i, printf('OLD%04d', i), 1000 * i, 1000 * i + "
+            "500, i % 5 = 4, 'all 1 items within limits' FROM n;"
+            "INSERT INTO items SELECT id, 0, 1, 12 + verdict, 11.4, 12.6, 'V', NOT verdict "
+            "FROM tests;"
+            "PRAGMA user_version = 1;";
+        EXPECT_EQ(sqlite3_exec(db, sql, nullptr, nullptr, nullptr), SQLITE_OK)
+            << sqlite3_errmsg(db);
+        sqlite3_close(db);
+    }
+    std::vector<std::string> shown;
+    {
+        // Shown from the first word on: a real upgrade of a million tests
+        // takes seconds, this one milliseconds.
+        OpeningProgress progress(nullptr, std::chrono::milliseconds(0));
+        HistoryStore::Opening opening;
+        opening.progress = [&](const std::string& stage) {
+            progress(stage);
+            wxProgressDialog* dialog = progress.dialog();
+            if (dialog && dialog->IsShown()) shown.push_back(dialog->GetMessage().utf8_string());
+        };
+        HistoryStore upgraded(path, opening);
+        EXPECT_EQ(upgraded.count(), 500);
+        EXPECT_EQ(upgraded.total_statistics().ng, 100u);
+        EXPECT_EQ(upgraded.projects(), std::vector<std::string>{""});
+    }
+    const auto said = [&](const std::string& words) {
+        for (const std::string& text : shown)
+            if (text.find(words) != std::string::npos && text.find(path) != std::string::npos)
+                return true;
+        return false;
+    };
+    EXPECT_TRUE(said("Checking")) << shown.size() << " messages";
+    EXPECT_TRUE(said("Upgrading")) << shown.size() << " messages";
+    // Gone once the file is open.
+    pump(50);
+    for (wxWindow* window : wxTopLevelWindows)
+        EXPECT_EQ(dynamic_cast<wxProgressDialog*>(window), nullptr) << "a progress window stayed";
 }

@@ -28,6 +28,7 @@
 #include "host/look.h"
 #include "host/manual_operation.h"
 #include "host/notice.h"
+#include "host/opening_progress.h"
 #include "host/parameters_dialog.h"
 #include "host/settings.h"
 #include "logic/places.h"
@@ -71,7 +72,12 @@ std::unique_ptr<HistoryStore> open_history_store(const Options& options, History
     const std::string path = options.database.empty() || is_server_address(options.database)
                                  ? default_database_path(station_name(options))
                                  : options.database;
-    return std::make_unique<HistoryStore>(path, mode);
+    // An old file's upgrade, or the check of a big one, takes seconds: shown.
+    OpeningProgress progress;
+    HistoryStore::Opening opening;
+    opening.mode = mode;
+    opening.progress = [&](const std::string& stage) { progress(stage); };
+    return std::make_unique<HistoryStore>(path, opening);
 }
 
 StationFrame::StationFrame(const Options& options, const Project& project,

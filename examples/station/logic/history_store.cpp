@@ -11,6 +11,8 @@
 #include <filesystem>
 #include <initializer_list>
 #include <map>
+#include <string_view>
+#include <unordered_map>
 
 #include "logic/sqlite.h"
 
@@ -355,19 +357,23 @@ void HistoryStore::upgrade_to_3() {
     stage("Upgrading " + path_ + ": items by unit");
     {
         auto s = statement("SELECT name_id, unit, value, ok FROM items");
-        std::int64_t last_id = -1;
-        std::string last_unit;
-        Figures* figures = nullptr;
+        // The figures each name took its last item into, by the unit it had:
+        // a name keeps its unit from test to test, so a row finds its
+        // figures without a copy of its unit or a search of the maps.
+        struct Last {
+            std::string unit;
+            Figures* figures = nullptr;
+        };
+        std::unordered_map<std::int64_t, Last> last;
         while (s.step()) {
             const std::int64_t id = s.integer(0);
-            // Items come in test order, so the same key and unit repeat.
-            std::string text = s.text(1);
-            if (id != last_id || text != last_unit || !figures) {
-                figures = &keys[id].units[text];
-                last_id = id;
-                last_unit = std::move(text);
+            const std::string_view unit = s.text_view(1);
+            Last& l = last[id];
+            if (!l.figures || l.unit != unit) {
+                l.unit = unit;
+                l.figures = &keys[id].units[l.unit];
             }
-            figures->add(s.real(2), s.integer(3) != 0);
+            l.figures->add(s.real(2), s.integer(3) != 0);
         }
     }
     std::map<std::int64_t, Figures> figures;

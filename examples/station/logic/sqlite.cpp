@@ -69,6 +69,12 @@ std::string Statement::text(int column) const {
     return p ? std::string(p, std::size_t(sqlite3_column_bytes(stmt_, column))) : std::string();
 }
 
+std::string_view Statement::text_view(int column) const {
+    const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, column));
+    return p ? std::string_view(p, std::size_t(sqlite3_column_bytes(stmt_, column)))
+             : std::string_view();
+}
+
 Database::Database(const std::string& path, int flags) : path_(path) {
     const int rc = sqlite3_open_v2(path.c_str(), &db_, flags, nullptr);
     if (rc != SQLITE_OK) {

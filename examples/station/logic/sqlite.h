@@ -62,6 +62,9 @@ public:
     double real(int column) const;
     bool null(int column) const;
     std::string text(int column) const;
+    // The text without a copy, valid until the next step: for scans over
+    // millions of rows.
+    std::string_view text_view(int column) const;
 
 private:
     friend class Database;

@@ -156,6 +156,21 @@ TEST(CellSession, ATestGoesThroughItsStatesAndLeavesItsRecord) {
     cell.shown(true);
     EXPECT_EQ(cell.banner(), "U-2: Aborted");
     EXPECT_EQ(cell.counters().ok + cell.counters().ng, 1u);
+
+    // An instrument fault: the station could not test the unit. Error, in a
+    // state of its own, counted in neither OK nor NG.
+    ASSERT_EQ(cell.begin("U-3", project, "board.atp", 3000), "");
+    cell.measured(reading(project.items[0], 5.0));
+    RunOutcome fault;
+    fault.kind = RunOutcome::Kind::failed;
+    fault.item = "Gain";
+    fault.reason = "no answer within 3000 ms";
+    EXPECT_EQ(cell.finish(fault, 3100).verdict, Verdict::error);
+    EXPECT_EQ(cell.record().description, "instrument fault at Gain: no answer within 3000 ms");
+    cell.shown(true);
+    EXPECT_EQ(cell.state(), CellState::error);
+    EXPECT_EQ(cell.banner(), "U-3: Error");
+    EXPECT_EQ(cell.counters().ok + cell.counters().ng, 1u);
 }
 
 // A verdict shown without its test in the store says so until the test is

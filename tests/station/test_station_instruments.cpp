@@ -252,14 +252,19 @@ TEST_F(StationInstruments, EachFaultFailsOneTestWithItsReasonAndTheNextPasses) {
         const TestRecord failed = finish(1, failing);
         EXPECT_LE(ms_since(started), kReplyMs * 4 * time_scale())
             << "the fault took too long to notice";
-        EXPECT_EQ(failed.verdict, Verdict::ng);
+        EXPECT_EQ(failed.verdict, Verdict::error);
         EXPECT_NE(failed.description.find("instrument fault at Rail 5 V"), std::string::npos)
             << failed.description;
         EXPECT_NE(failed.description.find(c.reason), std::string::npos) << failed.description;
         EXPECT_NE(failed.description.find("dmm1"), std::string::npos) << failed.description;
         EXPECT_TRUE(failed.items.empty()) << "a reading was made up for the failed item";
         EXPECT_NE(logger(1).find(c.reason), std::string::npos) << logger(1);
-        EXPECT_EQ(to_utf8(cell(1)->ui_prompt->GetLabel()), failing + ": NG");
+        EXPECT_EQ(to_utf8(cell(1)->ui_prompt->GetLabel()), failing + ": Error");
+        // Lit, the banner has Error's own colour, neither OK's nor NG's.
+        EXPECT_TRUE(pump_until(
+            [&] { return cell(1)->ui_prompt->GetBackgroundColour() == error_colour(); }, 2000));
+        // A station fault lowers no yield.
+        EXPECT_EQ(cell(1)->ui_ng_count->GetValue(), "0");
 
         const TestRecord next_door = finish(2, beside);
         EXPECT_EQ(next_door.verdict, Verdict::ok) << next_door.description;
@@ -285,14 +290,14 @@ TEST_F(StationInstruments, AnInstrumentThatDisappearsFailsTheTestUntilItIsBack) 
     pump(250);  // mid-test: a reading or two made
     sim.reset();
     const TestRecord mid = finish(1, "GONE-1");
-    EXPECT_EQ(mid.verdict, Verdict::ng);
+    EXPECT_EQ(mid.verdict, Verdict::error);
     EXPECT_NE(mid.description.find("psu1 (127.0.0.1:" + std::to_string(port) + ")"),
               std::string::npos)
         << mid.description;
 
     start(1, "GONE-2");
     const TestRecord away = finish(1, "GONE-2");
-    EXPECT_EQ(away.verdict, Verdict::ng);
+    EXPECT_EQ(away.verdict, Verdict::error);
     EXPECT_TRUE(away.description.find("cannot connect") != std::string::npos ||
                 away.description.find("cannot send") != std::string::npos ||
                 away.description.find("connection closed") != std::string::npos)

@@ -113,7 +113,8 @@ const TestRecord& CellSession::finish(const RunOutcome& outcome, std::int64_t no
     switch (outcome.kind) {
         case RunOutcome::Kind::completed: conclude(record_); break;
         case RunOutcome::Kind::failed:
-            record_.verdict = Verdict::ng;
+            // The station could not test the unit: not the unit's failure.
+            record_.verdict = Verdict::error;
             record_.description = "instrument fault at " + outcome.item + ": " + outcome.reason;
             break;
         case RunOutcome::Kind::stopped: return abort(now);

@@ -2,7 +2,10 @@
 // The station as an operator's application: its log file and Logger tabs,
 // its remembered settings and windows, its installed copy.
 
+#include <signal.h>
+
 #include <chrono>
+#include <cstring>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -27,6 +30,7 @@
 #include "host/station_viewer.h"
 #include "host/station_frame.h"
 #include "host/station_log.h"
+#include "logic/history_store.h"
 #include "logic/project.h"
 #include "station_fixture.h"
 #include "station_process.h"
@@ -278,6 +282,109 @@ TEST_F(StationOperator, DamagedSettingsAreReportedOnceAndTheStationRuns) {
             line.find("settings file") != std::string::npos)
             ++warnings;
     EXPECT_EQ(warnings, 3u) << log;
+}
+
+// A log folder that cannot be made and a settings file that is a folder are
+// reported once and the run goes on: no box of wx's own waits for an
+// answer, no temporary file is left per run, and the operator finds the
+// log's problem in the status bar.
+TEST_F(StationOperator, UnusableFoldersAreReportedOnceAndTheRunGoesOn) {
+    const auto count = [](const std::string& text, const std::string& what) {
+        std::size_t n = 0;
+        for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
+            ++n;
+        return n;
+    };
+    // The log's folder would be under a file.
+    const fs::path blocker = folder / "not-a-folder";
+    std::ofstream(blocker) << "a file where the state folder should be\n";
+    std::vector<std::string> no_log = environment();
+    no_log[1] = "XDG_STATE_HOME=" + blocker.string();
+    StationProcess logless(STATION_EXECUTABLE, args({"--cells=2", "--item-ms=10"}), no_log);
+    ASSERT_EQ(logless.wait(60s), 0) << logless.output();
+    EXPECT_EQ(logless.verdicts().size(), 2u) << logless.output();
+    EXPECT_EQ(count(logless.output(), "Cannot create the log folder " + blocker.string()), 1u)
+        << logless.output();
+
+    // settings.ini is a folder: two runs, and nothing beside it.
+    fs::remove(settings());
+    fs::create_directories(settings());
+    for (int run = 1; run <= 2; ++run) {
+        StationProcess station(STATION_EXECUTABLE, args({"--cells=1", "--item-ms=10"}),
+                               environment());
+        ASSERT_EQ(station.wait(60s), 0) << station.output();
+        EXPECT_EQ(station.verdicts().size(), 1u) << station.output();
+        EXPECT_EQ(count(station.output(), "is a folder"), 1u) << station.output();
+        EXPECT_EQ(count(station.output(), "settings file"), 1u) << station.output();
+    }
+    for (const auto& entry : fs::directory_iterator(settings().parent_path()))
+        EXPECT_EQ(entry.path(), settings()) << "left beside the settings";
+    EXPECT_TRUE(fs::is_empty(settings())) << "the station wrote into the folder";
+
+    // In the window: the status bar says it once the station is ready.
+    wxLog* previous = wxLog::SetActiveTarget(
+        new StationLog(wxString::FromUTF8((blocker / "logs").string()), 1, nullptr, wxLOG_Max));
+    const wxString problem = StationLog::active()->problem();
+    EXPECT_TRUE(problem.Contains("Cannot create the log folder")) << problem;
+    Options options;
+    options.cells = 1;
+    options.item_ms = 10;
+    options.database = database;
+    auto* frame = new StationFrame(options, load_project(project), project);
+    frame->Show();
+    EXPECT_TRUE(pump_until([&] { return frame->GetStatusBar()->GetStatusText() == problem; }, 5000))
+        << frame->GetStatusBar()->GetStatusText();
+    frame->Destroy();
+    pump(50);
+    delete wxLog::SetActiveTarget(previous);
+}
+
+// SIGTERM, SIGINT and SIGHUP close the station as Ctrl+Q does: the running
+// tests end, aborted, and are stored with every other shown verdict; no
+// test starts after; the settings are written and the log says it closed.
+TEST_F(StationOperator, SignalsCloseTheStationAsCtrlQDoes) {
+    int closed = 0;
+    for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
+        SCOPED_TRACE(strsignal(signal));
+        fs::remove(settings());
+        std::vector<std::string> many = args({"--cells=2", "--item-ms=50"});
+        many[3] = "--repeat=1000";
+        const std::string history = (folder / (std::to_string(signal) + ".sqlite")).string();
+        many[4] = "--database=" + history;
+        StationProcess station(STATION_EXECUTABLE, many, environment());
+        ASSERT_GE(station.read_verdicts(4, 30s).size(), 4u) << station.output();
+        ::kill(station.pid(), signal);
+        ASSERT_EQ(station.wait(30s), 0) << station.output();
+        ++closed;
+
+        std::map<std::string, int> stored;
+        HistoryStore(history).for_each([&](const TestRecord& r) { ++stored[r.serial]; });
+        for (const std::string& serial : station.verdicts())
+            EXPECT_EQ(stored[serial], 1) << serial << " shown, stored " << stored[serial] << " times";
+
+        const std::vector<std::string> log = lines_of(todays_log());
+        std::size_t closings = 0;
+        std::map<std::string, int> open_tests;  // started minus ended, by serial
+        for (const std::string& line : log) {
+            const std::string text = text_of_file_line(line);
+            if (text == "Station closed") ++closings;
+            const std::size_t of = text.find("Test of ");
+            if (of != 0) continue;
+            const std::string rest = text.substr(8);
+            if (const auto at = rest.find(" started: "); at != std::string::npos)
+                ++open_tests[rest.substr(0, at)];
+            if (const auto at = rest.find(" ended: "); at != std::string::npos)
+                --open_tests[rest.substr(0, at)];
+        }
+        EXPECT_EQ(closings, std::size_t(closed)) << todays_log();
+        EXPECT_TRUE(text_of_file_line(log.back()) == "Station closed") << log.back();
+        for (const auto& [serial, open] : open_tests)
+            EXPECT_EQ(open, 0) << serial << " started without an end";
+        // Written at close: the window's place is remembered.
+        EXPECT_NE(read_text(settings()).find("[Persistent_Options/Window/station]"),
+                  std::string::npos)
+            << read_text(settings());
+    }
 }
 
 // The documented ends of each range are settings an operator may write, not

@@ -50,6 +50,8 @@ void ScriptedRun::start_all() {
 }
 
 void ScriptedRun::next(StationCell& cell) {
+    // A closing station's aborted tests are not tried again.
+    if (!frame_ || frame_->closing()) return;
     const int done = done_[&cell];
     if (done >= repeat_) {
         if (every_cell_done() && !end_.IsRunning()) end_.Start(kEndPollMs);

@@ -64,9 +64,19 @@ wxFileConfig* empty_config() {
 }  // namespace
 
 Settings::Settings(const wxString& path) : path_(path) {
-    wxFileName::Mkdir(wxPathOnly(path_), wxS_DIR_DEFAULT, wxPATH_MKDIR_FULL);
+    {
+        // flush() says it once if the folder cannot be made; wx would say it in a box.
+        wxLogNull quiet;
+        wxFileName::Mkdir(wxPathOnly(path_), wxS_DIR_DEFAULT, wxPATH_MKDIR_FULL);
+    }
     wxString damage;
-    if (wxFileName::FileExists(path_)) {
+    if (wxFileName::DirExists(path_)) {
+        // Not ours to move: the operator put it there or something went wrong.
+        problem_ = wxString::Format(
+            "The settings file %s is a folder: the defaults are used and nothing is remembered",
+            path_);
+        writable_ = false;
+    } else if (wxFileName::FileExists(path_)) {
         CapturedLog messages;
         g_assertion.clear();
         const wxAssertHandler_t previous = wxSetAssertHandler(note_assertion);
@@ -157,15 +167,34 @@ void Settings::fill(Options& options) const {
 }
 
 // Through a temporary file in the same folder: a crash mid-write leaves the
-// old file whole.
+// old file whole. A write that fails removes its temporary file, which
+// wxTempFileOutputStream leaves behind when its commit fails, and is
+// reported once: the station flushes often and runs on without it.
 bool Settings::flush() {
-    wxFileName::Mkdir(wxPathOnly(path_), wxS_DIR_DEFAULT, wxPATH_MKDIR_FULL);
-    wxTempFileOutputStream out(path_);
-    if (!out.IsOk() || !config_->Save(out) || !out.Commit()) {
-        wxLogWarning("Cannot write the settings file %s", path_);
-        return false;
+    if (!writable_) return false;
+    wxString why;
+    {
+        CapturedLog messages;
+        wxFileName::Mkdir(wxPathOnly(path_), wxS_DIR_DEFAULT, wxPATH_MKDIR_FULL);
+        const wxString temporary = wxFileName::CreateTempFileName(path_);
+        bool written = false;
+        if (!temporary.empty()) {
+            {
+                wxFileOutputStream out(temporary);
+                written = out.IsOk() && config_->Save(out) && out.Close();
+            }
+            written = written && wxRenameFile(temporary, path_, true);
+            if (!written) wxRemoveFile(temporary);
+        }
+        if (!written) why = messages.text().empty() ? wxString("no reason given") : messages.text();
     }
-    return true;
+    if (why.empty()) {
+        warned_ = false;
+        return true;
+    }
+    if (!warned_) wxLogWarning("Cannot write the settings file %s: %s", path_, why);
+    warned_ = true;
+    return false;
 }
 
 void remember_window(wxTopLevelWindow* window, const wxString& name) {

@@ -19,7 +19,8 @@ public:
     // A damaged file is moved aside to <path>.damaged and the defaults are
     // used; problem() says so, for the log. The file is never a reason not to run.
     explicit Settings(const wxString& path);
-    // Writes the file.
+    // Writes the file. A file that cannot be written is reported once, in
+    // the log; the station runs on.
     ~Settings();
     Settings(const Settings&) = delete;
     Settings& operator=(const Settings&) = delete;
@@ -55,6 +56,8 @@ private:
     wxString path_;
     wxString problem_;
     wxFileConfig* config_ = nullptr;  // also wx's global config, for wxPersistenceManager
+    bool writable_ = true;  // false: path_ is a folder, nothing is written
+    bool warned_ = false;   // the last write failed and the log says so
 };
 
 // Registers the window with wxPersistenceManager and restores its last

@@ -1,8 +1,12 @@
 // SPDX-License-Identifier: MIT
 #include "host/station_app.h"
 
+#include <csignal>
+#include <cstring>
+
 #include <wx/bmpbndl.h>
 #include <wx/cmdline.h>
+#include <wx/dialog.h>
 #include <wx/filefn.h>
 #include <wx/filename.h>
 #include <wx/iconbndl.h>
@@ -110,9 +114,35 @@ bool StationApp::OnCmdLineParsed(wxCmdLineParser& parser) {
 
 bool StationApp::OnInit() {
     if (!wxApp::OnInit()) return false;
-    if (start()) return true;
+    if (start()) {
+        // wx runs the handler from the event loop, not in the signal's context.
+        for (const int signal : {SIGTERM, SIGINT, SIGHUP})
+            SetSignalHandler(signal, [](int number) {
+                static_cast<StationApp*>(wxTheApp)->close_on_signal(number);
+            });
+        return true;
+    }
     shut_down();
     return false;
+}
+
+// A session's end or a service stop closes the station as Ctrl+Q does, with
+// nobody to answer: running tests end as aborted and are stored, and what
+// cannot be stored is named in the log.
+void StationApp::close_on_signal(int number) {
+    if (closing_on_signal_) return;
+    closing_on_signal_ = true;
+    wxLogWarning("Signal %d (%s): the station closes", number, strsignal(number));
+    set_unattended(true);
+    // Questions and boxes first: the windows under them close once their loops have returned.
+    for (wxWindow* window : wxTopLevelWindows)
+        if (auto* dialog = dynamic_cast<wxDialog*>(window); dialog && dialog->IsModal())
+            dialog->EndModal(wxID_CANCEL);
+    CallAfter([] {
+        const wxWindowList windows = wxTopLevelWindows;
+        for (wxWindow* window : windows)
+            if (!dynamic_cast<wxDialog*>(window)) window->Close(true);
+    });
 }
 
 bool StationApp::open(const std::string& project_path) {

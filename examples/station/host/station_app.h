@@ -40,12 +40,16 @@ private:
     // What OnExit does, also when OnInit failed (wx then skips OnExit): the
     // settings go before wx deletes its global config, which is theirs.
     void shut_down();
+    // SIGTERM, SIGINT, SIGHUP: every window closes as if the operator had
+    // closed it and agreed to everything.
+    void close_on_signal(int number);
 
     Options options_;
     std::unique_ptr<ScreenshotSession> session_;
     std::unique_ptr<ScriptedRun> run_;
     std::unique_ptr<Settings> settings_;
     bool shut_down_ = false;
+    bool closing_on_signal_ = false;
 };
 
 }  // namespace station

@@ -33,6 +33,7 @@
 #include "host/settings.h"
 #include "logic/places.h"
 #include "host/station_cell.h"
+#include "host/station_log.h"
 #include "host/station_viewer.h"
 #include "logic/simulator.h"
 #include "logic/text.h"
@@ -417,6 +418,7 @@ void StationFrame::on_close_app(wxEvent& event) {
         close.Veto();
         return;
     }
+    closing_ = true;
     for (StationCell* cell : cells_) cell->abort();
     store_finished();
     if (const std::size_t lost = save_.unsaved().size(); lost > 0) {
@@ -524,6 +526,9 @@ void StationFrame::on_trigger_initializer(wxTimerEvent&) {
     if (simulator_)
         ready += wxString::Format(", instrument simulator on port %d", simulator_->port());
     report(this, ready);
+    // Already logged (and on stderr) when the log began; the operator sees it here.
+    if (const StationLog* log = StationLog::active(); log && !log->problem().empty())
+        SetStatusText(log->problem().BeforeFirst('\n'));
 }
 
 void StationFrame::on_clear_statistics(wxCommandEvent&) {

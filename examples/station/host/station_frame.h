@@ -70,6 +70,8 @@ public:
     const Project& project() const { return project_; }
     const std::string& project_path() const { return project_path_; }
     bool tests_running() const;
+    // Agreed to close: no new test may start.
+    bool closing() const { return closing_; }
     // Starts every idle cell that has a serial number, each in an event of its own.
     void start_all();
     // The instrument simulator this station started, if any.
@@ -159,6 +161,7 @@ private:
     DisplayPacer pacer_{kCellsPerSlice, kSliceMs};
     Counters counters_;
     int ticks_ = 0;
+    bool closing_ = false;
     wxStaticText* project_label_ = nullptr;
     wxMenuItem* start_all_item_ = nullptr;
     wxMenuItem* abort_all_item_ = nullptr;

@@ -57,9 +57,19 @@ void log_for_cell(const wxWindow* cell, const wxString& cell_name, wxLogLevel le
 StationLog::StationLog(const wxString& folder, int keep_days, wxLog* next, wxLogLevel pass_level)
     : folder_(folder), next_(next), pass_level_(pass_level) {
     if (folder_.empty()) return;
-    if (!wxFileName::Mkdir(folder_, wxS_DIR_DEFAULT, wxPATH_MKDIR_FULL)) {
+    wxString why;
+    {
+        // wx would say it in a box of its own, before any window, and a
+        // scripted run would wait on it.
+        CapturedLog messages;
+        if (!wxFileName::Mkdir(folder_, wxS_DIR_DEFAULT, wxPATH_MKDIR_FULL))
+            why = messages.text().empty() ? wxString("no reason given") : messages.text();
+    }
+    if (!why.empty()) {
         file_failed_ = true;
-        pass_on(wxLOG_Warning, "Cannot create the log folder " + folder_);
+        problem_ = "Cannot create the log folder " + folder_ + " (" + why +
+                   "): the station runs without a log file";
+        pass_on(wxLOG_Warning, problem_);
         return;
     }
     remove_old_files(keep_days);
@@ -103,12 +113,24 @@ void StationLog::open_for_day(const wxString& day) {
     day_ = day;
     path_ = folder_ + "/" + log_file_name(day);
     file_.Close();
-    if (!file_.Open(path_, "a")) {
-        if (!file_failed_) pass_on(wxLOG_Warning, "Cannot write the log file " + path_);
+    bool opened = false;
+    wxString why;
+    {
+        CapturedLog messages;
+        opened = file_.Open(path_, "a");
+        if (!opened) why = messages.text().empty() ? wxString("no reason given") : messages.text();
+    }
+    if (!opened) {
+        if (!file_failed_) {
+            problem_ = "Cannot write the log file " + path_ + " (" + why +
+                       "): the station runs without a log file";
+            pass_on(wxLOG_Warning, problem_);
+        }
         file_failed_ = true;
         return;
     }
     file_failed_ = false;
+    problem_.clear();
 }
 
 void StationLog::pass_on(wxLogLevel level, const wxString& text, const wxLogRecordInfo* info) {

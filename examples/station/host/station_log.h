@@ -67,6 +67,8 @@ public:
     const wxString& file_path() const { return path_; }
     // Files older than keep_days removed when the log started.
     int removed_files() const { return removed_; }
+    // Why there is no log file, for the status bar; empty while there is one.
+    const wxString& problem() const { return problem_; }
 
 protected:
     void DoLogRecord(wxLogLevel level, const wxString& message,
@@ -82,6 +84,7 @@ private:
     wxString path_;
     wxFFile file_;
     bool file_failed_ = false;
+    wxString problem_;
     int removed_ = 0;
     std::unique_ptr<wxLog> next_;
     wxLogLevel pass_level_;

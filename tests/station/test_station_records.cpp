@@ -107,8 +107,9 @@ private:
 
 TEST_F(StationRecords, KilledMidRunKeepsEveryShownVerdictExactlyOnce) {
     StationProcess station(STATION_EXECUTABLE, station_args(100000));
-    // Kill it while all four cells are busy, well into the run.
-    const auto shown = station.read_verdicts(200, 30s);
+    // Kill it while all four cells are busy, well into the run; a sanitized
+    // build on a loaded machine needs more than 30 s for 200 verdicts.
+    const auto shown = station.read_verdicts(200, 120s);
     ASSERT_GE(shown.size(), 200u) << "the station did not get going:\n" << station.output();
     station.kill_hard();
 

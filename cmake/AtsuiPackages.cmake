@@ -86,6 +86,9 @@ endforeach()
 # lowest Depends that works. install.debian_packages checks it against the
 # packaged library.
 add_custom_command(OUTPUT ${ATSUI_PACKAGES_DIR}/symbols
+  # dpkg-gensymbols would start from the file of the last build, keeping its
+  # versions and lines: each build makes it anew from the library alone.
+  COMMAND ${CMAKE_COMMAND} -E rm -f ${ATSUI_PACKAGES_DIR}/symbols
   COMMAND ${CMAKE_COMMAND} -E env LC_ALL=C.UTF-8
           ${ATSUI_DPKG_GENSYMBOLS} -q -p${ATSUI_RUNTIME_PACKAGE} -v${PROJECT_VERSION}
           -e$<TARGET_FILE:tov_atsui> -O${ATSUI_PACKAGES_DIR}/symbols

@@ -717,3 +717,23 @@ TEST_F(StationSession, TestsTheStoreCannotTakeAreShownUnsavedKeptAndNamedAtClose
     HistoryStore reopened(options.database, HistoryStore::Mode::read_only);
     EXPECT_EQ(reopened.count(), 2);
 }
+
+// One unit in two cells at once: the second cell refuses it, naming the
+// first, and only the first cell's test is stored.
+TEST_F(StationSession, TheSameSerialIsRefusedInASecondCellNamingTheFirst) {
+    open();
+    for (int n : {1, 2}) cell(n)->ui_serial_number->SetValue("DUP-1");
+    ASSERT_TRUE(cell(1)->start());
+    EXPECT_FALSE(cell(2)->start());
+    EXPECT_EQ(cell(2)->ui_prompt->GetLabel(), "DUP-1 is already testing in Cell 1");
+    EXPECT_FALSE(cell(2)->running());
+    ASSERT_TRUE(pump_until([&] { return all_idle(); }, kFinishMs));
+    const std::vector<TestRecord> records = stored();
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0].cell, "Cell 1");
+    // Its test over, the unit may be tested in the other cell.
+    cell(2)->ui_serial_number->SetValue("DUP-1");
+    EXPECT_TRUE(cell(2)->start());
+    ASSERT_TRUE(pump_until([&] { return all_idle(); }, kFinishMs));
+    EXPECT_EQ(stored().size(), 2u);
+}

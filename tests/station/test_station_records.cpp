@@ -293,7 +293,8 @@ TEST_F(StationRecords, EveryRefusedStartSaysWhyAndEndsCleanly) {
 
 // A scripted run whose tests the store cannot take (another program holds
 // its lock to the end) must not end as if it had recorded them: it waits,
-// retrying, then ends non-zero and names each test it could not store.
+// retrying, then ends non-zero and names each test it could not store. Nor
+// may it close on unsaved tests that the store would still take.
 TEST_F(StationRecords, ScriptedRunEndsNonZeroNamingTheTestsItCouldNotStore) {
     StationProcess station(STATION_EXECUTABLE,
                            {"--project=" + project, "--cells=2", "--item-ms=50", "--seed=3",
@@ -325,4 +326,22 @@ TEST_F(StationRecords, ScriptedRunEndsNonZeroNamingTheTestsItCouldNotStore) {
         EXPECT_EQ(serials.count(serial), named.count(serial) ? 0u : 1u)
             << serial << (named.count(serial) ? " named as not stored, but stored"
                                               : " neither stored nor named");
+
+    // The lock goes once every verdict is shown: the run waits for the
+    // store instead of closing on the unsaved tests, and stores them all.
+    const std::string second = (folder / "second.sqlite").string();
+    StationProcess again(STATION_EXECUTABLE,
+                         {"--project=" + project, "--cells=2", "--item-ms=50", "--seed=3",
+                          "--station=freed", "--repeat=3", "--database=" + second});
+    ASSERT_GE(again.read_verdicts(1, 30s).size(), 1u) << again.output();
+    ASSERT_EQ(sqlite3_open(second.c_str(), &lock), SQLITE_OK);
+    sqlite3_busy_timeout(lock, 10000);
+    ASSERT_EQ(sqlite3_exec(lock, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+    const std::vector<std::string> all = again.read_verdicts(6, 60s);
+    sqlite3_exec(lock, "COMMIT", nullptr, nullptr, nullptr);
+    sqlite3_close(lock);
+    EXPECT_EQ(again.wait(60s), 0) << again.output();
+    ASSERT_EQ(all.size(), 6u) << again.output();
+    const auto freed = stored_serials(HistoryStore(second));
+    for (const std::string& serial : all) EXPECT_EQ(freed.count(serial), 1u) << serial;
 }

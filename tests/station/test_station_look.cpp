@@ -357,6 +357,20 @@ TEST_F(StationLook, ManyCellsEachShowTheirBannerAndThreeMeasuredRows) {
                 if (rows_area.Contains(r)) ++whole_rows;
             }
             EXPECT_GE(whole_rows, kRowsToSee);
+
+            // Sixteen cells: every column in the grid's width, each figure,
+            // unit and result whole in its column; the name keeps some room.
+            if (cells < 16) continue;
+            const int shown_width = grid->GetGridWindow()->GetClientSize().x;
+            EXPECT_LE(grid->CellToRect(0, 5).GetRight(), shown_width);
+            EXPECT_GE(grid->GetColSize(0), grid->FromDIP(40));
+            for (int row = 0; row < grid->GetNumberRows(); ++row)
+                for (int col = 1; col <= 5; ++col)
+                    EXPECT_LE(grid->GetTextExtent(grid->GetCellValue(row, col)).x,
+                              grid->GetColSize(col))
+                        << "row " << row << " column " << col << ": "
+                        << grid->GetCellValue(row, col);
+            EXPECT_GE(cell->ui_gauge->GetSize().x, grid->FromDIP(20)) << "no room for the progress";
         }
         frame->Destroy();
         frame = nullptr;

@@ -2,6 +2,8 @@
 #include "host/station_cell.h"
 
 #include <wx/button.h>
+#include <wx/dcclient.h>
+#include <wx/settings.h>
 #include <wx/filedlg.h>
 #include <wx/gauge.h>
 #include <wx/grid.h>
@@ -25,6 +27,8 @@ constexpr int kClockMs = 200;  // the elapsed time's refresh
 constexpr int kBlinkToggles = 8;
 
 const char* const kItemColumns[] = {"Item Name", "Value", "Lower", "Upper", "Unit", "Result"};
+// Headings no wider than what they head, for a narrow cell.
+const char* const kCompactItemColumns[] = {"Item", "Value", "Min", "Max", "Unit", "Res."};
 
 // Only a changed cell is redrawn: the grid repaints a cell on every set.
 void set_cell(wxGrid* grid, int row, int col, const wxString& value) {
@@ -49,8 +53,9 @@ StationCell::StationCell(wxWindow* parent, int number, std::uint64_t station_see
       item_ms_(item_ms),
       on_finished_(std::move(on_finished)),
       session_(to_utf8(wxString::Format("Cell %d", number)), serials),
-      runner_(runner ? std::move(runner)
-                     : std::make_unique<CellRunner>(Simulator::seed_for_cell(station_seed, number))) {
+      runner_(runner
+                  ? std::move(runner)
+                  : std::make_unique<CellRunner>(Simulator::seed_for_cell(station_seed, number))) {
     ui_cell_name->SetLabel(cell_name());
 
     ui_assertions->AppendCols(std::size(kItemColumns));
@@ -62,6 +67,10 @@ StationCell::StationCell(wxWindow* parent, int number, std::uint64_t station_see
     ui_history_grid->SetMinSize(wxSize(200, 120));
     leave_on_tab(ui_assertions);
     leave_on_tab(ui_history_grid);
+    ui_assertions->Bind(wxEVT_SIZE, [this](wxSizeEvent& event) {
+        event.Skip();
+        fit_item_columns();
+    });
     // The layer leaves the field at its default width, too narrow for 16 pt.
     ui_elapse_time->SetMinSize(wxSize(ui_elapse_time->GetTextExtent("00:00:00 ").x + 16, -1));
 
@@ -168,6 +177,10 @@ void StationCell::show_key(const wxString& key) {
         row->Insert(after + 1, key_, 0, wxLEFT | wxRIGHT | wxALIGN_CENTER_VERTICAL, 5);
     }
     key_->SetLabel(key);
+    if (compact_) {
+        key_->Hide();
+        ui_serial_number->SetHint(key);
+    }
     ui_serial_number->SetToolTip(key + " puts the cursor here from anywhere in the station");
     Layout();
 }
@@ -178,7 +191,8 @@ bool StationCell::start(bool keyboard_on_refusal) {
         return false;
     }
     const wxString typed = ui_serial_number->GetValue();
-    if (const std::string problem = session_.begin(to_utf8(typed), project_, project_path_, now_ms());
+    if (const std::string problem =
+            session_.begin(to_utf8(typed), project_, project_path_, now_ms());
         !problem.empty()) {
         log("Start refused: " + from_utf8(problem), wxLOG_Warning);
         if (session_.busy()) return false;  // the banner shows the running test
@@ -235,6 +249,33 @@ void StationCell::lay_out_items() {
         set_cell(ui_assertions, row, 5, wxEmptyString);
     }
     if (wanted > 0) ui_assertions->MakeCellVisible(0, 0);
+    fit_item_columns();
+}
+
+// Sixteen cells on one screen leave a grid some 300 pixels: the figures,
+// unit and result keep their whole text, the name takes what is left and
+// ends in an ellipsis, and the row numbers give up their room.
+void StationCell::fit_item_columns() {
+    if (!compact_) return;
+    wxGrid* grid = ui_assertions;
+    wxClientDC dc(grid->GetGridWindow());
+    dc.SetFont(grid->GetDefaultCellFont());
+    const int margin = FromDIP(8);
+    int used = 0;
+    for (int col = 1; col < grid->GetNumberCols(); ++col) {
+        dc.SetFont(grid->GetLabelFont());
+        int widest = dc.GetTextExtent(grid->GetColLabelValue(col)).x;
+        dc.SetFont(grid->GetDefaultCellFont());
+        for (int row = 0; row < grid->GetNumberRows(); ++row)
+            widest = std::max(widest, dc.GetTextExtent(grid->GetCellValue(row, col)).x);
+        // A reading may take a sign and a digit more than its limits.
+        if (col == 1) widest += dc.GetTextExtent("-0").x;
+        grid->SetColSize(col, widest + margin);
+        used += widest + margin;
+    }
+    const int available = grid->GetClientSize().x - grid->GetRowLabelSize() -
+                          wxSystemSettings::GetMetric(wxSYS_VSCROLL_X, grid) - FromDIP(2);
+    grid->SetColSize(0, std::max(FromDIP(40), available - used));
 }
 
 void StationCell::start_queued() {
@@ -251,7 +292,11 @@ void StationCell::on_measured(int run, const ItemResult& result) {
 
     const wxString verdict = result.ok ? "OK" : "NG";
     const int row = done - 1;
-    set_cell(ui_assertions, row, 1, from_utf8(format_number(result.value)));
+    const wxString value = from_utf8(format_number(result.value));
+    set_cell(ui_assertions, row, 1, value);
+    if (compact_ &&
+        ui_assertions->GetTextExtent(value).x + FromDIP(8) > ui_assertions->GetColSize(1))
+        fit_item_columns();
     ui_assertions->SetCellTextColour(row, 5,
                                      readable_on(result.ok ? ok_colour() : ng_colour(),
                                                  ui_assertions->GetDefaultCellBackgroundColour()));
@@ -395,11 +440,23 @@ void StationCell::show_statistics() {
 void StationCell::set_compact(bool on) {
     compact_ = on;
     ui_statistics_panel->Show(!on);
+    if (on) {
+        ui_assertions->SetRowLabelSize(0);
+        ui_assertions->SetDefaultCellFitMode(wxGridFitMode::Ellipsize());
+        for (int col = 0; col < int(std::size(kCompactItemColumns)); ++col)
+            ui_assertions->SetColLabelValue(col, kCompactItemColumns[col]);
+        // The bottom row has no room beside the name, time and progress.
+        if (key_) {
+            key_->Hide();
+            ui_serial_number->SetHint(key_->GetLabel());
+        }
+    }
     // A short grid scrolled by whole rows shows whole rows, not a sliver of one.
     ui_assertions->SetScrollLineY(on ? ui_assertions->GetDefaultRowSize()
                                      : ui_history_grid->GetScrollLineY());
     show_statistics();
     Layout();
+    fit_item_columns();
 }
 
 void StationCell::show_info() {

@@ -109,6 +109,8 @@ private:
     void clear_log();
     void flush_log();
     void lay_out_items();
+    // A compact cell's item columns fit its width (see the definition).
+    void fit_item_columns();
     void on_measured(int run, const ItemResult& result);
     void on_run_finished(int run, const RunOutcome& outcome);
     // Hands the ended test on to be stored.

@@ -82,7 +82,7 @@ start_station() {
     >"$work/station.log" 2>&1 &
   station_pid=$!
   for _ in $(seq 300); do
-    window=$(xwininfo -root -tree | sed -n 's/^ *\(0x[0-9a-f]*\) "ATS - .*/\1/p' | head -n1)
+    window=$(xwininfo -root -tree | sed -n 's/^ *\(0x[0-9a-f]*\) "ATSUI Test Station - .*/\1/p' | head -n1)
     [ -n "$window" ] && return
     kill -0 "$station_pid" 2>/dev/null || fail "the station ended: $(cat "$work/station.log")"
     sleep 0.1

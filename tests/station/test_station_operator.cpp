@@ -23,6 +23,7 @@
 #include <wx/tokenzr.h>
 #include <wx/toolbar.h>
 
+#include "host/command_line.h"
 #include "host/settings.h"
 #include "host/station_app.h"
 #include "host/station_cell.h"
@@ -291,7 +292,8 @@ TEST_F(StationOperator, DamagedSettingsAreReportedOnceAndTheStationRuns) {
 TEST_F(StationOperator, UnusableFoldersAreReportedOnceAndTheRunGoesOn) {
     const auto count = [](const std::string& text, const std::string& what) {
         std::size_t n = 0;
-        for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
+        for (std::size_t at = text.find(what); at != std::string::npos;
+             at = text.find(what, at + 1))
             ++n;
         return n;
     };
@@ -360,7 +362,8 @@ TEST_F(StationOperator, SignalsCloseTheStationAsCtrlQDoes) {
         std::map<std::string, int> stored;
         HistoryStore(history).for_each([&](const TestRecord& r) { ++stored[r.serial]; });
         for (const std::string& serial : station.verdicts())
-            EXPECT_EQ(stored[serial], 1) << serial << " shown, stored " << stored[serial] << " times";
+            EXPECT_EQ(stored[serial], 1)
+                << serial << " shown, stored " << stored[serial] << " times";
 
         const std::vector<std::string> log = lines_of(todays_log());
         std::size_t closings = 0;
@@ -567,11 +570,60 @@ TEST_F(StationOperator, StationProcessOpensWhereThePreviousRunLeftIt) {
     const auto end = std::chrono::steady_clock::now() + 20s;
     while (std::chrono::steady_clock::now() < end) {
         std::this_thread::sleep_for(200ms);
-        geometry = station_test::window_info(second.pid(), "ATS - Operator board");
+        geometry = station_test::window_info(second.pid(), "ATSUI Test Station - Operator board");
         if (geometry.find("Width: 1010") != std::string::npos) break;
     }
     EXPECT_NE(geometry.find("Absolute upper-left X:  37"), std::string::npos) << geometry;
     EXPECT_NE(geometry.find("Absolute upper-left Y:  29"), std::string::npos) << geometry;
     EXPECT_NE(geometry.find("Width: 1010"), std::string::npos) << geometry;
     EXPECT_NE(geometry.find("Height: 690"), std::string::npos) << geometry;
+}
+
+// One product name and one version, the station's, wherever the station
+// sets a text: the launcher, the station's title, About, the desktop entry
+// and --version; none of the layer's other names is left.
+class StationNames : public station_test::StationFixture {
+protected:
+    StationNames() : StationFixture("station-names") {}
+};
+
+TEST_F(StationNames, OneProductNameAndOneVersionEverywhere) {
+    const wxString name = station::kProductName;
+    const wxString version = station::station_version();
+    std::vector<wxString> texts;
+
+    auto* launcher = new station::StationLauncher(folder.string(), {});
+    texts.push_back(launcher->GetTitle());
+    texts.push_back(launcher->m_staticText34->GetLabel() + " " +
+                    launcher->m_staticText35->GetLabel());
+    texts.push_back(launcher->ui_button_learn->GetLabel());
+    launcher->Destroy();
+
+    open();
+    texts.push_back(frame->GetTitle());
+    tov_atsui::AboutDialog about(frame);
+    station::say_about(about);
+    texts.push_back(about.GetTitle());
+    wxString about_text;
+    for (wxStaticText* line : {about.m_staticText11, about.m_staticText12, about.m_staticText13,
+                               about.m_staticText14, about.m_staticText15})
+        about_text += line->GetLabel() + "\n";
+    texts.push_back(about_text);
+    EXPECT_NE(about_text.find(version), wxString::npos) << about_text;
+    EXPECT_NE(texts[1].find(version), wxString::npos) << texts[1];
+
+    const wxString version_text = station::version_text();
+    EXPECT_NE(version_text.find(name + " " + version), wxString::npos) << version_text;
+    std::ifstream desktop(std::filesystem::path(__FILE__).parent_path() /
+                          "../../examples/station/data/atsui-station.desktop");
+    std::string line, entry_name;
+    while (std::getline(desktop, line))
+        if (line.rfind("Name=", 0) == 0) entry_name = line.substr(5);
+    EXPECT_EQ(wxString::FromUTF8(entry_name), name);
+
+    for (const wxString& text : texts) {
+        EXPECT_NE(text.find(name), wxString::npos) << text;
+        for (const char* other : {"Pelno", "Tarvo", "ATS -", "2021.06.04", "2024.06.04"})
+            EXPECT_EQ(text.find(other), wxString::npos) << other << " in: " << text;
+    }
 }

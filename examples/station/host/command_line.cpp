@@ -99,12 +99,15 @@ wxString read_command_line(const wxCmdLineParser& parser, Options& options) {
     return wxEmptyString;
 }
 
+wxString station_version() { return STATION_VERSION; }
+
 wxString version_text() {
     // Before wxEntry wx cannot ask itself its version: the one built against.
     // One sentence after the name and version: help2man makes it the manual
     // page's last paragraph.
-    return wxString::Format("atsui_station %s\nBuilt with tov_atsui %s and %s.\n", STATION_VERSION,
-                            ATSUI_VERSION_STRING, wxVERSION_STRING);
+    return wxString::Format("atsui_station %s\n%s %s, built with tov_atsui %s and %s.\n",
+                            STATION_VERSION, kProductName, STATION_VERSION, ATSUI_VERSION_STRING,
+                            wxVERSION_STRING);
 }
 
 namespace {

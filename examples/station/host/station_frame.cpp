@@ -19,11 +19,15 @@
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
 #include <wx/toolbar.h>
+#include <wx/version.h>
+
+#include <atsui/version.h>
 
 #include <atsui/station/about_dialog.h>
 #include <atsui/station/manual_operation_dialog.h>
 #include <atsui/station/ticker_exception_dialog.h>
 
+#include "host/command_line.h"
 #include "host/keys.h"
 #include "host/look.h"
 #include "host/manual_operation.h"
@@ -81,6 +85,23 @@ std::unique_ptr<HistoryStore> open_history_store(const Options& options, History
     return std::make_unique<HistoryStore>(path, opening);
 }
 
+// The layer's lines name another product, maker and version.
+void say_about(tov_atsui::AboutDialog& dialog) {
+    dialog.SetTitle(wxString("About ") + kProductName);
+    dialog.m_staticText11->SetLabel(wxString(kProductName) + ": units tested, history kept");
+    dialog.m_staticText12->SetLabel("Copyright (c) 2026 The tov_atsui developers, MIT License");
+    dialog.m_staticText13->SetLabel("Manual: README.md, beside the program");
+    dialog.m_staticText14->SetLabel("Version : " + station_version());
+    dialog.m_staticText15->SetLabel(wxString::Format("Built with tov_atsui %s and %s",
+                                                     ATSUI_VERSION_STRING, wxVERSION_STRING));
+    // The layer sized the box for its own lines.
+    for (wxWindow* line : {dialog.m_staticText11, dialog.m_staticText12, dialog.m_staticText13,
+                           dialog.m_staticText14, dialog.m_staticText15})
+        line->InvalidateBestSize();
+    dialog.SetMinSize(wxDefaultSize);
+    dialog.GetSizer()->SetSizeHints(&dialog);
+}
+
 StationFrame::StationFrame(const Options& options, const Project& project,
                            const std::string& project_path, std::unique_ptr<HistoryStore> store,
                            RunnerFactory runners)
@@ -117,7 +138,7 @@ StationFrame::StationFrame(const Options& options, const Project& project,
     retry_timer_.SetOwner(this);
     Bind(
         wxEVT_TIMER, [this](wxTimerEvent&) { store_finished(); }, retry_timer_.GetId());
-    SetTitle("ATS - " + from_utf8(project_.title));
+    SetTitle(wxString(kProductName) + " - " + from_utf8(project_.title));
     CreateStatusBar(is_server_address(options.database) ? 2 : 1);
     add_keys_and_help();
 
@@ -564,7 +585,7 @@ void StationFrame::apply_project(const Project& project, const wxString& how) {
     project_ = project;
     for (StationCell* cell : cells_) cell->set_project(project_, project_path_);
     prepare_instruments();
-    SetTitle("ATS - " + from_utf8(project_.title));
+    SetTitle(wxString(kProductName) + " - " + from_utf8(project_.title));
     project_label_->SetLabel("Project: " + from_utf8(project_.title));
     Layout();
     report(this, how);
@@ -612,6 +633,7 @@ StationViewerFrame* StationFrame::show_viewer() {
 
 void StationFrame::on_show_about_dialog(wxCommandEvent&) {
     tov_atsui::AboutDialog dialog(this);
+    say_about(dialog);
     dialog.ShowModal();
 }
 

@@ -11,6 +11,7 @@
 #include <wx/timer.h>
 #include <wx/weakref.h>
 
+#include <atsui/station/about_dialog.h>
 #include <atsui/station/frame.h>
 
 #include "host/display_pacer.h"
@@ -32,6 +33,9 @@ namespace station {
 
 class StationCell;
 class StationViewerFrame;
+
+// Fills the layer's about box with the station's name, version and maker.
+void say_about(tov_atsui::AboutDialog& dialog);
 
 // The SQLite file that options name, or the station's default one (also the
 // outbox when the station forwards to a server). Throws HistoryStoreError.

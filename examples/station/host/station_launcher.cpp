@@ -12,6 +12,7 @@
 #include <wx/textctrl.h>
 #include <wx/utils.h>
 
+#include "host/command_line.h"
 #include "host/look.h"
 #include "logic/places.h"
 #include "host/settings.h"
@@ -19,10 +20,21 @@
 
 namespace station {
 
+namespace {
+
+wxString learn_title() { return wxString("Learn ") + kProductName; }
+
+}  // namespace
+
 StationLauncher::StationLauncher(const std::string& folder, OpenHandler on_open)
     : ATSLauncher(nullptr), on_open_(std::move(on_open)) {
     m_bitmap4->SetBitmap(
         wxArtProvider::GetBitmap(wxART_EXECUTABLE_FILE, wxART_OTHER, wxSize(48, 48)));
+    // The layer's header names another product; the station says its own.
+    m_staticText34->SetLabel(kProductName);
+    m_staticText35->SetLabel("Version " + station_version());
+    ui_button_learn->SetLabel(learn_title());
+    Layout();
     ui_project_list->Bind(wxEVT_LIST_ITEM_SELECTED, &StationLauncher::on_selected, this);
     ui_project_list->Bind(wxEVT_LIST_ITEM_ACTIVATED, &StationLauncher::on_activated, this);
     // Closed without a choice: nothing else keeps the program alive.
@@ -42,7 +54,7 @@ void StationLauncher::show_folder(const std::string& folder) {
         ui_project_list->SetItemData(item, long(i));
     }
     ui_project_path->Clear();
-    SetTitle("Welcome to Pelno - " + from_utf8(folder));
+    SetTitle(wxString("Welcome to ") + kProductName + " - " + from_utf8(folder));
 }
 
 void StationLauncher::choose(const std::string& project) {
@@ -94,11 +106,11 @@ void StationLauncher::on_click_learn(wxCommandEvent&) {
         for (const std::string& folder : data_folders()) searched += "\n" + from_utf8(folder);
         wxLogWarning("The station's manual (README.md) was not found");
         wxMessageBox("The manual, README.md, is in none of these folders:" + searched,
-                     "Learn Pelno", wxOK | wxICON_INFORMATION, this);
+                     learn_title(), wxOK | wxICON_INFORMATION, this);
         return;
     }
     if (!wxLaunchDefaultApplication(readme))
-        wxMessageBox("The README is at " + readme, "Learn Pelno", wxOK | wxICON_INFORMATION, this);
+        wxMessageBox("The README is at " + readme, learn_title(), wxOK | wxICON_INFORMATION, this);
 }
 
 void StationLauncher::on_browse(wxCommandEvent&) {

@@ -28,10 +28,11 @@ if(NOT EXISTS ${ATSUI_WXMSW_PREFIX}/bin/wx-config)
   message(FATAL_ERROR "no wxMSW in ${ATSUI_WXMSW_PREFIX}: run scripts/wxmsw.sh build (or make windows)")
 endif()
 set(wxWidgets_CONFIG_EXECUTABLE ${ATSUI_WXMSW_PREFIX}/bin/wx-config CACHE FILEPATH "" FORCE)
-# The runtime DLLs a program needs beside its own: wxMSW's, and MinGW's C++
-# runtime, threads and zlib.
+# The runtime DLLs a program needs beside its own: wxMSW's (wx 3.2 installs
+# them into bin, next to wx-config, not lib), and MinGW's C++ runtime, threads
+# and zlib.
 file(GLOB _atsui_gcc_runtime /usr/lib/gcc/${ATSUI_MINGW_HOST}/*-posix)
-set(ATSUI_WINDOWS_DLL_DIRS ${ATSUI_WXMSW_PREFIX}/lib ${_atsui_gcc_runtime}
+set(ATSUI_WINDOWS_DLL_DIRS ${ATSUI_WXMSW_PREFIX}/bin ${_atsui_gcc_runtime}
     /usr/${ATSUI_MINGW_HOST}/lib CACHE STRING "Folders of the DLLs Windows programs load")
 
 set(CMAKE_FIND_ROOT_PATH /usr/${ATSUI_MINGW_HOST} ${ATSUI_WXMSW_PREFIX})

@@ -32,6 +32,13 @@ void pump(int ms) {
     const wxLongLong end = wxGetLocalTimeMillis() + ms;
     do {
         wxTheApp->Yield(true);
+#if defined(__WXMSW__)
+        // wxMSW's Yield peeks without removing, and Wine makes a timer's
+        // WM_TIMER only for a call that removes it: outside a running loop
+        // no wxTimer would fire.
+        MSG msg;
+        while (::PeekMessage(&msg, nullptr, WM_TIMER, WM_TIMER, PM_REMOVE)) ::DispatchMessage(&msg);
+#endif
         wxTheApp->ProcessIdle();
         wxMilliSleep(2);
     } while (wxGetLocalTimeMillis() < end);

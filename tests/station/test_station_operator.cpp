@@ -72,6 +72,13 @@ std::string text_of_file_line(const std::string& line) {
     return at == std::string::npos ? line : line.substr(at + 2);
 }
 
+std::size_t count(const std::string& text, const std::string& what) {
+    std::size_t n = 0;
+    for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
+        ++n;
+    return n;
+}
+
 }  // namespace
 
 class StationOperator : public ::testing::Test {
@@ -263,13 +270,6 @@ TEST_F(StationOperator, DamagedSettingsAreReportedOnceAndTheStationRuns) {
                                environment());
         ASSERT_EQ(station.wait(60s), 0) << damage << station.output();
         EXPECT_EQ(station.verdicts().size(), 2u) << station.output();
-        const auto count = [](const std::string& text, const std::string& what) {
-            std::size_t n = 0;
-            for (std::size_t at = text.find(what); at != std::string::npos;
-                 at = text.find(what, at + 1))
-                ++n;
-            return n;
-        };
         EXPECT_EQ(count(station.output(), "settings file"), 1u) << damage << station.output();
         EXPECT_TRUE(fs::exists(settings().string() + ".damaged")) << damage;
         Settings fresh(wxString::FromUTF8(settings().string()));
@@ -290,13 +290,6 @@ TEST_F(StationOperator, DamagedSettingsAreReportedOnceAndTheStationRuns) {
 // answer, no temporary file is left per run, and the operator finds the
 // log's problem in the status bar.
 TEST_F(StationOperator, UnusableFoldersAreReportedOnceAndTheRunGoesOn) {
-    const auto count = [](const std::string& text, const std::string& what) {
-        std::size_t n = 0;
-        for (std::size_t at = text.find(what); at != std::string::npos;
-             at = text.find(what, at + 1))
-            ++n;
-        return n;
-    };
     // The log's folder would be under a file.
     const fs::path blocker = folder / "not-a-folder";
     std::ofstream(blocker) << "a file where the state folder should be\n";

@@ -59,7 +59,7 @@ void StationLauncher::show_folder(const std::string& folder) {
 
 void StationLauncher::choose(const std::string& project) {
     if (project.empty() || !wxFileName::FileExists(from_utf8(project))) return;
-    ui_project_path->SetValue(from_utf8(project));
+    show_path(project);
     const wxFileName wanted(from_utf8(project));
     for (std::size_t i = 0; i < projects_.size(); ++i)
         if (wxFileName(from_utf8(projects_[i])).SameAs(wanted)) {
@@ -72,7 +72,14 @@ void StationLauncher::choose(const std::string& project) {
 void StationLauncher::on_selected(wxListEvent& event) {
     const long index = long(ui_project_list->GetItemData(event.GetIndex()));
     if (index >= 0 && index < long(projects_.size()))
-        ui_project_path->SetValue(from_utf8(projects_[index]));
+        show_path(projects_[index]);
+}
+
+// A long folder would otherwise hide the file name, which is what the
+// operator checks before opening.
+void StationLauncher::show_path(const std::string& path) {
+    ui_project_path->SetValue(from_utf8(path));
+    ui_project_path->SetInsertionPointEnd();
 }
 
 void StationLauncher::on_activated(wxListEvent& event) {

@@ -33,6 +33,7 @@ public:
     void on_open(wxCommandEvent& event) override;
 
 private:
+    void show_path(const std::string& path);
     void on_selected(wxListEvent& event);
     void on_activated(wxListEvent& event);
     void on_key(wxKeyEvent& event);

@@ -100,6 +100,10 @@ const char* const kMigrations[] = {
          ok INTEGER NOT NULL DEFAULT 0,
          UNIQUE(project_id, name, unit, counted));
        ALTER TABLE outbox ADD COLUMN refused TEXT;)",
+    // 4: one item key's readings in stored order, with their values, so that
+    // figures over filtered tests walk the tests in order (cheap lookups)
+    // and never touch the items' table.
+    R"(CREATE INDEX items_by_key_test ON items(name_id, test_id, value);)",
 };
 static_assert(std::size(kMigrations) == HistoryStore::kSchemaVersion);
 
@@ -973,6 +977,14 @@ void HistoryStore::set_setting(const std::string& key, const std::string& value)
             .bind(1, key)
             .bind(2, value)
             .run();
+    });
+}
+
+void HistoryStore::read(std::string_view sql,
+                        const std::function<void(sqlite::Statement&)>& use) const {
+    guarded("cannot read the history in", [&] {
+        auto s = statement(sql);
+        use(s);
     });
 }
 

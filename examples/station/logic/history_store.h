@@ -91,7 +91,7 @@ struct RefusedTest {
 
 class HistoryStore {
 public:
-    static constexpr int kSchemaVersion = 3;
+    static constexpr int kSchemaVersion = 4;
 
     enum class Mode { read_write, read_only };
 
@@ -199,6 +199,10 @@ public:
     // Counts the figures again from the tests, after tests were written to
     // handle() directly (a bulk load).
     void recount();
+
+    // A query of the caller's own on this connection: use() binds and steps
+    // the prepared statement; SQLite's failures become the store's.
+    void read(std::string_view sql, const std::function<void(sqlite::Statement&)>& use) const;
 
     // Runs PRAGMA integrity_check; "ok" when the file is sound.
     std::string integrity_check() const;

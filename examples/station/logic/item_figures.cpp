@@ -1,0 +1,223 @@
+// SPDX-License-Identifier: MIT
+#include "logic/item_figures.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <functional>
+#include <numeric>
+
+#include "logic/sqlite.h"
+
+namespace station {
+
+namespace {
+
+// SQLite keeps infinities as REAL; BETWEEN the largest doubles leaves them out.
+constexpr const char* kFinite = "BETWEEN -1.7976931348623157e308 AND 1.7976931348623157e308";
+
+// What the filter asks of a test beyond the item's project (the key holds
+// that), as SQL on "t" with parameters from ?10 on. Empty: every test.
+struct TestsCondition {
+    std::string sql;
+    std::function<void(sqlite::Statement&)> bind = [](sqlite::Statement&) {};
+};
+
+TestsCondition tests_condition(const HistoryFilter& filter) {
+    TestsCondition c;
+    if (!filter.cell.empty()) {
+        c.sql += " AND t.cell_id = (SELECT id FROM cells WHERE name = ?10)";
+        c.bind = [cell = filter.cell](sqlite::Statement& s) { s.bind(10, cell); };
+    }
+    return c;
+}
+
+// The key's readings in stored order; the tests' table only when the filter
+// needs it, each test then found by its id in the order the index gives.
+std::string readings_of(const TestsCondition& c) {
+    return std::string(" FROM items i INDEXED BY items_by_key_test") +
+           (c.sql.empty() ? "" : " JOIN tests t ON t.id = i.test_id") + " WHERE i.name_id = ?1" +
+           c.sql;
+}
+
+Figure some(double value) { return {value, {}}; }
+
+}  // namespace
+
+ItemLimits ItemLimits::of(double lower, double upper) {
+    ItemLimits l;
+    if (std::isfinite(lower)) l.lower = lower;
+    if (std::isfinite(upper)) l.upper = upper;
+    return l;
+}
+
+Capability capability(std::int64_t readings, std::int64_t values, double minimum,
+                      double maximum, double mean, double sigma, const ItemLimits& limits) {
+    Capability c;
+    c.readings = readings;
+    c.values = values;
+    if (values == 0) {
+        const std::string why = readings ? "no numeric values" : "no readings";
+        c.mean = c.sigma = c.cp = c.cpk = Figure::none(why);
+        return c;
+    }
+    c.minimum = minimum;
+    c.maximum = maximum;
+    // Values near the largest double add up to infinity: no figure then.
+    if (!std::isfinite(mean)) {
+        c.mean = c.sigma = c.cp = c.cpk = Figure::none("values too large to add up");
+        return c;
+    }
+    c.mean = some(mean);
+    if (values < 2) {
+        c.sigma = c.cp = c.cpk = Figure::none("needs 2 values");
+        return c;
+    }
+    if (!std::isfinite(sigma)) {
+        c.sigma = c.cp = c.cpk = Figure::none("values too large to add up");
+        return c;
+    }
+    c.sigma = some(sigma);
+    const auto& [lower, upper] = limits;
+    if (!lower && !upper) {
+        c.cp = c.cpk = Figure::none("no limits");
+        return c;
+    }
+    if (lower && upper && *lower > *upper) {
+        c.cp = c.cpk = Figure::none("lower limit above upper");
+        return c;
+    }
+    if (!(sigma > 0)) {
+        c.cp = c.cpk = Figure::none("no spread (sigma 0)");
+        return c;
+    }
+    const auto finite = [](double v) { return std::isfinite(v) ? some(v) : Figure::none("too large"); };
+    c.cp = lower && upper ? finite((*upper - *lower) / (6 * sigma))
+                          : Figure::none("needs both limits");
+    double nearest = INFINITY;
+    if (upper) nearest = std::min(nearest, *upper - mean);
+    if (lower) nearest = std::min(nearest, mean - *lower);
+    c.cpk = finite(nearest / (3 * sigma));
+    return c;
+}
+
+std::string figure_text(const Figure& figure, int digits) {
+    if (!figure.value) return "\u2014";
+    char text[64];
+    std::snprintf(text, sizeof text, "%.*g", digits, *figure.value);
+    return text;
+}
+
+std::int64_t Histogram::total() const {
+    return std::accumulate(counts.begin(), counts.end(), std::int64_t(0));
+}
+
+int ItemFigures::bins_for(std::int64_t values) {
+    if (values <= 1) return 1;
+    return int(std::min<double>(kMaxBins, std::ceil(std::sqrt(double(values)))));
+}
+
+std::optional<ItemFigures::Key> ItemFigures::find(const ItemKey& key,
+                                                  const HistoryFilter& filter) const {
+    // One project's keys never show under another's filter.
+    if (filter.project && *filter.project != key.project) return std::nullopt;
+    std::optional<Key> found;
+    store_.read(
+        "SELECT n.id, n.sum / n.count FROM item_names n JOIN projects p ON p.id = n.project_id "
+        "WHERE p.name = ? AND n.name = ? AND n.unit = ? AND n.counted",
+        [&](sqlite::Statement& s) {
+            s.bind(1, key.project).bind(2, key.name).bind(3, key.unit);
+            if (!s.step()) return;
+            const double centre = s.null(1) ? 0 : s.real(1);
+            found = Key{s.integer(0), std::isfinite(centre) ? centre : 0};
+        });
+    return found;
+}
+
+Capability ItemFigures::capability(const ItemKey& key, const HistoryFilter& filter,
+                                   const ItemLimits& limits) const {
+    const std::optional<Key> k = find(key, filter);
+    if (!k) return station::capability(0, 0, 0, 0, 0, 0, limits);
+    const TestsCondition c = tests_condition(filter);
+    // Sums of the values less the item's running mean: the squares stay
+    // small, and so does what cancels in the variance.
+    const std::string sql =
+        "SELECT count(*), count(v), min(v), max(v), sum(v - ?2), sum((v - ?2) * (v - ?2)) "
+        "FROM (SELECT CASE WHEN i.value " +
+        std::string(kFinite) + " THEN i.value END AS v" + readings_of(c) + ")";
+    std::int64_t readings = 0, values = 0;
+    double minimum = 0, maximum = 0, mean = 0, sigma = 0;
+    store_.read(sql, [&](sqlite::Statement& s) {
+        s.bind(1, k->id).bind(2, k->centre);
+        c.bind(s);
+        if (!s.step()) return;
+        readings = s.integer(0);
+        values = s.integer(1);
+        if (values == 0) return;
+        minimum = s.real(2);
+        maximum = s.real(3);
+        const double n = double(values), sum = s.real(4), squares = s.real(5);
+        mean = k->centre + sum / n;
+        // All alike: exactly no spread, whatever the sums' rounding says.
+        if (values > 1 && minimum != maximum)
+            sigma = std::sqrt(std::max(0.0, (squares - sum * sum / n) / (n - 1)));
+    });
+    return station::capability(readings, values, minimum, maximum, mean, sigma, limits);
+}
+
+Histogram ItemFigures::histogram(const ItemKey& key, const HistoryFilter& filter, double minimum,
+                                 double maximum, int bins) const {
+    Histogram h;
+    h.first = minimum;
+    bins = std::max(1, bins);
+    h.width = maximum > minimum ? (maximum - minimum) / bins : 0;
+    if (!(h.width > 0) || !std::isfinite(h.width)) {
+        h.width = 0;
+        bins = 1;
+    }
+    h.counts.assign(std::size_t(bins), 0);
+    const std::optional<Key> k = find(key, filter);
+    if (!k) return h;
+    const TestsCondition c = tests_condition(filter);
+    // The top edge belongs to the last bin.
+    const std::string sql =
+        "SELECT min(CAST((i.value - ?2) / ?3 AS INTEGER), ?4) AS bin, count(*)" +
+        readings_of(c) + " AND i.value BETWEEN ?2 AND ?5 GROUP BY bin";
+    store_.read(sql, [&](sqlite::Statement& s) {
+        s.bind(1, k->id).bind(2, minimum).bind(3, h.width > 0 ? h.width : 1.0);
+        s.bind(4, std::int64_t(bins - 1)).bind(5, maximum);
+        c.bind(s);
+        while (s.step()) {
+            const std::int64_t bin = std::clamp<std::int64_t>(s.integer(0), 0, bins - 1);
+            h.counts[std::size_t(bin)] += s.integer(1);
+        }
+    });
+    return h;
+}
+
+std::vector<TrendPoint> ItemFigures::trend(const ItemKey& key, const HistoryFilter& filter,
+                                           int tests) const {
+    std::vector<TrendPoint> points;
+    const std::optional<Key> k = find(key, filter);
+    if (!k || tests <= 0) return points;
+    TestsCondition c = tests_condition(filter);
+    const std::string sql = "SELECT t.begin_ms, i.value, i.ok FROM items i INDEXED BY "
+                            "items_by_key_test JOIN tests t ON t.id = i.test_id "
+                            "WHERE i.name_id = ?1" +
+                            c.sql + " ORDER BY i.test_id DESC LIMIT ?2";
+    store_.read(sql, [&](sqlite::Statement& s) {
+        s.bind(1, k->id).bind(2, std::int64_t(tests));
+        c.bind(s);
+        while (s.step()) {
+            const double value = s.real(1);
+            if (std::isfinite(value)) points.push_back({s.integer(0), value, s.integer(2) != 0});
+        }
+    });
+    // Stored order is the order tests ended in; imports may have added older ones late.
+    std::reverse(points.begin(), points.end());
+    std::stable_sort(points.begin(), points.end(),
+                     [](const TrendPoint& a, const TrendPoint& b) { return a.begin_ms < b.begin_ms; });
+    return points;
+}
+
+}  // namespace station

@@ -9,6 +9,8 @@
 #include <wx/stattext.h>
 #include <wx/timer.h>
 
+#include "atsui/detail/translation.h"
+
 namespace tov_atsui::detail {
 
 wxFont plain_font(int points, const wxString& face) {
@@ -73,7 +75,7 @@ void set_up_readonly_grid(wxGrid* grid, const GridColumn* columns, std::size_t c
     for (int col = 0; col < cols; ++col) grid->SetColSize(col, columns[col].width);
     grid->EnableDragColMove(false);
     grid->EnableDragColSize(true);
-    for (int col = 0; col < cols; ++col) grid->SetColLabelValue(col, utf8(columns[col].label));
+    for (int col = 0; col < cols; ++col) grid->SetColLabelValue(col, tr(columns[col].label));
     grid->SetColLabelSize(30);
     grid->SetColLabelAlignment(wxALIGN_CENTER, wxALIGN_CENTER);
     grid->EnableDragRowSize(false);

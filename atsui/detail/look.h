@@ -11,6 +11,7 @@
 #include <wx/defs.h>
 #include <wx/font.h>
 #include <wx/string.h>
+#include <wx/translation.h>
 
 class wxButton;
 class wxGrid;
@@ -68,7 +69,7 @@ void finish_window(wxWindow* window, wxSizer* sizer);
 void own_timer(wxTimer& timer, wxWindow* owner);
 
 struct GridColumn {
-    const char* label;
+    const char* label;  // UTF-8, marked with wxTRANSLATE: the grid shows it translated
     int width;
 };
 
@@ -84,11 +85,11 @@ void set_up_readonly_grid(wxGrid* grid, const GridColumn (&columns)[N], int row_
 }
 
 // Columns of both history grids (a cell's and the viewer's).
-inline constexpr GridColumn kHistoryColumns[] = {{"Begin Time", 150},
-                                                 {"End Time", 150},
-                                                 {"Serial Number", 200},
-                                                 {"Result", 150},
-                                                 {"Description", 200}};
+inline constexpr GridColumn kHistoryColumns[] = {{wxTRANSLATE("Begin Time"), 150},
+                                                 {wxTRANSLATE("End Time"), 150},
+                                                 {wxTRANSLATE("Serial Number"), 200},
+                                                 {wxTRANSLATE("Result"), 150},
+                                                 {wxTRANSLATE("Description"), 200}};
 
 }  // namespace tov_atsui::detail
 #pragma GCC visibility pop

@@ -20,6 +20,7 @@
 #include "atsui/detail/accessible.h"
 #include "atsui/detail/lifecycle.h"
 #include "atsui/detail/look.h"
+#include "atsui/detail/translation.h"
 
 namespace tov_atsui {
 
@@ -132,7 +133,7 @@ public:
 }  // namespace
 
 ATSLauncher::ATSLauncher(wxWindow* parent)
-    : wxDialog(detail::top_level_parent(parent, "ATSLauncher"), wxID_ANY, "Welcome to Pelno",
+    : wxDialog(detail::top_level_parent(parent, "ATSLauncher"), wxID_ANY, detail::tr("Welcome to Pelno"),
                wxDefaultPosition, wxDefaultSize, wxDEFAULT_DIALOG_STYLE) {
     SetSizeHints(wxDefaultSize, wxDefaultSize);
 
@@ -155,10 +156,10 @@ ATSLauncher::ATSLauncher(wxWindow* parent)
 
     // Left column's flat buttons.
     const wxFont buttonFont = detail::plain_font(14);
-    ui_button_projects = make_button(this, "Projects", wxBORDER_NONE);
+    ui_button_projects = make_button(this, detail::tr("Projects"), wxBORDER_NONE);
     ui_button_projects->SetFont(buttonFont);
     bSizer37->Add(ui_button_projects, 0, wxALL | wxEXPAND, 0);
-    ui_button_learn = make_button(this, "Learn Pelno", wxBORDER_NONE);
+    ui_button_learn = make_button(this, detail::tr("Learn Pelno"), wxBORDER_NONE);
     ui_button_learn->SetFont(buttonFont);
     bSizer37->Add(ui_button_learn, 0, wxALL | wxEXPAND, 0);
     bSizer36->Add(bSizer37, 0, wxEXPAND, 5);
@@ -169,9 +170,9 @@ ATSLauncher::ATSLauncher(wxWindow* parent)
     ui_project_path = new wxTextCtrl(this, wxID_ANY, wxEmptyString, wxDefaultPosition,
                                      wxDefaultSize, wxTE_READONLY);
     bSizer41->Add(ui_project_path, 1, detail::kCentredItem, 5);
-    ui_browse = make_button(this, detail::utf8("Browse\u2026\u2026"));
+    ui_browse = make_button(this, detail::tr("Browse\u2026\u2026"));
     bSizer41->Add(ui_browse, 0, detail::kCentredItem, 5);
-    m_button14 = make_button(this, "Open");
+    m_button14 = make_button(this, detail::tr("Open"));
     bSizer41->Add(m_button14, 0, detail::kCentredItem, 5);
     bSizer40->Add(bSizer41, 0, wxEXPAND, 5);
 

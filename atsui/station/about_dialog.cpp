@@ -7,6 +7,7 @@
 
 #include "atsui/detail/lifecycle.h"
 #include "atsui/detail/look.h"
+#include "atsui/detail/translation.h"
 
 namespace tov_atsui {
 
@@ -22,11 +23,11 @@ AboutDialog::AboutDialog(wxWindow* parent)
         bSizer18->Add(line, 0, wxALL, 5);
         return line;
     };
-    m_staticText11 = add_line("Tarvo ATS: an Auto Test System created by Tarvo");
-    m_staticText12 = add_line("Copyright (C) 2019-2024 Tarvo. All rights reserved.");
-    m_staticText13 = add_line("Web site: https://ats.tarvo.example");
-    m_staticText14 = add_line("Version : 2024.06.04");
-    m_staticText15 = add_line("Author  : Tarvo ATS team <ats-team@tarvo.example>");
+    m_staticText11 = add_line(detail::tr("Tarvo ATS: an Auto Test System created by Tarvo"));
+    m_staticText12 = add_line(detail::tr("Copyright (C) 2019-2024 Tarvo. All rights reserved."));
+    m_staticText13 = add_line(detail::tr("Web site: https://ats.tarvo.example"));
+    m_staticText14 = add_line(detail::tr("Version : 2024.06.04"));
+    m_staticText15 = add_line(detail::tr("Author  : Tarvo ATS team <ats-team@tarvo.example>"));
 
     m_button6 = detail::add_default_button(this, wxID_OK, "OK", bSizer18, wxALL | wxEXPAND);
 

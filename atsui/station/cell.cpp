@@ -17,6 +17,7 @@
 #include "atsui/detail/accessible.h"
 #include "atsui/detail/lifecycle.h"
 #include "atsui/detail/look.h"
+#include "atsui/detail/translation.h"
 
 namespace tov_atsui {
 
@@ -82,14 +83,14 @@ Cell::Cell(wxWindow* parent, wxWindowID id, const wxPoint& pos, const wxSize& si
     auto* bSizer4 = new wxBoxSizer(wxHORIZONTAL);
     bSizer4->Add(0, 0, 1, wxEXPAND, 5);
     auto* sbSizer1 = new wxStaticBoxSizer(
-        new wxStaticBox(ui_statistics_panel, wxID_ANY, "Statistics"), wxHORIZONTAL);
+        new wxStaticBox(ui_statistics_panel, wxID_ANY, detail::tr("Statistics")), wxHORIZONTAL);
     wxWindow* statBox = sbSizer1->GetStaticBox();
 
-    m_staticText2 = place_status(detail::make_label(statBox, "OK"), ok, sbSizer1);
+    m_staticText2 = place_status(detail::make_label(statBox, detail::tr("OK")), ok, sbSizer1);
     ui_ok_count = place_status(make_text(statBox, 0), ok, sbSizer1);
-    m_staticText3 = place_status(detail::make_label(statBox, "NG"), ng, sbSizer1);
+    m_staticText3 = place_status(detail::make_label(statBox, detail::tr("NG")), ng, sbSizer1);
     ui_ng_count = place_status(make_text(statBox, 0), ng, sbSizer1);
-    m_staticText4 = place_status(detail::make_label(statBox, "Yield"), ok, sbSizer1);
+    m_staticText4 = place_status(detail::make_label(statBox, detail::tr("Yield")), ok, sbSizer1);
     ui_ok_percent = place_status(make_text(statBox, 0), ok, sbSizer1);
 
     bSizer4->Add(sbSizer1, 0, wxEXPAND, 5);
@@ -103,7 +104,7 @@ Cell::Cell(wxWindow* parent, wxWindowID id, const wxPoint& pos, const wxSize& si
     bSizer2->Add(0, 0, 1, wxEXPAND, 5);
     ui_serial_number_panel = make_panel(this);
     auto* bSizer10 = new wxBoxSizer(wxHORIZONTAL);
-    m_staticText1 = detail::make_label(ui_serial_number_panel, "SN:");
+    m_staticText1 = detail::make_label(ui_serial_number_panel, detail::tr("SN:"));
     m_staticText1->SetFont(cellFont);
     bSizer10->Add(m_staticText1, 0, kCentredItem, 5);
     ui_serial_number = make_text(ui_serial_number_panel, wxTE_PROCESS_ENTER);
@@ -112,11 +113,11 @@ Cell::Cell(wxWindow* parent, wxWindowID id, const wxPoint& pos, const wxSize& si
     detail::finish_panel(ui_serial_number_panel, bSizer10);
     bSizer2->Add(ui_serial_number_panel, 0, wxEXPAND | wxALL, 0);
 
-    ui_start = make_button(this, "Start", 0);
+    ui_start = make_button(this, detail::tr("Start"), 0);
     ui_start->SetFont(cellFont);
     ui_start->SetBackgroundColour(wxColour(0, 255, 0));
     bSizer2->Add(ui_start, 0, kCentredItem, 5);
-    ui_abort = make_button(this, "Abort", wxBORDER_SUNKEN);
+    ui_abort = make_button(this, detail::tr("Abort"), wxBORDER_SUNKEN);
     ui_abort->SetFont(cellFont);
     ui_abort->SetBackgroundColour(wxColour(0, 255, 255));
     bSizer2->Add(ui_abort, 0, kCentredItem, 5);
@@ -126,17 +127,17 @@ Cell::Cell(wxWindow* parent, wxWindowID id, const wxPoint& pos, const wxSize& si
     // Script row (hidden).
     ui_script_panel = make_hidden_panel(this);
     auto* bSizer101 = new wxBoxSizer(wxHORIZONTAL);
-    m_staticText5 = detail::make_label(ui_script_panel, "Script");
+    m_staticText5 = detail::make_label(ui_script_panel, detail::tr("Script"));
     bSizer101->Add(m_staticText5, 0, kCentredItem, 5);
     ui_script_path = make_text(ui_script_panel, wxTE_READONLY);
     bSizer101->Add(ui_script_path, 1, kCentredItem, 5);
-    ui_browse_script = make_button(ui_script_panel, "Browse...", 0);
+    ui_browse_script = make_button(ui_script_panel, detail::tr("Browse..."), 0);
     bSizer101->Add(ui_browse_script, 0, kCentredItem, 5);
     detail::finish_panel(ui_script_panel, bSizer101);
     bSizer1->Add(ui_script_panel, 0, wxEXPAND | wxALL, 0);
 
     // Prompt banner.
-    ui_prompt = make_button(this, "Ready", wxBORDER_NONE);
+    ui_prompt = make_button(this, detail::tr("Ready"), wxBORDER_NONE);
     ui_prompt->SetFont(bannerFont);
     ui_prompt->SetBackgroundColour(wxColour(0, 255, 0));
     bSizer1->Add(ui_prompt, 0, wxALL | wxEXPAND, 5);
@@ -150,14 +151,14 @@ Cell::Cell(wxWindow* parent, wxWindowID id, const wxPoint& pos, const wxSize& si
     detail::set_up_readonly_grid(ui_assertions, nullptr, 0, 50);
     bSizer7->Add(ui_assertions, 1, wxALL | wxEXPAND, 0);
     detail::finish_panel(ui_assert_panel, bSizer7);
-    ui_view_notebook->AddPage(ui_assert_panel, "Measure", true);
+    ui_view_notebook->AddPage(ui_assert_panel, detail::tr("Measure"), true);
 
     ui_logger_panel = make_panel(ui_view_notebook);
     auto* bSizer9 = new wxBoxSizer(wxVERTICAL);
     ui_test_logger = make_text(ui_logger_panel, wxTE_MULTILINE | wxTE_READONLY);
     bSizer9->Add(ui_test_logger, 1, wxALL | wxEXPAND, 0);
     detail::finish_panel(ui_logger_panel, bSizer9);
-    ui_view_notebook->AddPage(ui_logger_panel, "Logger", false);
+    ui_view_notebook->AddPage(ui_logger_panel, detail::tr("Logger"), false);
 
     ui_history_panel = make_panel(ui_view_notebook);
     auto* bSizer20 = new wxBoxSizer(wxVERTICAL);
@@ -165,13 +166,13 @@ Cell::Cell(wxWindow* parent, wxWindowID id, const wxPoint& pos, const wxSize& si
     detail::set_up_readonly_grid(ui_history_grid, detail::kHistoryColumns, 80);
     bSizer20->Add(ui_history_grid, 1, wxALL | wxEXPAND, 5);
     detail::finish_panel(ui_history_panel, bSizer20);
-    ui_view_notebook->AddPage(ui_history_panel, "History", false);
+    ui_view_notebook->AddPage(ui_history_panel, detail::tr("History"), false);
 
     bSizer1->Add(ui_view_notebook, 1, wxEXPAND | wxALL, 0);
 
     // Bottom row: name, elapsed time, progress.
     auto* bSizer8 = new wxBoxSizer(wxHORIZONTAL);
-    ui_cell_name = detail::make_label(this, "Cell 1");
+    ui_cell_name = detail::make_label(this, detail::tr("Cell 1"));
     ui_cell_name->SetFont(bottomFont);
     bSizer8->Add(ui_cell_name, 0, kCentredItem, 5);
     ui_elapse_time = make_text(this, wxTE_CENTER | wxTE_READONLY, "00:00:00");

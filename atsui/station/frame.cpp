@@ -13,10 +13,10 @@
 #include "atsui/detail/accessible.h"
 #include "atsui/detail/lifecycle.h"
 #include "atsui/detail/look.h"
+#include "atsui/detail/translation.h"
 
 namespace tov_atsui {
 
-using detail::utf8;
 
 namespace {
 
@@ -43,7 +43,7 @@ wxMenuItem* append_item(wxMenu* menu, const wxString& label, wxItemKind kind = w
 }  // namespace
 
 Frame::Frame(wxWindow* parent)
-    : wxFrame(detail::top_level_parent(parent, "Frame"), wxID_ANY, "Tarvo Auto Test System",
+    : wxFrame(detail::top_level_parent(parent, "Frame"), wxID_ANY, detail::tr("Tarvo Auto Test System"),
               wxDefaultPosition, wxSize(-1, -1), wxDEFAULT_FRAME_STYLE | wxTAB_TRAVERSAL) {
     SetSizeHints(wxDefaultSize, wxDefaultSize);
 
@@ -62,11 +62,11 @@ Frame::Frame(wxWindow* parent)
 
     const wxColour ok = detail::ok_colour();
     const wxColour ng = detail::ng_colour();
-    ui_ok_count_label = place_figure(detail::make_label(statBox, "OK"), ok, bSizer16);
+    ui_ok_count_label = place_figure(detail::make_label(statBox, detail::tr("OK")), ok, bSizer16);
     ui_ok_count = place_figure(make_count(statBox, "0"), ok, bSizer16);
-    ui_ng_count_label = place_figure(detail::make_label(statBox, "NG"), ng, bSizer16);
+    ui_ng_count_label = place_figure(detail::make_label(statBox, detail::tr("NG")), ng, bSizer16);
     ui_ng_count = place_figure(make_count(statBox, "0"), ng, bSizer16);
-    m_staticText8 = place_figure(detail::make_label(statBox, "Yield"), ok, bSizer16);
+    m_staticText8 = place_figure(detail::make_label(statBox, detail::tr("Yield")), ok, bSizer16);
     ui_ok_percent = place_figure(make_count(statBox, "0%"), ok, bSizer16);
 
     bSizer16->Add(0, 0, 1, wxEXPAND, 5);
@@ -92,30 +92,30 @@ Frame::Frame(wxWindow* parent)
     // Menus.
     m_menubar1 = new wxMenuBar(0);
     m_menu1 = new wxMenu();
-    ui_exit_menu_item = append_item(m_menu1, "Exit");
-    m_menubar1->Append(m_menu1, "File");
+    ui_exit_menu_item = append_item(m_menu1, detail::tr("Exit"));
+    m_menubar1->Append(m_menu1, detail::tr("File"));
 
     m_menu2 = new wxMenu();
-    ui_manual_operation_menu_item = append_item(m_menu2, "Manual Operation");
-    m_menuItem4 = append_item(m_menu2, "Start Ticker");
-    m_menuItem5 = append_item(m_menu2, "Clear Statistics");
-    ui_in_debug_mode = append_item(m_menu2, "Debug Mode", wxITEM_CHECK);
-    ui_export_assertion_config = append_item(m_menu2, utf8("导出测试项参数文件"));
-    m_menubar1->Append(m_menu2, "Edit");
+    ui_manual_operation_menu_item = append_item(m_menu2, detail::tr("Manual Operation"));
+    m_menuItem4 = append_item(m_menu2, detail::tr("Start Ticker"));
+    m_menuItem5 = append_item(m_menu2, detail::tr("Clear Statistics"));
+    ui_in_debug_mode = append_item(m_menu2, detail::tr("Debug Mode"), wxITEM_CHECK);
+    ui_export_assertion_config = append_item(m_menu2, detail::tr("导出测试项参数文件"));
+    m_menubar1->Append(m_menu2, detail::tr("Edit"));
 
     m_menu4 = new wxMenu();
-    m_menuItem7 = append_item(m_menu4, "Test Data Window");
-    m_menubar1->Append(m_menu4, "View");
+    m_menuItem7 = append_item(m_menu4, detail::tr("Test Data Window"));
+    m_menubar1->Append(m_menu4, detail::tr("View"));
 
     m_menu5 = new wxMenu();
-    m_menuItem8 = append_item(m_menu5, "Edit Test Parameters");
-    m_menuItem9 = append_item(m_menu5, "Reload Test Parameters");
-    m_menuItem11 = append_item(m_menu5, "Save Test Parameters");
-    m_menubar1->Append(m_menu5, "Option");
+    m_menuItem8 = append_item(m_menu5, detail::tr("Edit Test Parameters"));
+    m_menuItem9 = append_item(m_menu5, detail::tr("Reload Test Parameters"));
+    m_menuItem11 = append_item(m_menu5, detail::tr("Save Test Parameters"));
+    m_menubar1->Append(m_menu5, detail::tr("Option"));
 
     m_menu3 = new wxMenu();
-    ui_about_menu_item = append_item(m_menu3, "About");
-    m_menubar1->Append(m_menu3, "Help");
+    ui_about_menu_item = append_item(m_menu3, detail::tr("About"));
+    m_menubar1->Append(m_menu3, detail::tr("Help"));
     SetMenuBar(m_menubar1);
 
     // Timers.
@@ -128,10 +128,10 @@ Frame::Frame(wxWindow* parent)
     ui_toolbar->SetToolPacking(0);
     ui_start_all =
         ui_toolbar->AddTool(wxID_ANY, "tool", wxArtProvider::GetBitmap(wxART_GO_FORWARD),
-                            wxNullBitmap, wxITEM_NORMAL, "Start All Cells", wxEmptyString, nullptr);
+                            wxNullBitmap, wxITEM_NORMAL, detail::tr("Start All Cells"), wxEmptyString, nullptr);
     ui_abort_all =
         ui_toolbar->AddTool(wxID_ANY, "tool", wxArtProvider::GetBitmap(wxART_CROSS_MARK),
-                            wxNullBitmap, wxITEM_NORMAL, "Abort All Cells", wxEmptyString, nullptr);
+                            wxNullBitmap, wxITEM_NORMAL, detail::tr("Abort All Cells"), wxEmptyString, nullptr);
     ui_toolbar->Realize();
     detail::give_accessible_names(*this);
 

@@ -10,6 +10,7 @@
 #include "atsui/detail/accessible.h"
 #include "atsui/detail/lifecycle.h"
 #include "atsui/detail/look.h"
+#include "atsui/detail/translation.h"
 
 namespace tov_atsui {
 
@@ -22,7 +23,7 @@ TickerExceptionDialog::TickerExceptionDialog(wxWindow* parent)
     auto* bSizer17 = new wxBoxSizer(wxVERTICAL);
 
     // Heading and trace.
-    m_staticText13 = detail::make_label(this, "Ticker Exception");
+    m_staticText13 = detail::make_label(this, detail::tr("Ticker Exception"));
     m_staticText13->SetFont(detail::plain_font(detail::kDialogPoints));
     bSizer17->Add(m_staticText13, 0, wxALL | wxEXPAND, 5);
 
@@ -40,9 +41,9 @@ TickerExceptionDialog::TickerExceptionDialog(wxWindow* parent)
     // Both are made default in turn; the later one, "Resume Ticker", stays so.
     auto* bSizer21 = new wxBoxSizer(wxHORIZONTAL);
     m_button5 =
-        detail::add_default_button(this, wxID_CANCEL, "Stop Ticker", bSizer21, wxALL | wxEXPAND);
+        detail::add_default_button(this, wxID_CANCEL, detail::tr("Stop Ticker"), bSizer21, wxALL | wxEXPAND);
     bSizer21->Add(0, 0, 1, wxEXPAND, 5);
-    m_button51 = detail::add_default_button(this, wxID_OK, "Resume Ticker", bSizer21, wxALL);
+    m_button51 = detail::add_default_button(this, wxID_OK, detail::tr("Resume Ticker"), bSizer21, wxALL);
     bSizer17->Add(bSizer21, 1, wxEXPAND, 5);
 
     detail::finish_window(this, bSizer17);

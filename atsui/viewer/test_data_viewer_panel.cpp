@@ -15,18 +15,18 @@
 #include "atsui/detail/accessible.h"
 #include "atsui/detail/lifecycle.h"
 #include "atsui/detail/look.h"
+#include "atsui/detail/translation.h"
 
 namespace tov_atsui {
 
 using detail::kCentredItem;
 using detail::make_panel;
-using detail::utf8;
 
 namespace {
 
-constexpr detail::GridColumn kTestItemColumns[] = {{"Item Name", 300}, {"Value", 150},
-                                                   {"Lower", 100},     {"Upper", 100},
-                                                   {"Unit", 100},      {"Result", 100}};
+constexpr detail::GridColumn kTestItemColumns[] = {
+    {wxTRANSLATE("Item Name"), 300}, {wxTRANSLATE("Value"), 150}, {wxTRANSLATE("Lower"), 100},
+    {wxTRANSLATE("Upper"), 100},     {wxTRANSLATE("Unit"), 100},  {wxTRANSLATE("Result"), 100}};
 
 wxButton* add_button(wxWindow* parent, const wxString& label, wxSizer* row) {
     wxButton* button = detail::make_button(parent, label);
@@ -55,7 +55,7 @@ wxFlexGridSizer* make_pairs_sizer() {
 // A caption and the read-only field it names.
 void add_pair(wxWindow* panel, wxSizer* sizer, const char* caption, wxStaticText*& label,
               wxTextCtrl*& field) {
-    label = detail::make_label(panel, utf8(caption));
+    label = detail::make_label(panel, detail::tr(caption));
     sizer->Add(label, 0, kCentredItem, 5);
     field = new wxTextCtrl(panel, wxID_ANY, wxEmptyString, wxDefaultPosition, wxDefaultSize,
                            wxTE_READONLY);
@@ -116,16 +116,16 @@ TestDataViewerPanel::TestDataViewerPanel(wxWindow* parent, wxWindowID id, const 
     auto* bSizer22 = new wxBoxSizer(wxVERTICAL);
     auto* bSizer24 = new wxBoxSizer(wxHORIZONTAL);
 
-    m_button9 = add_button(m_panel15, utf8("清空数据"), bSizer24);
-    m_button10 = add_button(m_panel15, utf8("导出数据"), bSizer24);
-    m_button11 = add_button(m_panel15, utf8("导入数据"), bSizer24);
-    m_button12 = detail::make_button(m_panel15, utf8("保存单品数据"));
-    m_button12->SetToolTip(utf8("保存选中的单个UUT测试数据到指定的文件中，Excel文档格式"));
+    m_button9 = add_button(m_panel15, detail::tr("清空数据"), bSizer24);
+    m_button10 = add_button(m_panel15, detail::tr("导出数据"), bSizer24);
+    m_button11 = add_button(m_panel15, detail::tr("导入数据"), bSizer24);
+    m_button12 = detail::make_button(m_panel15, detail::tr("保存单品数据"));
+    m_button12->SetToolTip(detail::tr("保存选中的单个UUT测试数据到指定的文件中，Excel文档格式"));
     bSizer24->Add(m_button12, 0, kCentredItem, 5);
 
-    m_staticText33 = detail::make_label(m_panel15, "Cell");
+    m_staticText33 = detail::make_label(m_panel15, detail::tr("Cell"));
     bSizer24->Add(m_staticText33, 0, kCentredItem, 5);
-    const wxString ui_cell_filterChoices[] = {"all"};
+    const wxString ui_cell_filterChoices[] = {detail::tr("all")};
     ui_cell_filter =
         new wxChoice(m_panel15, wxID_ANY, wxDefaultPosition, wxDefaultSize,
                      WXSIZEOF(ui_cell_filterChoices), ui_cell_filterChoices, wxCB_SORT);
@@ -133,9 +133,9 @@ TestDataViewerPanel::TestDataViewerPanel(wxWindow* parent, wxWindowID id, const 
     bSizer24->Add(ui_cell_filter, 0, kCentredItem, 5);
     bSizer24->Add(0, 0, 1, wxEXPAND, 5);
 
-    const wxString ui_statistics_analyzerChoices[] = {utf8("单项分析"), utf8("总量统计")};
+    const wxString ui_statistics_analyzerChoices[] = {detail::tr("单项分析"), detail::tr("总量统计")};
     ui_statistics_analyzer =
-        new wxRadioBox(m_panel15, wxID_ANY, utf8("数据统计与分析"), wxDefaultPosition,
+        new wxRadioBox(m_panel15, wxID_ANY, detail::tr("数据统计与分析"), wxDefaultPosition,
                        wxDefaultSize, WXSIZEOF(ui_statistics_analyzerChoices),
                        ui_statistics_analyzerChoices, 1, wxRA_SPECIFY_ROWS);
     ui_statistics_analyzer->SetSelection(0);

@@ -55,6 +55,9 @@ soname_link=$(find "$work/runtime-only" -name "libtov_atsui.so.$soversion")
 [ -f "$(dirname "$soname_link")/libtov_atsui.so.$version" ] || fail "runtime package lacks libtov_atsui.so.$version"
 [ -z "$(find "$work/runtime-only" -name '*.h' -o -name 'libtov_atsui.so' -o -name '*.pc')" ] ||
   fail "runtime package holds development files"
+# The layer's German captions, for hosts that load the catalog tov_atsui.
+[ -f "$work/runtime-only/usr/share/locale/de/LC_MESSAGES/tov_atsui.mo" ] ||
+  fail "runtime package lacks the German catalog of tov_atsui"
 dpkg-deb -I "$runtime" shlibs | grep -q "^libtov_atsui $soversion libtov-atsui$soversion" ||
   fail "runtime package has no shlibs entry for libtov_atsui $soversion"
 # The dev package: headers incl. the generated version, the .so link, the packages.

@@ -17,7 +17,7 @@ packages=(
   dpkg-dev file doxygen
   libsoci-dev
   strace desktop-file-utils
-  help2man abigail-tools lintian
+  help2man abigail-tools lintian gettext
 )
 if [ "${1:-}" = "windows" ]; then
   packages+=(

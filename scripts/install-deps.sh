@@ -16,7 +16,7 @@ packages=(
   dbus-daemon dbus-bin at-spi2-core python3-pyatspi procps
   dpkg-dev file doxygen
   libsoci-dev
-  strace desktop-file-utils
+  strace desktop-file-utils poppler-utils
   help2man abigail-tools lintian gettext
 )
 if [ "${1:-}" = "windows" ]; then

@@ -10,6 +10,8 @@
 #include <wx/dcclient.h>
 #include <wx/filedlg.h>
 #include <wx/grid.h>
+#include <wx/log.h>
+#include <wx/menu.h>
 #include <wx/msgdlg.h>
 #include <wx/progdlg.h>
 #include <wx/radiobox.h>
@@ -18,10 +20,14 @@
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
 
+#include "host/history_search.h"
 #include "host/keys.h"
 #include "host/look.h"
 #include "host/settings.h"
+#include "host/report_printing.h"
+#include "host/unit_history.h"
 #include "logic/history_csv.h"
+#include "logic/report_html.h"
 #include "logic/statistics.h"
 #include "logic/text.h"
 #include "logic/workbook.h"
@@ -38,6 +44,9 @@ const wxString kCsvWildcard = "CSV files (*.csv)|*.csv|All files (*)|*";
 wxString figure(double value) { return wxString::Format("%.6g", value); }
 wxString seconds(std::int64_t ms) { return wxString::Format("%.2f s", double(ms) / 1000); }
 wxString count(std::size_t n) { return wxString::Format("%zu", n); }
+
+wxString data_folder();
+void remember_data_folder(const wxString& folder);
 
 void clear_rows(wxGrid* grid) {
     if (grid->GetNumberRows() > 0) grid->DeleteRows(0, grid->GetNumberRows());
@@ -67,11 +76,15 @@ public:
     }
 
     // Reads the row count again and tells the grid how it changed.
-    void reload(const HistoryFilter& filter) {
+    void reload(const HistoryFilter& filter, HistoryOrder order) {
         filter_ = filter;
+        order_ = order;
         pages_.clear();
         const int before = rows_;
-        rows_ = int(store_.count(filter_));
+        // A search's rows are its ids, found once; a page is then read by id.
+        found_.clear();
+        if (filter_.searched()) found_ = store_.find(filter_, order_);
+        rows_ = filter_.searched() ? int(found_.size()) : int(store_.count(filter_));
         if (!GetView()) return;
         if (rows_ > before) {
             wxGridTableMessage message(this, wxGRIDTABLE_NOTIFY_ROWS_APPENDED, rows_ - before);
@@ -91,7 +104,14 @@ public:
         if (page == pages_.end()) {
             // A handful of pages covers a screen and its scrolling neighbours.
             if (pages_.size() >= kPagesKept) pages_.erase(pages_.begin());
-            page = pages_.emplace(first, store_.page(filter_, first, kPageRows)).first;
+            std::vector<TestSummary> rows;
+            if (filter_.searched())
+                rows = store_.summaries(
+                    found_.data() + first,
+                    std::min<std::size_t>(kPageRows, found_.size() - std::size_t(first)));
+            else
+                rows = store_.page(filter_, first, kPageRows, order_);
+            page = pages_.emplace(first, std::move(rows)).first;
         }
         const std::size_t index = std::size_t(row - first);
         return index < page->second.size() ? &page->second[index] : nullptr;
@@ -135,6 +155,8 @@ private:
 
     const HistoryStore& store_;
     HistoryFilter filter_;
+    HistoryOrder order_ = HistoryOrder::newest_first;
+    std::vector<std::int64_t> found_;
     int rows_ = 0;
     wxString labels_[kColumns];
     mutable std::map<std::int64_t, std::vector<TestSummary>> pages_;
@@ -164,6 +186,12 @@ StationViewerPanel::StationViewerPanel(wxWindow* parent, HistoryStore& store,
         selected_item_.reset();
         refresh();
     });
+    // Finding a unit: a row of its own under the filters.
+    ui_search = new HistorySearchBar(row);
+    row->GetSizer()->Insert(1, ui_search, 0, wxEXPAND | wxLEFT | wxRIGHT, 5);
+    ui_search->on_changed = [this] { refresh(); };
+    ui_search->on_unit_history = [this] { open_unit_history(); };
+    ui_search->on_print = [this] { print_selected(); };
     // Tests the station could not make are neither OK nor NG: counted apart.
     wxWindow* totals = ui_total_statistics_ok_count->GetParent();
     wxSizer* pairs = ui_total_statistics_ok_count->GetContainingSizer();
@@ -185,6 +213,15 @@ StationViewerPanel::StationViewerPanel(wxWindow* parent, HistoryStore& store,
     leave_on_tab(ui_assertions);
     ui_history->Bind(wxEVT_GRID_SELECT_CELL, &StationViewerPanel::on_test_selected, this);
     ui_assertions->Bind(wxEVT_GRID_SELECT_CELL, &StationViewerPanel::on_item_selected, this);
+    ui_history->Bind(wxEVT_GRID_CELL_LEFT_DCLICK, [this](wxGridEvent& event) {
+        show_items(event.GetRow());
+        open_unit_history();
+    });
+    ui_history->Bind(wxEVT_GRID_LABEL_LEFT_DCLICK, [this](wxGridEvent& event) {
+        if (event.GetRow() < 0) return event.Skip();
+        show_items(event.GetRow());
+        open_unit_history();
+    });
     Layout();
     refresh();
 }
@@ -200,7 +237,9 @@ std::optional<std::string> StationViewerPanel::shown_project() const {
     return project_choices_[std::size_t(at)];
 }
 
-HistoryFilter StationViewerPanel::shown_filter() const { return {shown_cell(), shown_project()}; }
+HistoryFilter StationViewerPanel::shown_filter() const {
+    return ui_search->narrow({shown_cell(), shown_project()});
+}
 
 void StationViewerPanel::show_project(const std::optional<std::string>& project) {
     wanted_project_ = project;
@@ -250,7 +289,7 @@ void StationViewerPanel::refresh() {
     if (!ui_cell_filter->SetStringSelection(filter)) ui_cell_filter->SetStringSelection(kAllCells);
     list_projects();
 
-    table_->reload(shown_filter());
+    table_->reload(shown_filter(), ui_search->order());
     // The selected test keeps its items shown as long as it is still a row.
     if (selected_row_ >= 0 && (!selected_test_ || !table_->at(selected_row_) ||
                                table_->at(selected_row_)->begin_ms != selected_test_->begin_ms))
@@ -344,6 +383,64 @@ void StationViewerPanel::on_refresh_statistics_analyzer(wxCommandEvent&) {
     ui_total_statistics_panel->Show(total);
     show_total_statistics();
     ui_statistics_and_analyze_panel->Layout();
+}
+
+std::string StationViewerPanel::wanted_unit() const {
+    if (selected_test_) return selected_test_->serial;
+    // A whole serial typed in the search.
+    return to_utf8(ui_search->ui_serial->GetValue().Strip(wxString::both));
+}
+
+UnitHistoryDialog* StationViewerPanel::open_unit_history() {
+    const std::string serial = wanted_unit();
+    if (serial.empty()) {
+        wxMessageBox("Select a test in the history, or type a unit's serial number, first.",
+                     "Unit history", wxOK | wxICON_INFORMATION, this);
+        return nullptr;
+    }
+    try {
+        auto* dialog = new UnitHistoryDialog(this, store_, serial);
+        dialog->Show();
+        return dialog;
+    } catch (const std::exception& error) {
+        fail("Unit history failed", error);
+        return nullptr;
+    }
+}
+
+void StationViewerPanel::print_selected() {
+    if (!selected_test_) {
+        wxMessageBox("Select a test in the history first.", "Report",
+                     wxOK | wxICON_INFORMATION, this);
+        return;
+    }
+    enum { print = 1, pdf };
+    wxMenu menu;
+    menu.Append(print, "Print...");
+    menu.Append(pdf, "Save as PDF...");
+    const int chosen = GetPopupMenuSelectionFromUser(menu, ui_search->ui_report->GetPosition() +
+                                                               ui_search->GetPosition());
+    if (chosen == print) print_test_report(this, *selected_test_);
+    if (chosen != pdf) return;
+    wxFileDialog dialog(this, "Save the report as PDF", data_folder(),
+                        from_utf8(selected_test_->serial) + ".pdf", "PDF files (*.pdf)|*.pdf",
+                        wxFD_SAVE | wxFD_OVERWRITE_PROMPT);
+    if (dialog.ShowModal() != wxID_OK) return;
+    remember_data_folder(dialog.GetDirectory());
+    try {
+        save_report_pdf(chosen_path(dialog));
+    } catch (const std::exception& error) {
+        wxLogError("%s", from_utf8(error.what()));
+        wxMessageBox(from_utf8(error.what()), "Save as PDF", wxOK | wxICON_ERROR, this);
+    }
+}
+
+void StationViewerPanel::save_report_pdf(const std::string& path) const {
+    if (!selected_test_) throw std::runtime_error("no test is selected in the history");
+    write_pdf(from_utf8(test_report_html(*selected_test_)), path,
+              "Test report " + from_utf8(selected_test_->serial));
+    wxLogMessage("Saved the report of %s to %s", from_utf8(selected_test_->serial),
+                 from_utf8(path));
 }
 
 namespace {

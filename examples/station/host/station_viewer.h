@@ -15,7 +15,9 @@ class wxGridEvent;
 
 namespace station {
 
+class HistorySearchBar;
 class HistoryTable;
+class UnitHistoryDialog;
 
 // The station's history in the viewer: tests by cell, the items of the
 // selected test, statistics of the selected item or of all shown tests.
@@ -40,10 +42,20 @@ public:
     // The project the filter shows: std::nullopt for all, "" for records
     // that do not say.
     std::optional<std::string> shown_project() const;
+    // The cell, project, serial and days shown.
     HistoryFilter shown_filter() const;
     void show_project(const std::optional<std::string>& project);
 
     wxChoice* ui_project_filter = nullptr;
+    HistorySearchBar* ui_search = nullptr;
+
+    // Every test of the selected test's unit (or of the serial typed in the
+    // search), in a window of its own; nullptr when there is no unit to show.
+    UnitHistoryDialog* open_unit_history();
+    // The selected test's report: printed, or saved as PDF, as the operator picks.
+    void print_selected();
+    // Throws std::runtime_error naming the file, or when no test is selected.
+    void save_report_pdf(const std::string& path) const;
     // Tests that ended in Error, apart from OK and NG.
     wxTextCtrl* ui_total_statistics_error_count = nullptr;
 
@@ -64,6 +76,7 @@ private:
     void show_total_statistics();
     void list_projects();
     void fail(const wxString& title, const std::exception& error);
+    std::string wanted_unit() const;
 
     HistoryStore& store_;
     HistoryTable* table_ = nullptr;  // owned by the grid

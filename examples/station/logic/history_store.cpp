@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <initializer_list>
 #include <map>
 #include <string_view>
@@ -104,6 +105,13 @@ const char* const kMigrations[] = {
     // figures over filtered tests walk the tests in order (cheap lookups)
     // and never touch the items' table.
     R"(CREATE INDEX items_by_key_test ON items(name_id, test_id, value);)",
+    // 5: finding a unit: serial prefixes (either case) and date ranges. Both
+    // indexes carry what a search filters and counts by, so that a search
+    // reads them and not the tests.
+    R"(CREATE INDEX IF NOT EXISTS tests_by_serial ON tests(
+         serial COLLATE NOCASE, begin_ms, end_ms, verdict, cell_id, project_id);
+       CREATE INDEX IF NOT EXISTS tests_by_begin ON tests(
+         begin_ms, end_ms, verdict, cell_id, project_id);)",
 };
 static_assert(std::size(kMigrations) == HistoryStore::kSchemaVersion);
 
@@ -160,6 +168,76 @@ Verdict verdict_of(std::int64_t code) {
 
 // OK and NG are results; Aborted and Error say nothing of the unit.
 bool is_result(Verdict verdict) { return verdict == Verdict::ok || verdict == Verdict::ng; }
+
+// The first text after every text that begins with prefix, in SQLite's
+// NOCASE order (ASCII folded to lower case); none when no text is after.
+std::optional<std::string> prefix_end(std::string prefix) {
+    while (!prefix.empty()) {
+        auto c = static_cast<unsigned char>(prefix.back());
+        if (c < 0xff) {
+            ++c;
+            // Folded texts hold no capitals: '@' + 1 would compare as 'a'.
+            if (c >= 'A' && c <= 'Z') c = '[';
+            prefix.back() = char(c);
+            return prefix;
+        }
+        prefix.pop_back();
+    }
+    return std::nullopt;
+}
+
+// The conditions of a searched filter on tests t, and their values.
+struct Search {
+    std::string where;
+    std::vector<std::function<void(sqlite::Statement&)>> values;
+
+    void bind(sqlite::Statement& s) const {
+        for (const auto& value : values) value(s);
+    }
+};
+
+Search search_of(const HistoryFilter& f) {
+    Search search;
+    std::vector<std::string> terms;
+    const auto param = [&](auto value) {
+        const int index = int(search.values.size()) + 1;
+        search.values.push_back([index, value](sqlite::Statement& s) { s.bind(index, value); });
+        return "?" + std::to_string(index);
+    };
+    if (!f.serial.empty()) {
+        std::string low = f.serial;
+        for (char& c : low)
+            if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+        const std::optional<std::string> high = prefix_end(low);
+        terms.push_back("t.serial COLLATE NOCASE >= " + param(low));
+        if (high) terms.push_back("t.serial COLLATE NOCASE < " + param(*high));
+    }
+    // With a serial, its index is the narrower one: the time only filters.
+    const std::string begin = f.serial.empty() ? "t.begin_ms" : "+t.begin_ms";
+    if (f.from_ms) terms.push_back(begin + " >= " + param(*f.from_ms));
+    if (f.to_ms) terms.push_back(begin + " < " + param(*f.to_ms));
+    if (!f.cell.empty())
+        terms.push_back("t.cell_id = (SELECT id FROM cells WHERE name = " + param(f.cell) + ")");
+    if (f.project)
+        terms.push_back("t.project_id = (SELECT id FROM projects WHERE name = " +
+                        param(*f.project) + ")");
+    for (std::size_t i = 0; i < terms.size(); ++i)
+        search.where += (i == 0 ? " WHERE " : " AND ") + terms[i];
+    return search;
+}
+
+TestSummary summary_of(TestRecord&& r, std::int64_t id) {
+    TestSummary t;
+    t.id = id;
+    t.cell = std::move(r.cell);
+    t.serial = std::move(r.serial);
+    t.begin_ms = r.begin_ms;
+    t.end_ms = r.end_ms;
+    t.verdict = r.verdict;
+    t.description = std::move(r.description);
+    t.project = std::move(r.project);
+    return t;
+}
 
 }  // namespace
 
@@ -669,6 +747,12 @@ void bind_filter(sqlite::Statement& s, const HistoryFilter& filter) {
 
 std::int64_t HistoryStore::count(const HistoryFilter& filter) const {
     return guarded("cannot read the history in", [&] {
+        if (filter.searched()) {
+            const Search search = search_of(filter);
+            auto s = statement("SELECT count(*) FROM tests t" + search.where);
+            search.bind(s);
+            return s.step() ? s.integer(0) : std::int64_t(0);
+        }
         static const std::string text = sql(
             {"SELECT coalesce(sum(f.ok + f.ng + f.aborted + f.error), 0)", kFiguresOfFilter});
         auto s = statement(text);
@@ -703,7 +787,14 @@ void HistoryStore::read_items(std::int64_t test_id, TestRecord& r) const {
 }
 
 std::vector<TestSummary> HistoryStore::page(const HistoryFilter& filter, std::int64_t first_row,
-                                            int rows) const {
+                                            int rows, HistoryOrder order) const {
+    if (filter.searched()) {
+        const std::vector<std::int64_t> ids = find(filter, order);
+        if (first_row < 0 || first_row >= std::int64_t(ids.size())) return {};
+        const std::size_t first = std::size_t(first_row);
+        return summaries(ids.data() + first, std::min(ids.size() - first, std::size_t(rows)));
+    }
+    const bool newest = order == HistoryOrder::newest_first;
     return guarded("cannot read the history in", [&] {
         // Rows of all projects are dense in both orders, so such a page is a
         // range on an index, never an OFFSET that would walk every row
@@ -723,27 +814,88 @@ std::vector<TestSummary> HistoryStore::page(const HistoryFilter& filter, std::in
                  " WHERE t.project_id = (SELECT id FROM projects WHERE name = ?4) "
                  "AND t.cell_id = (SELECT id FROM cells WHERE name = ?3) "
                  "ORDER BY t.cell_row LIMIT ?2 OFFSET ?1"});
+        // Newest first counts the rows down from the last one.
+        static const std::string all_newest =
+            sql({"SELECT ", kTestColumns, " FROM ", kTestTables,
+                 " WHERE t.id <= (SELECT max(id) FROM tests) - ?1 ORDER BY t.id DESC LIMIT ?2"});
+        static const std::string one_newest =
+            sql({"SELECT ", kTestColumns, " FROM ", kTestTables,
+                 " WHERE c.name = ?3 AND t.cell_row <= (SELECT max(cell_row) FROM tests "
+                 "WHERE cell_id = c.id) - ?1 ORDER BY t.cell_row DESC LIMIT ?2"});
+        static const std::string project_newest =
+            sql({"SELECT ", kTestColumns, " FROM ", kTestTables,
+                 " WHERE t.project_id = (SELECT id FROM projects WHERE name = ?4) "
+                 "ORDER BY t.id DESC LIMIT ?2 OFFSET ?1"});
+        static const std::string project_cell_newest =
+            sql({"SELECT ", kTestColumns, " FROM ", kTestTables,
+                 " WHERE t.project_id = (SELECT id FROM projects WHERE name = ?4) "
+                 "AND t.cell_id = (SELECT id FROM cells WHERE name = ?3) "
+                 "ORDER BY t.cell_row DESC LIMIT ?2 OFFSET ?1"});
         const bool by_cell = !filter.cell.empty();
-        auto s = statement(filter.project ? (by_cell ? project_cell : project)
-                                          : (by_cell ? one : all));
+        auto s = statement(
+            filter.project
+                ? (by_cell ? (newest ? project_cell_newest : project_cell)
+                           : (newest ? project_newest : project))
+                : (by_cell ? (newest ? one_newest : one) : (newest ? all_newest : all)));
         s.bind(1, first_row).bind(2, std::int64_t(rows));
         if (by_cell) s.bind(3, filter.cell);
         if (filter.project) s.bind(4, *filter.project);
         std::vector<TestSummary> page;
-        while (s.step()) {
-            TestRecord r = read_test(s, 0);
-            TestSummary t;
-            t.id = s.integer(0);
-            t.cell = std::move(r.cell);
-            t.serial = std::move(r.serial);
-            t.begin_ms = r.begin_ms;
-            t.end_ms = r.end_ms;
-            t.verdict = r.verdict;
-            t.description = std::move(r.description);
-            t.project = std::move(r.project);
-            page.push_back(std::move(t));
-        }
+        while (s.step()) page.push_back(summary_of(read_test(s, 0), s.integer(0)));
         return page;
+    });
+}
+
+std::vector<std::int64_t> HistoryStore::find(const HistoryFilter& filter,
+                                             HistoryOrder order) const {
+    return guarded("cannot search the history in", [&] {
+        const Search search = search_of(filter);
+        auto s = statement("SELECT t.id FROM tests t" + search.where);
+        search.bind(s);
+        std::vector<std::int64_t> ids;
+        while (s.step()) ids.push_back(s.integer(0));
+        if (order == HistoryOrder::newest_first)
+            std::sort(ids.begin(), ids.end(), std::greater<>());
+        else
+            std::sort(ids.begin(), ids.end());
+        return ids;
+    });
+}
+
+std::vector<TestSummary> HistoryStore::summaries(const std::int64_t* ids,
+                                                 std::size_t count) const {
+    return guarded("cannot read the history in", [&] {
+        static const std::string text =
+            sql({"SELECT ", kTestColumns, " FROM ", kTestTables, " WHERE t.id = ?"});
+        std::vector<TestSummary> found;
+        found.reserve(count);
+        for (std::size_t i = 0; i < count; ++i) {
+            auto s = statement(text);
+            s.bind(1, ids[i]);
+            if (s.step()) found.push_back(summary_of(read_test(s, 0), ids[i]));
+        }
+        return found;
+    });
+}
+
+std::vector<TestRecord> HistoryStore::unit_history(const std::string& serial) const {
+    return guarded("cannot read the history in", [&] {
+        // The NOCASE term reaches the serial's index; the other keeps the case.
+        static const std::string text =
+            sql({"SELECT ", kTestColumns, " FROM ", kTestTables,
+                 " WHERE t.serial COLLATE NOCASE = ?1 AND t.serial = ?1 ORDER BY t.id DESC"});
+        std::vector<std::pair<std::int64_t, TestRecord>> tests;
+        {
+            auto s = statement(text);
+            s.bind(1, serial);
+            while (s.step()) tests.emplace_back(s.integer(0), read_test(s, 0));
+        }
+        std::vector<TestRecord> records;
+        for (auto& [id, record] : tests) {
+            read_items(id, record);
+            records.push_back(std::move(record));
+        }
+        return records;
     });
 }
 
@@ -801,9 +953,22 @@ TotalStatistics HistoryStore::total_statistics(const HistoryFilter& filter) cons
                  "coalesce(sum(f.aborted), 0), coalesce(sum(f.error), 0), "
                  "coalesce(sum(f.duration_sum), 0), min(f.duration_min), max(f.duration_max)",
                  kFiguresOfFilter});
+        // A search counts its tests; the other filters read the running figures.
+        static const std::string searched =
+            "SELECT coalesce(sum(t.verdict = 0), 0), coalesce(sum(t.verdict = 1), 0), "
+            "coalesce(sum(t.verdict = 2), 0), coalesce(sum(t.verdict = 3), 0), "
+            "coalesce(sum(CASE WHEN t.verdict < 2 THEN t.end_ms - t.begin_ms END), 0), "
+            "min(CASE WHEN t.verdict < 2 THEN t.end_ms - t.begin_ms END), "
+            "max(CASE WHEN t.verdict < 2 THEN t.end_ms - t.begin_ms END) FROM tests t";
+        static_assert(int(Verdict::ok) == 0 && int(Verdict::ng) == 1 &&
+                      int(Verdict::aborted) == 2 && int(Verdict::error) == 3);
         TotalStatistics st;
-        auto s = statement(text);
-        bind_filter(s, filter);
+        const Search search = search_of(filter);
+        auto s = statement(filter.searched() ? searched + search.where : text);
+        if (filter.searched())
+            search.bind(s);
+        else
+            bind_filter(s, filter);
         if (!s.step()) return st;
         st.ok = std::size_t(s.integer(0));
         st.ng = std::size_t(s.integer(1));

@@ -76,9 +76,23 @@ struct TestSummary {
 // empty; of one project, or of all when project is unset ("" is the project
 // of records that do not say).
 struct HistoryFilter {
+    HistoryFilter() = default;
+    HistoryFilter(std::string cell_, std::optional<std::string> project_ = std::nullopt)
+        : cell(std::move(cell_)), project(std::move(project_)) {}
+
     std::string cell;
     std::optional<std::string> project;
+    // Serials that begin with this text, letters of either case (all when empty).
+    std::string serial;
+    // Tests that began at or after from_ms and before to_ms (UTC ms).
+    std::optional<std::int64_t> from_ms, to_ms;
+
+    // A search needs a query over the tests; the other filters are counted ahead.
+    bool searched() const { return !serial.empty() || from_ms || to_ms; }
 };
+
+// Stored order: the order in which the station finished the tests.
+enum class HistoryOrder { oldest_first, newest_first };
 
 // A test the line server refused, kept in the outbox with the server's reason.
 struct RefusedTest {
@@ -91,7 +105,7 @@ struct RefusedTest {
 
 class HistoryStore {
 public:
-    static constexpr int kSchemaVersion = 4;
+    static constexpr int kSchemaVersion = 5;
 
     enum class Mode { read_write, read_only };
 
@@ -134,13 +148,22 @@ public:
     std::vector<std::string> projects() const;
     std::int64_t count(const HistoryFilter& filter) const;
     std::int64_t count(const std::string& cell = {}) const { return count(HistoryFilter{cell, {}}); }
-    // Rows first_row... of the filter's tests, in stored order.
-    std::vector<TestSummary> page(const HistoryFilter& filter, std::int64_t first_row,
-                                  int rows) const;
+    // Rows first_row... of the filter's tests.
+    std::vector<TestSummary> page(const HistoryFilter& filter, std::int64_t first_row, int rows,
+                                  HistoryOrder order = HistoryOrder::oldest_first) const;
     std::vector<TestSummary> page(const std::string& cell, std::int64_t first_row, int rows) const {
         return page(HistoryFilter{cell, {}}, first_row, rows);
     }
     std::optional<TestRecord> test(std::int64_t id) const;
+
+    // The ids of a searched filter's tests, in order: the cost follows the
+    // tests found (an index on serial and one on begin time), not the history.
+    std::vector<std::int64_t> find(const HistoryFilter& filter, HistoryOrder order) const;
+    // The tests of those ids, in the same order (ids not stored are left out).
+    std::vector<TestSummary> summaries(const std::int64_t* ids, std::size_t count) const;
+    // Every test of one unit (its serial exactly), whatever the cell or the
+    // project, with its items, newest first.
+    std::vector<TestRecord> unit_history(const std::string& serial) const;
 
     // Over every stored value of the item of that name and unit in the
     // project's tests, whatever the cell; tests that ended in Error leave

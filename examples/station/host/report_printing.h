@@ -1,0 +1,28 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <string>
+
+#include <wx/string.h>
+
+#include "logic/record.h"
+
+class wxWindow;
+
+namespace station {
+
+// A report through wx's print dialog: a printer, or the dialog's own print
+// to file. False when the operator cancelled or printing failed (then told).
+bool print_html(wxWindow* parent, const wxString& html, const wxString& title);
+
+// The report as a PDF file, A4, with no dialog: wxHtmlPrintout's pages drawn
+// on a cairo PDF surface. Throws std::runtime_error naming the file and why
+// it could not be written.
+void write_pdf(const wxString& html, const std::string& path, const wxString& title);
+
+// A test's report: print, or save as PDF, as the operator chooses.
+void print_test_report(wxWindow* parent, const TestRecord& test);
+void print_unit_history(wxWindow* parent, const std::string& serial,
+                        const std::vector<TestRecord>& tests);
+
+}  // namespace station

@@ -113,7 +113,8 @@ TEST_F(StationViewer, FiltersByProjectAndOpensOnTheProjectInUse) {
     ASSERT_NE(panel->ui_project_filter, nullptr);
     EXPECT_TRUE(panel->ui_project_filter->IsShownOnScreen());
     EXPECT_EQ(panel->ui_project_filter->GetStringSelection(), "PSU-12");
-    EXPECT_EQ(shown_serials(panel), (std::vector<std::string>{"P1", "P2", "E1"}));
+    // Newest first.
+    EXPECT_EQ(shown_serials(panel), (std::vector<std::string>{"E1", "P2", "P1"}));
     EXPECT_NE(find_choice(panel->ui_project_filter, "PSU-12-mV"), wxNOT_FOUND);
     const int unknown = find_choice(panel->ui_project_filter, "(not recorded)");
     ASSERT_NE(unknown, wxNOT_FOUND);
@@ -165,7 +166,7 @@ TEST_F(StationViewer, ErrorIsCountedApartAndFiguresStayWithinAProduct) {
     EXPECT_EQ(panel->ui_total_statistics_max_test_time->GetValue(), "1.50 s");
 
     // The Error row reads in its own colour, neither OK's nor NG's.
-    const int error_row = 2;
+    const int error_row = 0;
     ASSERT_EQ(panel->ui_history->GetCellValue(error_row, 3), "Error");
     const wxColour background = panel->ui_history->GetDefaultCellBackgroundColour();
     EXPECT_EQ(panel->ui_history->GetCellTextColour(error_row, 3),

@@ -61,8 +61,11 @@ bool can_hold_children(wxWindow* window) {
     // one wx draws and lays out; a native control's (a button, an edit field)
     // is Windows' own, with no room for children; a menu bar has no window.
     // wxMSW's radio box is a static box inside, but no container to hosts.
+    // A dialog has Windows' own dialog class ("#32770"), and holds children
+    // as every top-level window does.
     const auto hwnd = static_cast<HWND>(window->GetHandle());
     if (!hwnd || dynamic_cast<wxRadioBox*>(window)) return false;
+    if (window->IsTopLevel()) return true;
     wchar_t class_name[32] = {};
     ::GetClassNameW(hwnd, class_name, 32);
     return std::wcsncmp(class_name, L"wx", 2) == 0 || places_children_itself(window);

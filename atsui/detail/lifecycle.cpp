@@ -229,6 +229,22 @@ wxWindow* require_parent(wxWindow* parent, const char* class_name) {
     return parent;
 }
 
+long panel_style(long style) {
+    const long border = style & wxBORDER_MASK;
+    switch (border) {
+        case wxBORDER_DEFAULT:
+        case wxBORDER_NONE:
+        case wxBORDER_STATIC:
+        case wxBORDER_SIMPLE:
+        case wxBORDER_RAISED:
+        case wxBORDER_SUNKEN:
+        case wxBORDER_THEME:
+            return style;
+        default:
+            return style & ~long(wxBORDER_MASK);
+    }
+}
+
 wxWindow* top_level_parent(wxWindow* parent, const char* class_name) {
     // A console application object (what wxEntryStart makes when no wxApp
     // was implemented) does not start the toolkit either.

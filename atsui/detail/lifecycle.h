@@ -22,6 +22,11 @@ namespace tov_atsui::detail {
 // initialiser, so nothing is created for a refused parent.
 wxWindow* require_parent(wxWindow* parent, const char* class_name);
 
+// A panel's style as given, less border bits that name no single border
+// (all bits set, say): wxMSW asserts on such a border, wxGTK picks one of
+// them; either way the panel has the default border.
+long panel_style(long style);
+
 // For top-level windows, whose parent may be null: throws std::logic_error
 // when no GUI application is running (the toolkit would crash in its first
 // call) and std::invalid_argument for a parent that is being destroyed.

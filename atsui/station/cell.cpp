@@ -53,7 +53,8 @@ Figure* place_status(Figure* figure, const wxColour& colour, wxSizer* row) {
 
 Cell::Cell(wxWindow* parent, wxWindowID id, const wxPoint& pos, const wxSize& size, long style,
            const wxString& name)
-    : wxPanel(detail::require_parent(parent, "Cell"), id, pos, size, style, name) {
+    : wxPanel(detail::require_parent(parent, "Cell"), id, pos, size,
+             detail::panel_style(style), name) {
     detail::own_timer(ui_refresh_timer, this);
     detail::own_timer(ui_blink_timer, this);
 

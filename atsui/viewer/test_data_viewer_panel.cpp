@@ -103,7 +103,8 @@ void set_up_sash_once(TestDataViewerPanel* panel, wxSplitterWindow* splitter,
 
 TestDataViewerPanel::TestDataViewerPanel(wxWindow* parent, wxWindowID id, const wxPoint& pos,
                                          const wxSize& size, long style, const wxString& name)
-    : wxPanel(detail::require_parent(parent, "TestDataViewerPanel"), id, pos, size, style, name) {
+    : wxPanel(detail::require_parent(parent, "TestDataViewerPanel"), id, pos, size,
+             detail::panel_style(style), name) {
     auto* ui_root_sizer = new wxBoxSizer(wxHORIZONTAL);
 
     m_splitter2 = new wxSplitterWindow(this, wxID_ANY, wxDefaultPosition, wxDefaultSize,

@@ -6,7 +6,9 @@
 #include <wx/panel.h>
 #include <wx/settings.h>
 #include <wx/sizer.h>
+#include <wx/statbmp.h>
 #include <wx/stattext.h>
+#include <wx/dcclient.h>
 #include <wx/timer.h>
 
 #include "atsui/detail/translation.h"
@@ -82,6 +84,21 @@ void set_up_readonly_grid(wxGrid* grid, const GridColumn* columns, std::size_t c
     grid->SetRowLabelSize(row_label_size);
     grid->SetRowLabelAlignment(wxALIGN_CENTER, wxALIGN_CENTER);
     grid->SetDefaultCellAlignment(wxALIGN_LEFT, wxALIGN_CENTER);
+}
+
+wxStaticBitmap* make_picture(wxWindow* parent, const wxSize& size) {
+    auto* picture = new wxStaticBitmap(parent, wxID_ANY, wxNullBitmap, wxDefaultPosition, size, 0);
+#if defined(__WXMSW__)
+    // Bound after the control's own handler, so called before it.
+    picture->Bind(wxEVT_PAINT, [picture](wxPaintEvent& event) {
+        if (picture->GetBitmap().IsOk()) {
+            event.Skip();
+            return;
+        }
+        wxPaintDC dc(picture);
+    });
+#endif
+    return picture;
 }
 
 }  // namespace tov_atsui::detail

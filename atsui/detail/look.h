@@ -17,6 +17,7 @@ class wxButton;
 class wxGrid;
 class wxPanel;
 class wxSizer;
+class wxStaticBitmap;
 class wxStaticText;
 class wxTimer;
 class wxWindow;
@@ -67,6 +68,11 @@ void finish_window(wxWindow* window, wxSizer* sizer);
 
 // Makes owner the timer's owner under the timer's own id.
 void own_timer(wxTimer& timer, wxWindow* owner);
+
+// A picture area that starts empty, for the host to fill: built with no
+// bitmap, and drawn as bare background while it has none (wxMSW, painting
+// it by hand, would assert on drawing the missing bitmap).
+wxStaticBitmap* make_picture(wxWindow* parent, const wxSize& size);
 
 struct GridColumn {
     const char* label;  // UTF-8, marked with wxTRANSLATE: the grid shows it translated

@@ -142,8 +142,7 @@ ATSLauncher::ATSLauncher(wxWindow* parent)
     auto* bSizer38 = new wxBoxSizer(wxHORIZONTAL);
 
     // Product header: picture beside name and version.
-    m_bitmap4 =
-        new wxStaticBitmap(this, wxID_ANY, wxNullBitmap, wxDefaultPosition, wxSize(48, 48), 0);
+    m_bitmap4 = detail::make_picture(this, wxSize(48, 48));
     bSizer38->Add(m_bitmap4, 0, wxALL, 5);
     auto* bSizer39 = new wxBoxSizer(wxVERTICAL);
     m_staticText34 = detail::make_label(this, "Pelno");

@@ -192,8 +192,7 @@ Cell::Cell(wxWindow* parent, wxWindowID id, const wxPoint& pos, const wxSize& si
     m_staticline2 =
         new wxStaticLine(ui_image_panel, wxID_ANY, wxDefaultPosition, wxDefaultSize, wxLI_VERTICAL);
     bSizer16->Add(m_staticline2, 0, wxEXPAND | wxLEFT | wxRIGHT, 5);
-    ui_bitmap = new wxStaticBitmap(ui_image_panel, wxID_ANY, wxNullBitmap, wxDefaultPosition,
-                                   wxDefaultSize, 0);
+    ui_bitmap = detail::make_picture(ui_image_panel, wxDefaultSize);
     bSizer16->Add(ui_bitmap, 0, wxALL | wxEXPAND, 5);
     detail::finish_panel(ui_image_panel, bSizer16);
     bSizer14->Add(ui_image_panel, 0, wxEXPAND | wxALL, 5);

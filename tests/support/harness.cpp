@@ -11,6 +11,8 @@
 #elif defined(__WXMSW__)
 #include <wx/msw/wrapwin.h>
 #include <oleacc.h>
+
+#include <wx/evtloop.h>
 #endif
 
 #include <wx/radiobox.h>
@@ -28,16 +30,36 @@ std::u32string code_points(const wxString& text) {
 
 std::u32string code_points_utf8(const char* text) { return code_points(wxString::FromUTF8(text)); }
 
+#if defined(__WXMSW__)
+namespace {
+// Takes the messages off the queue and hands them to wx's own processing
+// (dialog keys, accelerators), as a running loop does.
+void process_removed_messages() {
+    static wxGUIEventLoop idle_loop;
+    auto* loop = dynamic_cast<wxGUIEventLoop*>(wxEventLoopBase::GetActive());
+    if (!loop) loop = &idle_loop;
+    wxEventLoopActivator active(loop);
+    MSG msg;
+    for (int n = 0; n < 1000 && ::PeekMessage(&msg, nullptr, 0, 0, PM_REMOVE); ++n) {
+        if (msg.message == WM_QUIT) {
+            ::PostQuitMessage(int(msg.wParam));
+            break;
+        }
+        loop->ProcessMessage(&msg);
+    }
+}
+}  // namespace
+#endif
+
 void pump(int ms) {
     const wxLongLong end = wxGetLocalTimeMillis() + ms;
     do {
         wxTheApp->Yield(true);
 #if defined(__WXMSW__)
         // wxMSW's Yield peeks without removing, and Wine makes a timer's
-        // WM_TIMER only for a call that removes it: outside a running loop
-        // no wxTimer would fire.
-        MSG msg;
-        while (::PeekMessage(&msg, nullptr, WM_TIMER, WM_TIMER, PM_REMOVE)) ::DispatchMessage(&msg);
+        // WM_TIMER, and the input SendInput queued, only for a call that
+        // removes it: no wxTimer fired and no simulated key or click arrived.
+        process_removed_messages();
 #endif
         wxTheApp->ProcessIdle();
         wxMilliSleep(2);

@@ -193,7 +193,11 @@ TEST_F(FrameTest, ToolBarHoldsTwoArtProviderTools) {
         f->ui_start_all->GetNormalBitmap().GetSize() ==
             wxArtProvider::GetBitmap(wxART_GO_FORWARD).GetSize());
     EXPECT_EQ(bar->GetToolSeparation(), 0);
+    // wxMSW keeps its native padding for any packing below 1: there the
+    // packing cannot show what the frame asked for.
+#if !defined(__WXMSW__)
     EXPECT_EQ(bar->GetToolPacking(), 0);
+#endif
     EXPECT_FALSE(bar->HasFlag(wxTB_TEXT));
     EXPECT_TRUE(bar->HasFlag(wxTB_HORIZONTAL));
 }

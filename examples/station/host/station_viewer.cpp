@@ -21,6 +21,7 @@
 #include <wx/textctrl.h>
 
 #include "host/history_search.h"
+#include "host/item_plot.h"
 #include "host/keys.h"
 #include "host/look.h"
 #include "host/settings.h"
@@ -200,6 +201,8 @@ StationViewerPanel::StationViewerPanel(wxWindow* parent, HistoryStore& store,
     ui_total_statistics_error_count = new wxTextCtrl(
         totals, wxID_ANY, wxEmptyString, wxDefaultPosition, wxDefaultSize, wxTE_READONLY);
     pairs->Add(ui_total_statistics_error_count, 0, wxALIGN_CENTER_VERTICAL | wxALL, 5);
+    ui_item_plot = new ItemPlotPanel(ui_statistics_and_analyze_panel);
+    ui_statistics_and_analyze_sizer->Insert(1, ui_item_plot, 1, wxEXPAND | wxALL, 5);
     // The grid forgets its column widths with its table.
     std::vector<int> widths;
     for (int col = 0; col < ui_history->GetNumberCols(); ++col)
@@ -331,6 +334,7 @@ void StationViewerPanel::on_item_selected(wxGridEvent& event) {
     if (!test || event.GetRow() < 0 || event.GetRow() >= int(test->items.size())) return;
     const ItemResult& item = test->items[std::size_t(event.GetRow())];
     selected_item_ = ItemKey{test->project, item.name, item.unit};
+    selected_limits_ = ItemLimits::of(item.lower, item.upper);
     show_item_statistics();
 }
 
@@ -343,6 +347,10 @@ void StationViewerPanel::show_item_statistics() {
         selected_item_ ? store_.item_statistics(selected_item_->project, selected_item_->name,
                                                 selected_item_->unit)
                        : ItemStatistics{};
+    if (selected_item_)
+        ui_item_plot->show(store_, *selected_item_, shown_filter(), selected_limits_);
+    else
+        ui_item_plot->clear();
     if (s.count == 0) {
         for (wxTextCtrl* field : fields) field->SetValue(wxEmptyString);
         return;
@@ -380,6 +388,7 @@ void StationViewerPanel::on_cell_filter_changed(wxCommandEvent&) { refresh(); }
 void StationViewerPanel::on_refresh_statistics_analyzer(wxCommandEvent&) {
     const bool total = ui_statistics_analyzer->GetSelection() == 1;
     ui_single_item_analyze_panel->Show(!total);
+    ui_item_plot->Show(!total);
     ui_total_statistics_panel->Show(total);
     show_total_statistics();
     ui_statistics_and_analyze_panel->Layout();

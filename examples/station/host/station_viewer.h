@@ -10,6 +10,7 @@
 #include <atsui/viewer/test_data_viewer_panel.h>
 
 #include "logic/history_store.h"
+#include "logic/item_figures.h"
 
 class wxGridEvent;
 
@@ -18,6 +19,7 @@ namespace station {
 class HistorySearchBar;
 class HistoryTable;
 class UnitHistoryDialog;
+class ItemPlotPanel;
 
 // The station's history in the viewer: tests by cell, the items of the
 // selected test, statistics of the selected item or of all shown tests.
@@ -58,6 +60,8 @@ public:
     void save_report_pdf(const std::string& path) const;
     // Tests that ended in Error, apart from OK and NG.
     wxTextCtrl* ui_total_statistics_error_count = nullptr;
+    // The selected item's histogram, trend and capability over the shown tests.
+    ItemPlotPanel* ui_item_plot = nullptr;
 
     void on_clear_data(wxCommandEvent& event) override;
     void on_export_data(wxCommandEvent& event) override;
@@ -83,11 +87,9 @@ private:
     int row_label_width_ = 0;
     int selected_row_ = -1;
     std::optional<TestRecord> selected_test_;
-    // The item whose figures show: its project, name and unit.
-    struct ItemKey {
-        std::string project, name, unit;
-    };
+    // The item whose figures show, and its limits in the selected test.
     std::optional<ItemKey> selected_item_;
+    ItemLimits selected_limits_;
     // Index i of ui_project_filter shows project_choices_[i].
     std::vector<std::optional<std::string>> project_choices_;
     std::optional<std::string> wanted_project_;

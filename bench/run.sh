@@ -48,6 +48,18 @@ if [ -z "${ATSUI_BENCH_SKIP_UPGRADE:-}" ]; then
   echo "appended the upgrade section to $docs/performance.md"
 fi
 
+# An item's histogram, trend and capability at a million tests: the
+# viewer's queries and the panel that shows them. Needs the station too.
+if [ -z "${ATSUI_BENCH_SKIP_FIGURES:-}" ]; then
+  (cd "$root" && cmake --preset default > /dev/null &&
+   cmake --build --preset default --target station_figures_bench)
+  figures=("$root/build/examples/station/station_figures_bench" --out="$results" --scratch="$build")
+  [ -n "${DISPLAY:-}" ] || figures=("$root/tests/with-display.sh" "${figures[@]}")
+  "${figures[@]}"
+  { echo; cat "$results/figures.md"; } >> "$docs/performance.md"
+  echo "appended the figures section to $docs/performance.md"
+fi
+
 # What the cells' workers buy: event-loop latency, 16 cells against one,
 # abort on a hung instrument. Needs the station too: the default build.
 if [ -z "${ATSUI_BENCH_SKIP_WORKERS:-}" ]; then

@@ -113,6 +113,20 @@ TEST_F(ItemCapability, FiguresHistogramAndTrendOfTheFilteredTestsMatchTheirValue
             ++counted[std::size_t(std::min(int((v - h.first) / h.width), bins - 1))];
         EXPECT_EQ(h.counts, counted);
 
+        // As the viewer asks: one pass for a filtered cell, bins over the item's range.
+        const ItemFigures::Picture p = figures.picture(kOutput, filter, kLimits);
+        EXPECT_EQ(p.capability.values, c.values);
+        EXPECT_NEAR(*p.capability.mean.value, e.mean, 1e-12);
+        EXPECT_NEAR(*p.capability.sigma.value, e.sigma, 1e-12);
+        EXPECT_NEAR(*p.capability.cpk.value, *c.cpk.value, 1e-9);
+        EXPECT_EQ(p.histogram.total(), c.values);
+        std::vector<std::int64_t> binned(p.histogram.counts.size(), 0);
+        for (double v : values)
+            ++binned[std::size_t(std::min(int((v - p.histogram.first) / p.histogram.width),
+                                          int(binned.size()) - 1))];
+        EXPECT_EQ(p.histogram.counts, binned);
+        EXPECT_LE(p.histogram.first, c.minimum);
+
         const std::vector<TrendPoint> trend = figures.trend(kOutput, filter, 50);
         ASSERT_EQ(trend.size(), 50u);
         for (std::size_t i = 0; i < trend.size(); ++i)
@@ -128,6 +142,7 @@ TEST_F(ItemCapability, FiguresHistogramAndTrendOfTheFilteredTestsMatchTheirValue
         EXPECT_EQ(figure_text(c.mean), "\u2014");
         EXPECT_EQ(c.cpk.why_not, "no readings");
         EXPECT_EQ(figures.histogram(kOutput, none, 0, 1, 4).total(), 0);
+        EXPECT_EQ(figures.picture(kOutput, none, kLimits).capability.cpk.why_not, "no readings");
         EXPECT_TRUE(figures.trend(kOutput, none, 10).empty());
     }
 }

@@ -311,7 +311,8 @@ void ItemPlotPanel::show(const HistoryStore& store, const ItemKey& key,
     ui_title->SetLabel(from_utf8(key.name) + unit);
     try {
         const ItemFigures figures(store);
-        const Capability c = figures.capability(key, filter, limits);
+        const ItemFigures::Picture picture = figures.picture(key, filter, limits);
+        const Capability& c = picture.capability;
         const std::pair<wxTextCtrl*, const Figure*> shown[] = {
             {ui_mean, &c.mean}, {ui_sigma, &c.sigma}, {ui_cp, &c.cp}, {ui_cpk, &c.cpk}};
         wxString why;
@@ -335,9 +336,7 @@ void ItemPlotPanel::show(const HistoryStore& store, const ItemKey& key,
             ui_histogram->show_nothing(from_utf8(c.mean.why_not));
             ui_trend->show_nothing(from_utf8(c.mean.why_not));
         } else {
-            ui_histogram->show_histogram(figures.histogram(key, filter, c.minimum, c.maximum,
-                                                           ItemFigures::bins_for(c.values)),
-                                         limits, c.mean.value);
+            ui_histogram->show_histogram(picture.histogram, limits, c.mean.value);
             ui_trend->show_trend(figures.trend(key, filter, kTrendTests), limits, c.mean.value);
         }
     } catch (const std::exception& error) {

@@ -123,13 +123,29 @@ std::optional<ItemFigures::Key> ItemFigures::find(const ItemKey& key,
     if (filter.project && *filter.project != key.project) return std::nullopt;
     std::optional<Key> found;
     store_.read(
-        "SELECT n.id, n.sum / n.count FROM item_names n JOIN projects p ON p.id = n.project_id "
+        "SELECT n.id, n.count, n.sum, n.sum_squares, n.minimum, n.maximum FROM item_names n "
+        "JOIN projects p ON p.id = n.project_id "
         "WHERE p.name = ? AND n.name = ? AND n.unit = ? AND n.counted",
         [&](sqlite::Statement& s) {
             s.bind(1, key.project).bind(2, key.name).bind(3, key.unit);
             if (!s.step()) return;
-            const double centre = s.null(1) ? 0 : s.real(1);
-            found = Key{s.integer(0), std::isfinite(centre) ? centre : 0};
+            Key k;
+            k.id = s.integer(0);
+            k.count = s.integer(1);
+            // An infinite reading makes the sums infinite (and SQLite keeps
+            // a NaN as NULL): then only a pass over the readings can tell.
+            const bool known = !s.null(2) && !s.null(3) && !s.null(4) && !s.null(5);
+            if (known && k.count > 0) {
+                k.sum = s.real(2);
+                k.squares = s.real(3);
+                k.minimum = s.real(4);
+                k.maximum = s.real(5);
+                k.finite = std::isfinite(k.sum) && std::isfinite(k.squares) &&
+                           std::isfinite(k.minimum) && std::isfinite(k.maximum);
+                const double centre = k.sum / double(k.count);
+                k.centre = std::isfinite(centre) ? centre : 0;
+            }
+            found = k;
         });
     return found;
 }
@@ -139,6 +155,15 @@ Capability ItemFigures::capability(const ItemKey& key, const HistoryFilter& filt
     const std::optional<Key> k = find(key, filter);
     if (!k) return station::capability(0, 0, 0, 0, 0, 0, limits);
     const TestsCondition c = tests_condition(filter);
+    // Every test of the project: the running figures say it all.
+    if (c.sql.empty() && k->finite) {
+        const double n = double(k->count), mean = k->sum / n;
+        double sigma = 0;
+        if (k->count > 1 && k->minimum != k->maximum)
+            sigma = std::sqrt(std::max(0.0, (k->squares - k->sum * mean) / (n - 1)));
+        return station::capability(k->count, k->count, k->minimum, k->maximum, mean, sigma,
+                                   limits);
+    }
     // Sums of the values less the item's running mean: the squares stay
     // small, and so does what cancels in the variance.
     const std::string sql =
@@ -179,6 +204,25 @@ Histogram ItemFigures::histogram(const ItemKey& key, const HistoryFilter& filter
     const std::optional<Key> k = find(key, filter);
     if (!k) return h;
     const TestsCondition c = tests_condition(filter);
+    if (c.sql.empty()) {
+        // A count per bin off the index by value: ranges, no sorting.
+        const std::string range =
+            "SELECT count(*) FROM items INDEXED BY items_by_value WHERE name_id = ?1 "
+            "AND value >= ?2 AND value < ?3";
+        const std::string last =
+            "SELECT count(*) FROM items INDEXED BY items_by_value WHERE name_id = ?1 "
+            "AND value >= ?2 AND value <= ?3";
+        for (int bin = 0; bin < bins; ++bin) {
+            const bool top = bin == bins - 1;
+            const double from = bin == 0 ? minimum : minimum + h.width * bin;
+            const double to = top ? maximum : minimum + h.width * (bin + 1);
+            store_.read(top ? last : range, [&](sqlite::Statement& s) {
+                s.bind(1, k->id).bind(2, from).bind(3, to);
+                if (s.step()) h.counts[std::size_t(bin)] = s.integer(0);
+            });
+        }
+        return h;
+    }
     // The top edge belongs to the last bin.
     const std::string sql =
         "SELECT min(CAST((i.value - ?2) / ?3 AS INTEGER), ?4) AS bin, count(*)" +
@@ -193,6 +237,61 @@ Histogram ItemFigures::histogram(const ItemKey& key, const HistoryFilter& filter
         }
     });
     return h;
+}
+
+ItemFigures::Picture ItemFigures::picture(const ItemKey& key, const HistoryFilter& filter,
+                                          const ItemLimits& limits) const {
+    const std::optional<Key> k = find(key, filter);
+    const TestsCondition c = tests_condition(filter);
+    if (!k || c.sql.empty() || !k->finite) {
+        Picture p{capability(key, filter, limits), {}};
+        const Capability& f = p.capability;
+        p.histogram = f.values ? histogram(key, filter, f.minimum, f.maximum, bins_for(f.values))
+                               : Histogram{};
+        return p;
+    }
+    // Bins over the project's range, sums per bin: one pass over the readings.
+    Picture p;
+    Histogram& h = p.histogram;
+    int bins = bins_for(k->count);
+    h.first = k->minimum;
+    h.width = k->maximum > k->minimum ? (k->maximum - k->minimum) / bins : 0;
+    if (!(h.width > 0) || !std::isfinite(h.width)) {
+        h.width = 0;
+        bins = 1;
+    }
+    h.counts.assign(std::size_t(bins), 0);
+    const std::string sql =
+        "SELECT min(max(CAST((i.value - ?2) / ?3 AS INTEGER), 0), ?4) AS bin, count(*), "
+        "min(i.value), max(i.value), sum(i.value - ?5), sum((i.value - ?5) * (i.value - ?5))" +
+        readings_of(c) + " AND i.value " + kFinite + " GROUP BY bin";
+    std::int64_t values = 0;
+    double minimum = INFINITY, maximum = -INFINITY, sum = 0, squares = 0;
+    store_.read(sql, [&](sqlite::Statement& s) {
+        s.bind(1, k->id).bind(2, h.first).bind(3, h.width > 0 ? h.width : 1.0);
+        s.bind(4, std::int64_t(bins - 1)).bind(5, k->centre);
+        c.bind(s);
+        while (s.step()) {
+            const std::int64_t n = s.integer(1);
+            h.counts[std::size_t(std::clamp<std::int64_t>(s.integer(0), 0, bins - 1))] += n;
+            values += n;
+            minimum = std::min(minimum, s.real(2));
+            maximum = std::max(maximum, s.real(3));
+            sum += s.real(4);
+            squares += s.real(5);
+        }
+    });
+    if (values == 0) {
+        p.capability = capability(key, filter, limits);  // says why: no readings, or no numbers
+        return p;
+    }
+    const double n = double(values);
+    double sigma = 0;
+    if (values > 1 && minimum != maximum)
+        sigma = std::sqrt(std::max(0.0, (squares - sum * sum / n) / (n - 1)));
+    p.capability = station::capability(values, values, minimum, maximum, k->centre + sum / n,
+                                       sigma, limits);
+    return p;
 }
 
 std::vector<TrendPoint> ItemFigures::trend(const ItemKey& key, const HistoryFilter& filter,

@@ -74,6 +74,15 @@ public:
     // (a capability()'s range); the counts add up to its values.
     Histogram histogram(const ItemKey& key, const HistoryFilter& filter, double minimum,
                         double maximum, int bins) const;
+    // Both at once, as the viewer shows them: with a filter on the tests,
+    // one pass over the readings gives the figures and the bins, which then
+    // span the item's whole range (every cell alike).
+    struct Picture {
+        Capability capability;
+        Histogram histogram;
+    };
+    Picture picture(const ItemKey& key, const HistoryFilter& filter,
+                    const ItemLimits& limits) const;
     // The newest tests' readings, at most tests of them, oldest first.
     std::vector<TrendPoint> trend(const ItemKey& key, const HistoryFilter& filter,
                                   int tests) const;
@@ -86,6 +95,10 @@ private:
     struct Key {
         std::int64_t id = 0;
         double centre = 0;  // the item's running mean, to keep the sums small
+        // The running figures over every test of the project, when finite.
+        std::int64_t count = 0;
+        double sum = 0, squares = 0, minimum = 0, maximum = 0;
+        bool finite = false;
     };
     std::optional<Key> find(const ItemKey& key, const HistoryFilter& filter) const;
 

@@ -56,7 +56,9 @@ if [ -z "${ATSUI_BENCH_SKIP_FIGURES:-}" ]; then
   figures=("$root/build/examples/station/station_figures_bench" --out="$results" --scratch="$build")
   [ -n "${DISPLAY:-}" ] || figures=("$root/tests/with-display.sh" "${figures[@]}")
   "${figures[@]}"
-  { echo; cat "$results/figures.md"; } >> "$docs/performance.md"
+  { echo; cat "$results/figures.md"
+    [ ! -f "$root/bench/figures-notes.md" ] || { echo; cat "$root/bench/figures-notes.md"; }
+  } >> "$docs/performance.md"
   echo "appended the figures section to $docs/performance.md"
 fi
 

@@ -168,6 +168,14 @@ void ScreenshotSession::build_script() {
              send_menu(station_, station_->ui_in_debug_mode);
          },
          0},
+        // Rounds enough for the viewer's histogram of an item to have a shape.
+        {wait_idle, [this] { start_round(2); }, 400},
+        {wait_idle, [this] { start_round(3); }, 400},
+        {wait_idle, [this] { start_round(4); }, 400},
+        {wait_idle, [this] { start_round(5); }, 400},
+        {wait_idle, [this] { start_round(6); }, 400},
+        {wait_idle, [this] { start_round(7); }, 400},
+        {wait_idle, [] {}, 400},
         {{},
          [this] {
              StationViewerFrame* viewer = station_->show_viewer();

@@ -71,7 +71,8 @@ const ItemLimits kLimits = ItemLimits::of(kLower, kUpper);
 TEST_F(ItemCapability, FiguresHistogramAndTrendOfTheFilteredTestsMatchTheirValues) {
     std::mt19937 random(23);
     std::normal_distribution<double> cell1(12.1, 0.12), cell2(11.9, 0.05);
-    std::vector<double> all, only_cell1;
+    std::vector<double> all, only_cell1, serials_sn1, in_hour;
+    const std::int64_t from = 1'765'000'000'000 + 100'000, to = from + 3'600'000;
     {
         HistoryStore store(path);
         for (int i = 0; i < 400; ++i) {
@@ -80,6 +81,10 @@ TEST_F(ItemCapability, FiguresHistogramAndTrendOfTheFilteredTestsMatchTheirValue
             add(store, first ? "Cell 1" : "Cell 2", v);
             all.push_back(v);
             if (first) only_cell1.push_back(v);
+            // add() named it "SN<serial>" and began it at serial seconds.
+            if (std::to_string(serial).rfind("1", 0) == 0) serials_sn1.push_back(v);
+            const std::int64_t begin = 1'765'000'000'000 + serial * 1000;
+            if (begin >= from && begin < to) in_hour.push_back(v);
         }
         // Neither an Error test's reading nor another project's counts.
         add(store, "Cell 1", 100, "PSU", Verdict::error);
@@ -87,10 +92,15 @@ TEST_F(ItemCapability, FiguresHistogramAndTrendOfTheFilteredTestsMatchTheirValue
     }
     HistoryStore store(path);
     const ItemFigures figures(store);
+    HistoryFilter by_serial{"", "PSU"}, by_time{"", "PSU"};
+    by_serial.serial = "sn1";  // either case, as the search takes it
+    by_time.from_ms = from;
+    by_time.to_ms = to;
     for (const auto& [filter, values] :
          {std::pair{HistoryFilter{"", "PSU"}, all}, std::pair{HistoryFilter{"", {}}, all},
-          std::pair{HistoryFilter{"Cell 1", "PSU"}, only_cell1}}) {
-        SCOPED_TRACE("cell '" + filter.cell + "'");
+          std::pair{HistoryFilter{"Cell 1", "PSU"}, only_cell1}, std::pair{by_serial, serials_sn1},
+          std::pair{by_time, in_hour}}) {
+        SCOPED_TRACE("cell '" + filter.cell + "' serial '" + filter.serial + "'");
         const Expected e = expected(values);
         const Capability c = figures.capability(kOutput, filter, kLimits);
         EXPECT_EQ(c.readings, std::int64_t(values.size()));
@@ -128,9 +138,9 @@ TEST_F(ItemCapability, FiguresHistogramAndTrendOfTheFilteredTestsMatchTheirValue
         EXPECT_LE(p.histogram.first, c.minimum);
 
         const std::vector<TrendPoint> trend = figures.trend(kOutput, filter, 50);
-        ASSERT_EQ(trend.size(), 50u);
+        ASSERT_EQ(trend.size(), std::min<std::size_t>(50, values.size()));
         for (std::size_t i = 0; i < trend.size(); ++i)
-            EXPECT_EQ(trend[i].value, values[values.size() - 50 + i]) << i;
+            EXPECT_EQ(trend[i].value, values[values.size() - trend.size() + i]) << i;
         EXPECT_TRUE(std::is_sorted(trend.begin(), trend.end(), [](auto& a, auto& b) {
             return a.begin_ms < b.begin_ms;
         }));

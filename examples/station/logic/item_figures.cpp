@@ -25,10 +25,22 @@ struct TestsCondition {
 
 TestsCondition tests_condition(const HistoryFilter& filter) {
     TestsCondition c;
-    if (!filter.cell.empty()) {
-        c.sql += " AND t.cell_id = (SELECT id FROM cells WHERE name = ?10)";
-        c.bind = [cell = filter.cell](sqlite::Statement& s) { s.bind(10, cell); };
+    if (!filter.cell.empty()) c.sql += " AND t.cell_id = (SELECT id FROM cells WHERE name = ?10)";
+    // LIKE folds ASCII letters, as the search does; % and _ are the serial's own.
+    std::string pattern;
+    for (char ch : filter.serial) {
+        if (ch == '%' || ch == '_' || ch == '\\') pattern += '\\';
+        pattern += ch;
     }
+    if (!filter.serial.empty()) c.sql += " AND t.serial LIKE ?11 ESCAPE '\\'";
+    if (filter.from_ms) c.sql += " AND t.begin_ms >= ?12";
+    if (filter.to_ms) c.sql += " AND t.begin_ms < ?13";
+    c.bind = [filter, pattern = pattern + "%"](sqlite::Statement& s) {
+        if (!filter.cell.empty()) s.bind(10, filter.cell);
+        if (!filter.serial.empty()) s.bind(11, pattern);
+        if (filter.from_ms) s.bind(12, *filter.from_ms);
+        if (filter.to_ms) s.bind(13, *filter.to_ms);
+    };
     return c;
 }
 

@@ -205,8 +205,8 @@ int main(int argc, char** argv) {
           "before each size; the CPU time is the process's own, which other work on the "
           "machine does not lengthen. Over all cells the figures are the item's running "
           "sums and each bin a range count on the index by value; over one cell, one "
-          "`GROUP BY` pass over the item's readings in stored order, each test looked up "
-          "for its cell.\n\n"
+          "pass over the item's readings in stored order, each test looked up for its "
+          "cell, the bins counted by an aggregate in the same pass.\n\n"
        << "| tests | filter | values | figures and histogram (ms) | trend (ms) | shown and "
           "painted (ms) | its CPU time (ms) | load average |\n"
        << "|---:|---|---:|---:|---:|---:|---:|---|\n";

@@ -63,7 +63,8 @@ struct TrendPoint {
 
 class ItemFigures {
 public:
-    explicit ItemFigures(const HistoryStore& store) : store_(store) {}
+    // Gives the store's connection the aggregate the histogram counts with.
+    explicit ItemFigures(const HistoryStore& store);
 
     // Over the item's readings in the tests filter shows; tests that ended
     // in Error leave theirs out, as in every other figure. Throws
@@ -75,8 +76,9 @@ public:
     Histogram histogram(const ItemKey& key, const HistoryFilter& filter, double minimum,
                         double maximum, int bins) const;
     // Both at once, as the viewer shows them: with a filter on the tests,
-    // one pass over the readings gives the figures and the bins, which then
-    // span the item's whole range (every cell alike).
+    // one pass over the readings gives the figures and the bins (an
+    // aggregate of this module's, no sorting), which then span the item's
+    // whole range (every cell alike).
     struct Picture {
         Capability capability;
         Histogram histogram;

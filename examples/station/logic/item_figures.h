@@ -2,9 +2,9 @@
 #pragma once
 
 // What the viewer draws of one item: its capability figures, a histogram and
-// a trend, over the tests the viewer's filter shows. Each is one query of
-// the store, aggregated by SQLite: no reading is copied out for the figures
-// or the histogram, and the trend reads a bounded number of the newest tests.
+// a trend, over the tests the viewer's filter shows. SQLite aggregates them
+// where the readings are: no reading is copied out for the figures or the
+// histogram, and the trend reads a bounded number of the newest tests.
 
 #include <cstdint>
 #include <optional>

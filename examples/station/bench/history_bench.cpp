@@ -28,14 +28,18 @@
 #include <vector>
 
 #include <wx/app.h>
+#include <wx/checkbox.h>
 #include <wx/choice.h>
+#include <wx/datectrl.h>
 #include <wx/grid.h>
 #include <wx/radiobox.h>
 #include <wx/textctrl.h>
 #include <wx/utils.h>
 
+#include "host/history_search.h"
 #include "host/look.h"
 #include "host/station_viewer.h"
+#include "host/unit_history.h"
 #include "logic/history_csv.h"
 #include "logic/history_store.h"
 #include "logic/pg_forwarder.h"
@@ -100,9 +104,12 @@ void generate(const std::string& path, long n) {
         "DROP INDEX items_by_value; DROP INDEX tests_once; DROP INDEX tests_by_cell;"
         "INSERT INTO cells(id, name) VALUES (1, 'Cell 1'), (2, 'Cell 2'), (3, 'Cell 3'), "
         "(4, 'Cell 4');"
-        "INSERT INTO item_names(id, name) VALUES (1, 'Input current'), (2, 'Output 12 V'), "
-        "(3, 'Output 5 V'), (4, 'Output 3.3 V'), (5, 'Ripple'), (6, 'Load regulation'), "
-        "(7, 'Efficiency'), (8, 'Temperature');"
+        // Item keys of project 1 ("not recorded"), one per name and unit.
+        "INSERT INTO item_names(id, project_id, name, unit, counted) VALUES "
+        "(1, 1, 'Input current', 'A', 1), (2, 1, 'Output 12 V', 'V', 1), "
+        "(3, 1, 'Output 5 V', 'V', 1), (4, 1, 'Output 3.3 V', 'V', 1), (5, 1, 'Ripple', 'V', 1), "
+        "(6, 1, 'Load regulation', '%', 1), (7, 1, 'Efficiency', '%', 1), "
+        "(8, 1, 'Temperature', 'C', 1);"
         "WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n WHERE i < " +
         std::to_string(n - 1) +
         ") INSERT INTO tests(id, cell_id, cell_row, serial, begin_ms, end_ms, verdict, "
@@ -295,6 +302,82 @@ ViewerFigures measure_memory_viewer(const std::vector<TestRecord>& history, int 
     return s.figures();
 }
 
+// Finding a unit in the viewer as the operator does it: a search is typed
+// and Enter pressed, and the time runs until the grid has drawn its rows.
+struct SearchCase {
+    std::string name;
+    double ms = 0;
+    int rows = 0;
+};
+
+std::vector<SearchCase> measure_search(const std::string& path, long n) {
+    // generate(): test i is "SN%09d", began at 1760000000000 + 7.5 s * i.
+    char middle[32];
+    std::snprintf(middle, sizeof middle, "SN%09ld", n / 2);
+    const std::string unit = middle;
+    const std::string prefix = n >= 10000 ? unit.substr(0, unit.size() - 4) : unit.substr(0, 6);
+    const wxDateTime day(time_t((1760000000000LL + (n / 2) * 7500LL) / 1000));
+    struct Case {
+        std::string name, serial;
+        int days;  // 0: no dates
+    };
+    const std::vector<Case> cases = {
+        {"one unit (whole serial)", unit, 0},
+        {"serial prefix " + prefix, prefix, 0},
+        {"one day", "", 1},
+        {"30 days", "", 30},
+        {"serial prefix and one day", prefix, 1},
+    };
+    std::vector<std::vector<double>> times(cases.size());
+    std::vector<int> rows(cases.size());
+    std::vector<double> history;
+    int history_rows = 0;
+    for (int round = 0; round < kRepeats; ++round) {
+        auto* frame = new StationViewerFrame(std::make_unique<HistoryStore>(path));
+        frame->Show();
+        settle();
+        StationViewerPanel* panel = frame->panel;
+        HistorySearchBar* search = panel->ui_search;
+        for (std::size_t c = 0; c < cases.size(); ++c) {
+            search->ui_serial->ChangeValue(from_utf8(cases[c].serial));
+            search->ui_from_enabled->SetValue(cases[c].days > 0);
+            search->ui_to_enabled->SetValue(cases[c].days > 0);
+            search->ui_from->SetValue(day);
+            search->ui_to->SetValue(day + wxDateSpan::Days(std::max(cases[c].days - 1, 0)));
+            settle();
+            const auto start = Clock::now();
+            wxCommandEvent enter(wxEVT_TEXT_ENTER, search->ui_serial->GetId());
+            enter.SetEventObject(search->ui_serial);
+            search->ui_serial->HandleWindowEvent(enter);
+            panel->ui_history->Update();
+            times[c].push_back(ms_since(start));
+            rows[c] = panel->ui_history->GetNumberRows();
+        }
+        // The unit's history from its test.
+        search->ui_serial->ChangeValue(from_utf8(unit));
+        search->ui_from_enabled->SetValue(false);
+        search->ui_to_enabled->SetValue(false);
+        wxCommandEvent enter(wxEVT_TEXT_ENTER, search->ui_serial->GetId());
+        search->ui_serial->HandleWindowEvent(enter);
+        panel->ui_history->SetGridCursor(0, 0);
+        settle();
+        const auto start = Clock::now();
+        UnitHistoryDialog* dialog = panel->open_unit_history();
+        if (!dialog) throw std::runtime_error("no unit history opened");
+        dialog->Update();
+        history.push_back(ms_since(start));
+        history_rows = int(dialog->tests().size());
+        dialog->Destroy();
+        frame->Destroy();
+        settle();
+    }
+    std::vector<SearchCase> figures;
+    for (std::size_t c = 0; c < cases.size(); ++c)
+        figures.push_back({cases[c].name, median(times[c]), rows[c]});
+    figures.push_back({"unit history window", median(history), history_rows});
+    return figures;
+}
+
 TestRecord sample_test(int i) {
     TestRecord r;
     r.cell = "Cell " + std::to_string(1 + i % 4);
@@ -456,12 +539,15 @@ wxIMPLEMENT_APP_NO_MAIN(BenchApp);
 int main(int argc, char** argv) {
     std::string out = ".", scratch = fs::temp_directory_path().string();
     long max_tests = 1000000, max_in_memory = 100000;
+    // Only the search section (--search-only), e.g. to measure it alone.
+    bool search_only = false;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         if (a.rfind("--out=", 0) == 0) out = a.substr(6);
         if (a.rfind("--scratch=", 0) == 0) scratch = a.substr(10);
         if (a.rfind("--max=", 0) == 0) max_tests = std::stol(a.substr(6));
         if (a.rfind("--max-in-memory=", 0) == 0) max_in_memory = std::stol(a.substr(16));
+        if (a == "--search-only") search_only = true;
     }
     int wx_argc = 1;
     if (!wxEntryStart(wx_argc, argv) || !wxTheApp->CallOnInit()) return 1;
@@ -469,7 +555,7 @@ int main(int argc, char** argv) {
     fs::create_directories(scratch);
     fs::create_directories(out);
 
-    std::ostringstream md;
+    std::ostringstream md, search_md;
     std::ofstream dat(out + "/history.dat");
     dat << "# tests open_store open_memory filter_store filter_memory item_store item_memory "
            "total_store total_memory rss_store rss_memory\n";
@@ -509,6 +595,15 @@ int main(int argc, char** argv) {
         const double size_mb = double(fs::file_size(path)) / (1024.0 * 1024.0);
         std::fprintf(stderr, "%ld tests generated in %.1f s\n", n, generate_s);
 
+        const std::vector<SearchCase> found = measure_search(path, n);
+        for (const SearchCase& c : found)
+            search_md << "| " << thousands(n) << " | " << c.name << " | " << thousands(c.rows)
+                      << " | " << fixed(c.ms) << " |\n";
+        std::fprintf(stderr, "  search: one unit %.1f ms\n", found.front().ms);
+        if (search_only) {
+            for (const char* suffix : {"", "-wal", "-shm"}) fs::remove(path + suffix);
+            continue;
+        }
         const ViewerFigures ours = measure_store_viewer(path);
         std::fprintf(stderr, "  viewer on the store: open %.1f ms\n", ours.open_ms);
         ViewerFigures before;
@@ -564,7 +659,31 @@ int main(int argc, char** argv) {
         for (const char* suffix : {"", "-wal", "-shm"}) fs::remove(path + suffix);
     }
 
+    const auto load = [] {
+        double averages[3] = {0, 0, 0};
+        return getloadavg(averages, 3) == 3 ? fixed(averages[0], 2) + ", " +
+                                                  fixed(averages[1], 2) + ", " +
+                                                  fixed(averages[2], 2)
+                                            : std::string("unknown");
+    };
+    const std::string search_section =
+        "### Finding a unit\n\nThe viewer's search on the same histories: the serial or "
+        "the days are set, Enter pressed, and the time runs until the grid has drawn its "
+        "first rows (the count, the rows, the totals). A search reads the serial's or the "
+        "begin time's index, so its cost follows the tests it finds. \"Unit history window\" "
+        "opens every test of one unit with its items. Medians of " +
+        std::to_string(kRepeats) + " rounds; load average when done: " + load() +
+        ".\n\n| tests | search | rows found | time (ms) |\n|---:|---|---:|---:|\n" +
+        search_md.str() + "\n";
+    if (search_only) {
+        std::ofstream(out + "/history.md") << search_section;
+        std::fputs(search_section.c_str(), stdout);
+        fs::remove_all(scratch);
+        wxEntryCleanup();
+        return 0;
+    }
     md << "\n![Viewer on the store against the in-memory grid](performance-history.png)\n\n";
+    md << search_section;
     md << csv_line << "\n\n";
 
     // Commit latency of one finished test (8 items), the time the cell waits

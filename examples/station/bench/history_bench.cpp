@@ -541,6 +541,8 @@ int main(int argc, char** argv) {
     long max_tests = 1000000, max_in_memory = 100000;
     // Only the search section (--search-only), e.g. to measure it alone.
     bool search_only = false;
+    // Keeps the generated files in --scratch and uses them again (--reuse).
+    bool reuse = false;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         if (a.rfind("--out=", 0) == 0) out = a.substr(6);
@@ -548,10 +550,11 @@ int main(int argc, char** argv) {
         if (a.rfind("--max=", 0) == 0) max_tests = std::stol(a.substr(6));
         if (a.rfind("--max-in-memory=", 0) == 0) max_in_memory = std::stol(a.substr(16));
         if (a == "--search-only") search_only = true;
+        if (a == "--reuse") reuse = true;
     }
     int wx_argc = 1;
     if (!wxEntryStart(wx_argc, argv) || !wxTheApp->CallOnInit()) return 1;
-    scratch += "/history-bench-" + std::to_string(::getpid());
+    scratch += reuse ? std::string("/history-bench") : "/history-bench-" + std::to_string(::getpid());
     fs::create_directories(scratch);
     fs::create_directories(out);
 
@@ -590,7 +593,7 @@ int main(int argc, char** argv) {
         if (n > max_tests) break;
         const std::string path = scratch + "/history-" + std::to_string(n) + ".sqlite";
         auto start = Clock::now();
-        generate(path, n);
+        if (!reuse || !fs::exists(path)) generate(path, n);
         const double generate_s = ms_since(start) / 1000;
         const double size_mb = double(fs::file_size(path)) / (1024.0 * 1024.0);
         std::fprintf(stderr, "%ld tests generated in %.1f s\n", n, generate_s);
@@ -601,7 +604,8 @@ int main(int argc, char** argv) {
                       << " | " << fixed(c.ms) << " |\n";
         std::fprintf(stderr, "  search: one unit %.1f ms\n", found.front().ms);
         if (search_only) {
-            for (const char* suffix : {"", "-wal", "-shm"}) fs::remove(path + suffix);
+            if (!reuse)
+                for (const char* suffix : {"", "-wal", "-shm"}) fs::remove(path + suffix);
             continue;
         }
         const ViewerFigures ours = measure_store_viewer(path);
@@ -678,7 +682,7 @@ int main(int argc, char** argv) {
     if (search_only) {
         std::ofstream(out + "/history.md") << search_section;
         std::fputs(search_section.c_str(), stdout);
-        fs::remove_all(scratch);
+        if (!reuse) fs::remove_all(scratch);
         wxEntryCleanup();
         return 0;
     }

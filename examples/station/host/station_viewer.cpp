@@ -83,9 +83,8 @@ public:
         pages_.clear();
         const int before = rows_;
         // A search's rows are its ids, found once; a page is then read by id.
-        found_.clear();
-        if (filter_.searched()) found_ = store_.find(filter_, order_);
-        rows_ = filter_.searched() ? int(found_.size()) : int(store_.count(filter_));
+        found_ = filter_.searched() ? store_.find(filter_, order_) : HistoryStore::Found{};
+        rows_ = filter_.searched() ? int(found_.ids.size()) : int(store_.count(filter_));
         if (!GetView()) return;
         if (rows_ > before) {
             wxGridTableMessage message(this, wxGRIDTABLE_NOTIFY_ROWS_APPENDED, rows_ - before);
@@ -98,6 +97,11 @@ public:
         GetView()->ForceRefresh();
     }
 
+    // The totals of the rows shown, when they are a search's.
+    const TotalStatistics* found_totals() const {
+        return filter_.searched() ? &found_.totals : nullptr;
+    }
+
     const TestSummary* at(int row) const {
         if (row < 0 || row >= rows_) return nullptr;
         const std::int64_t first = row / kPageRows * std::int64_t(kPageRows);
@@ -108,8 +112,8 @@ public:
             std::vector<TestSummary> rows;
             if (filter_.searched())
                 rows = store_.summaries(
-                    found_.data() + first,
-                    std::min<std::size_t>(kPageRows, found_.size() - std::size_t(first)));
+                    found_.ids.data() + first,
+                    std::min<std::size_t>(kPageRows, found_.ids.size() - std::size_t(first)));
             else
                 rows = store_.page(filter_, first, kPageRows, order_);
             page = pages_.emplace(first, std::move(rows)).first;
@@ -157,7 +161,7 @@ private:
     const HistoryStore& store_;
     HistoryFilter filter_;
     HistoryOrder order_ = HistoryOrder::newest_first;
-    std::vector<std::int64_t> found_;
+    HistoryStore::Found found_;
     int rows_ = 0;
     wxString labels_[kColumns];
     mutable std::map<std::int64_t, std::vector<TestSummary>> pages_;
@@ -363,7 +367,9 @@ void StationViewerPanel::show_item_statistics() {
 }
 
 void StationViewerPanel::show_total_statistics() {
-    const TotalStatistics s = store_.total_statistics(shown_filter());
+    // A search counted its tests as it found them.
+    const TotalStatistics* found = table_->found_totals();
+    const TotalStatistics s = found ? *found : store_.total_statistics(shown_filter());
     const bool any = s.ok + s.ng > 0;
     ui_total_statistics_ok_count->SetValue(count(s.ok));
     ui_total_statistics_ng_count->SetValue(count(s.ng));

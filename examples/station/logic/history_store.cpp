@@ -789,7 +789,7 @@ void HistoryStore::read_items(std::int64_t test_id, TestRecord& r) const {
 std::vector<TestSummary> HistoryStore::page(const HistoryFilter& filter, std::int64_t first_row,
                                             int rows, HistoryOrder order) const {
     if (filter.searched()) {
-        const std::vector<std::int64_t> ids = find(filter, order);
+        const std::vector<std::int64_t> ids = find(filter, order).ids;
         if (first_row < 0 || first_row >= std::int64_t(ids.size())) return {};
         const std::size_t first = std::size_t(first_row);
         return summaries(ids.data() + first, std::min(ids.size() - first, std::size_t(rows)));
@@ -846,19 +846,37 @@ std::vector<TestSummary> HistoryStore::page(const HistoryFilter& filter, std::in
     });
 }
 
-std::vector<std::int64_t> HistoryStore::find(const HistoryFilter& filter,
-                                             HistoryOrder order) const {
+HistoryStore::Found HistoryStore::find(const HistoryFilter& filter, HistoryOrder order) const {
     return guarded("cannot search the history in", [&] {
         const Search search = search_of(filter);
-        auto s = statement("SELECT t.id FROM tests t" + search.where);
+        auto s = statement("SELECT t.id, t.verdict, t.end_ms - t.begin_ms FROM tests t" +
+                           search.where);
         search.bind(s);
-        std::vector<std::int64_t> ids;
-        while (s.step()) ids.push_back(s.integer(0));
+        Found found;
+        TotalStatistics& st = found.totals;
+        std::int64_t duration_sum = 0;
+        while (s.step()) {
+            found.ids.push_back(s.integer(0));
+            const Verdict verdict = verdict_of(s.integer(1));
+            switch (verdict) {
+                case Verdict::ok: ++st.ok; break;
+                case Verdict::ng: ++st.ng; break;
+                case Verdict::aborted: ++st.aborted; break;
+                case Verdict::error: ++st.error; break;
+            }
+            if (!is_result(verdict)) continue;
+            const std::int64_t duration = s.integer(2);
+            duration_sum += duration;
+            const bool first = st.ok + st.ng == 1;
+            st.shortest_ms = first ? duration : std::min(st.shortest_ms, duration);
+            st.longest_ms = first ? duration : std::max(st.longest_ms, duration);
+        }
+        if (st.ok + st.ng > 0) st.average_ms = duration_sum / std::int64_t(st.ok + st.ng);
         if (order == HistoryOrder::newest_first)
-            std::sort(ids.begin(), ids.end(), std::greater<>());
+            std::sort(found.ids.begin(), found.ids.end(), std::greater<>());
         else
-            std::sort(ids.begin(), ids.end());
-        return ids;
+            std::sort(found.ids.begin(), found.ids.end());
+        return found;
     });
 }
 
@@ -947,28 +965,17 @@ ItemStatistics HistoryStore::item_statistics(const std::string& project, const s
 }
 
 TotalStatistics HistoryStore::total_statistics(const HistoryFilter& filter) const {
+    // A search counts its tests; the other filters read the running figures.
+    if (filter.searched()) return find(filter, HistoryOrder::oldest_first).totals;
     return guarded("cannot read the history in", [&] {
         static const std::string text =
             sql({"SELECT coalesce(sum(f.ok), 0), coalesce(sum(f.ng), 0), "
                  "coalesce(sum(f.aborted), 0), coalesce(sum(f.error), 0), "
                  "coalesce(sum(f.duration_sum), 0), min(f.duration_min), max(f.duration_max)",
                  kFiguresOfFilter});
-        // A search counts its tests; the other filters read the running figures.
-        static const std::string searched =
-            "SELECT coalesce(sum(t.verdict = 0), 0), coalesce(sum(t.verdict = 1), 0), "
-            "coalesce(sum(t.verdict = 2), 0), coalesce(sum(t.verdict = 3), 0), "
-            "coalesce(sum(CASE WHEN t.verdict < 2 THEN t.end_ms - t.begin_ms END), 0), "
-            "min(CASE WHEN t.verdict < 2 THEN t.end_ms - t.begin_ms END), "
-            "max(CASE WHEN t.verdict < 2 THEN t.end_ms - t.begin_ms END) FROM tests t";
-        static_assert(int(Verdict::ok) == 0 && int(Verdict::ng) == 1 &&
-                      int(Verdict::aborted) == 2 && int(Verdict::error) == 3);
         TotalStatistics st;
-        const Search search = search_of(filter);
-        auto s = statement(filter.searched() ? searched + search.where : text);
-        if (filter.searched())
-            search.bind(s);
-        else
-            bind_filter(s, filter);
+        auto s = statement(text);
+        bind_filter(s, filter);
         if (!s.step()) return st;
         st.ok = std::size_t(s.integer(0));
         st.ng = std::size_t(s.integer(1));

@@ -156,9 +156,14 @@ public:
     }
     std::optional<TestRecord> test(std::int64_t id) const;
 
-    // The ids of a searched filter's tests, in order: the cost follows the
-    // tests found (an index on serial and one on begin time), not the history.
-    std::vector<std::int64_t> find(const HistoryFilter& filter, HistoryOrder order) const;
+    // A searched filter's tests: their ids in order, and their totals, read
+    // in one pass over an index (serial or begin time), so the cost follows
+    // the tests found, not the history.
+    struct Found {
+        std::vector<std::int64_t> ids;
+        TotalStatistics totals;
+    };
+    Found find(const HistoryFilter& filter, HistoryOrder order) const;
     // The tests of those ids, in the same order (ids not stored are left out).
     std::vector<TestSummary> summaries(const std::int64_t* ids, std::size_t count) const;
     // Every test of one unit (its serial exactly), whatever the cell or the

@@ -40,12 +40,12 @@ HistorySearchBar::HistorySearchBar(wxWindow* parent) : wxPanel(parent, wxID_ANY)
     ui_from_enabled = new wxCheckBox(this, wxID_ANY, "From");
     add(ui_from_enabled);
     ui_from = new wxDatePickerCtrl(this, wxID_ANY, wxDateTime::Today(), wxDefaultPosition,
-                                   wxDefaultSize, wxDP_DROPDOWN | wxDP_SHOWCENTURY);
+                                   wxSize(FromDIP(150), -1), wxDP_DROPDOWN | wxDP_SHOWCENTURY);
     add(ui_from);
     ui_to_enabled = new wxCheckBox(this, wxID_ANY, "To");
     add(ui_to_enabled);
     ui_to = new wxDatePickerCtrl(this, wxID_ANY, wxDateTime::Today(), wxDefaultPosition,
-                                 wxDefaultSize, wxDP_DROPDOWN | wxDP_SHOWCENTURY);
+                                 wxSize(FromDIP(150), -1), wxDP_DROPDOWN | wxDP_SHOWCENTURY);
     add(ui_to);
     ui_from->Enable(false);
     ui_to->Enable(false);

@@ -145,6 +145,10 @@ TEST_F(StationFinding, SerialDaysAndOrderNarrowTheHistory) {
     HistorySearchBar* search = panel->ui_search;
     ASSERT_NE(search, nullptr);
     EXPECT_TRUE(search->ui_serial->IsShownOnScreen());
+    // Beside the statistics the row wraps: its last button stays inside it.
+    for (wxWindow* control : std::initializer_list<wxWindow*>{search->ui_order, search->ui_report})
+        EXPECT_LE(control->GetRect().GetRight(), search->GetClientSize().x)
+            << control->GetRect().GetRight() << " of " << search->GetClientSize().x;
     EXPECT_EQ(shown(panel), (Serials{"PSU-0001", "AMP-0001", "PSU-0001", "psu-0010", "PSU-0002",
                                      "PSU-0001"}));
 

@@ -9,6 +9,7 @@
 #include <wx/sizer.h>
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
+#include <wx/wrapsizer.h>
 
 #include "host/look.h"
 
@@ -28,33 +29,36 @@ std::int64_t start_of_day(const wxDateTime& day) {
 }  // namespace
 
 HistorySearchBar::HistorySearchBar(wxWindow* parent) : wxPanel(parent, wxID_ANY), typing(this) {
-    auto* row = new wxBoxSizer(wxHORIZONTAL);
-    const auto add = [&](wxWindow* window, int border = 5) {
-        row->Add(window, 0, wxALIGN_CENTER_VERTICAL | wxALL, border);
+    // Beside the item's pictures the pane is narrow: the row wraps rather
+    // than cut its buttons off.
+    auto* row = new wxWrapSizer(wxHORIZONTAL);
+    // A caption and its field wrap together.
+    const auto add = [&](wxWindow* caption, wxWindow* field = nullptr) {
+        auto* pair = new wxBoxSizer(wxHORIZONTAL);
+        pair->Add(caption, 0, wxALIGN_CENTER_VERTICAL | wxALL, 5);
+        if (field) pair->Add(field, 0, wxALIGN_CENTER_VERTICAL | wxALL, 5);
+        row->Add(pair, 0, wxALIGN_CENTER_VERTICAL);
     };
-    add(new wxStaticText(this, wxID_ANY, "Serial"));
+    auto* serial_caption = new wxStaticText(this, wxID_ANY, "Serial");
     ui_serial = new wxTextCtrl(this, wxID_ANY, wxEmptyString, wxDefaultPosition,
                                wxSize(FromDIP(180), -1), wxTE_PROCESS_ENTER);
-    ui_serial->SetHint("beginning of a serial number");
-    add(ui_serial);
+    ui_serial->SetHint("serial or its start");
+    add(serial_caption, ui_serial);
     ui_from_enabled = new wxCheckBox(this, wxID_ANY, "From");
-    add(ui_from_enabled);
     ui_from = new wxDatePickerCtrl(this, wxID_ANY, wxDateTime::Today(), wxDefaultPosition,
                                    wxSize(FromDIP(150), -1), wxDP_DROPDOWN | wxDP_SHOWCENTURY);
-    add(ui_from);
+    add(ui_from_enabled, ui_from);
     ui_to_enabled = new wxCheckBox(this, wxID_ANY, "To");
-    add(ui_to_enabled);
     ui_to = new wxDatePickerCtrl(this, wxID_ANY, wxDateTime::Today(), wxDefaultPosition,
                                  wxSize(FromDIP(150), -1), wxDP_DROPDOWN | wxDP_SHOWCENTURY);
-    add(ui_to);
+    add(ui_to_enabled, ui_to);
     ui_from->Enable(false);
     ui_to->Enable(false);
-    add(new wxStaticText(this, wxID_ANY, "Order"));
+    auto* order_caption = new wxStaticText(this, wxID_ANY, "Order");
     const wxString orders[] = {"Newest first", "Oldest first"};
     ui_order = new wxChoice(this, wxID_ANY, wxDefaultPosition, wxDefaultSize, 2, orders);
     ui_order->SetSelection(0);
-    add(ui_order);
-    row->AddStretchSpacer();
+    add(order_caption, ui_order);
     ui_unit_history = new wxButton(this, wxID_ANY, "Unit history...");
     ui_unit_history->SetToolTip("Every test of the selected unit, in every cell and project");
     add(ui_unit_history);

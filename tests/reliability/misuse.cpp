@@ -253,6 +253,24 @@ TEST_F(Misuse, OddSizesPositionsAndStylesStillLayOut) {
         for (long style : styles)
             check(wxString::Format("style %lx", style).utf8_string(), wxDefaultPosition,
                   wxDefaultSize, style);
+
+        // A border of several kinds at once is none: the default border, the
+        // other bits as given. A single border stays.
+        wxWindow* plain = make_panel(kind, top);
+        const wxBorder default_border = plain->GetBorder();
+        plain->Destroy();
+        for (long style : {-1L, long(LONG_MAX)}) {
+            SCOPED_TRACE(wxString::Format("%s with style %lx", kind.name, style).utf8_string());
+            wxWindow* panel = kind.make(top, wxID_ANY, wxDefaultPosition, wxDefaultSize, style);
+            EXPECT_EQ(panel->GetBorder(), default_border);
+            EXPECT_TRUE(panel->HasFlag(wxCLIP_CHILDREN));
+            EXPECT_TRUE(panel->HasFlag(wxTAB_TRAVERSAL));
+            panel->Destroy();
+        }
+        wxWindow* simple =
+            kind.make(top, wxID_ANY, wxDefaultPosition, wxDefaultSize, wxBORDER_SIMPLE);
+        EXPECT_EQ(simple->GetBorder(), wxBORDER_SIMPLE);
+        simple->Destroy();
     }
 }
 

@@ -10,6 +10,7 @@
 
 #include <wx/dcmemory.h>
 #include <wx/dcscreen.h>
+#include <wx/fontenum.h>
 #include <wx/settings.h>
 #include <wx/statline.h>
 #include <wx/testing.h>
@@ -387,6 +388,12 @@ TEST_F(DialogTest, ManualOperationTextIsReadFromItsFirstLine) {
 }
 
 TEST_F(DialogTest, ManualOperationTextScrollsWithTheMouseWheel) {
+#if defined(__WXMSW__)
+    // Without a font that has ideographs the Chinese lines draw as narrow
+    // boxes, the text fits its box and there is nothing to scroll.
+    if (wxFontEnumerator::GetFacenames(wxFONTENCODING_CP936).empty())
+        GTEST_SKIP() << "no font with Chinese ideographs (Wine's prefix has none)";
+#endif
     auto* d = new ManualOperationDialog(top);
     wxTextCtrl* text = d->ui_message;
     ASSERT_TRUE(activate(d)) << "the dialog did not become active";

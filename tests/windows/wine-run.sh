@@ -37,11 +37,20 @@ export WINEPATH=$dll_path
 
 finish() { "$wineserver" -k >/dev/null 2>&1 || true; }
 
+# Windows left to no window manager (the private display has none): Wine
+# otherwise waits two seconds for one at every hide or destroy of a window.
+unmanaged() {
+  grep -q '^"Managed"="N"' "$WINEPREFIX/user.reg" 2>/dev/null && return 0
+  "$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+  "$wineserver" -w
+}
+
 if [ "${1:-}" = "--init" ]; then
   mkdir -p "$WINEPREFIX"
   trap finish EXIT
   "$wine" wineboot --init >/dev/null 2>&1
   "$wineserver" -w
+  unmanaged
   trap - EXIT
   [ -f "$WINEPREFIX/system.reg" ] || { echo "wine-run.sh: no prefix made in $WINEPREFIX" >&2; exit 1; }
   echo "Wine prefix ready: $WINEPREFIX"
@@ -50,6 +59,7 @@ fi
 
 [ $# -ge 1 ] || { echo "usage: wine-run.sh PROGRAM.exe [ARGS...] | --init" >&2; exit 2; }
 [ -f "$WINEPREFIX/system.reg" ] || { echo "wine-run.sh: no Wine prefix in $WINEPREFIX (wine-run.sh --init)" >&2; exit 2; }
+unmanaged
 trap finish EXIT
 trap 'exit 143' TERM
 trap 'exit 130' INT

@@ -163,7 +163,11 @@ TEST_F(TranslationTest, TheGermanCatalogGivesEveryWindowGermanCaptions) {
     EXPECT_EQ(ticker.m_button51->GetLabel(), "Ticker fortsetzen");
     tov_atsui::ManualOperationDialog manual(top);
     EXPECT_TRUE(manual.ui_message->GetValue().StartsWith("Um Ihren eigenen"));
+    EXPECT_EQ(wxSplit(manual.ui_message->GetValue(), '\n', '\0').size(), 11u);
+    // wxMSW's text control counts the lines as wrapped on screen.
+#if !defined(__WXMSW__)
     EXPECT_EQ(manual.ui_message->GetNumberOfLines(), 11);
+#endif
     EXPECT_EQ(manual.m_button6->GetLabel(), U8("Schließen"));
     tov_atsui::AboutDialog about(top);
     EXPECT_EQ(about.m_staticText12->GetLabel(),

@@ -17,6 +17,7 @@
 #include <wx/html/htmlwin.h>
 #include <wx/radiobox.h>
 #include <wx/textctrl.h>
+#include <wx/uiaction.h>
 
 #include "host/history_search.h"
 #include "host/station_viewer.h"
@@ -224,9 +225,13 @@ TEST_F(StationFinding, UnitHistoryOpensFromATestOrFromTheSearch) {
     EXPECT_EQ(text.find("psu-0010"), std::string::npos);
     EXPECT_NE(dialog->GetTitle().Find("PSU-0001"), wxNOT_FOUND);
     // Escape closes it.
-    wxCommandEvent close(wxEVT_BUTTON, wxID_CLOSE);
-    dialog->ui_print->GetParent()->GetEventHandler()->ProcessEvent(close);
-    pump(50);
+    ASSERT_TRUE(activate(dialog)) << "the unit history did not become active";
+    wxUIActionSimulator().Char(WXK_ESCAPE);
+    pump_until([] {
+        for (wxWindow* window : wxTopLevelWindows)
+            if (dynamic_cast<UnitHistoryDialog*>(window)) return false;
+        return true;
+    });
     for (wxWindow* window : wxTopLevelWindows)
         EXPECT_EQ(dynamic_cast<UnitHistoryDialog*>(window), nullptr) << "still open";
 

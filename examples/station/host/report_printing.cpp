@@ -7,7 +7,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <memory>
 #include <stdexcept>
 
 #include <wx/dcgraph.h>
@@ -143,12 +142,6 @@ void write_pdf(const wxString& html, const std::string& path, const wxString& ti
 
 void print_test_report(wxWindow* parent, const TestRecord& test) {
     print_html(parent, from_utf8(test_report_html(test)), "Test report " + from_utf8(test.serial));
-}
-
-void print_unit_history(wxWindow* parent, const std::string& serial,
-                        const std::vector<TestRecord>& tests) {
-    print_html(parent, from_utf8(unit_history_html(serial, tests)),
-               "Unit history " + from_utf8(serial));
 }
 
 }  // namespace station

@@ -20,9 +20,7 @@ bool print_html(wxWindow* parent, const wxString& html, const wxString& title);
 // it could not be written.
 void write_pdf(const wxString& html, const std::string& path, const wxString& title);
 
-// A test's report: print, or save as PDF, as the operator chooses.
+// A test's report through the print dialog.
 void print_test_report(wxWindow* parent, const TestRecord& test);
-void print_unit_history(wxWindow* parent, const std::string& serial,
-                        const std::vector<TestRecord>& tests);
 
 }  // namespace station

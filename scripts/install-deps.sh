@@ -17,7 +17,7 @@ packages=(
   dpkg-dev file doxygen
   libsoci-dev
   strace desktop-file-utils poppler-utils
-  help2man abigail-tools lintian gettext
+  help2man abigail-tools lintian gettext wx3.2-i18n
 )
 if [ "${1:-}" = "windows" ]; then
   packages+=(

@@ -155,7 +155,7 @@ TEST_F(TranslationTest, TheGermanCatalogGivesEveryWindowGermanCaptions) {
     EXPECT_EQ(viewer->m_staticText182->GetLabel(), "Ausbeute");
     EXPECT_EQ(viewer->ui_statistics_analyzer->GetString(1), "Gesamtstatistik");
     EXPECT_EQ(column_labels(viewer->ui_assertions),
-              U8s({"Prüfschritt", "Wert", "Untergrenze", "Obergrenze", "Einheit", "Ergebnis"}));
+              U8s({"Prüfschritt", "Wert", "Min", "Max", "Einheit", "Ergebnis"}));
 
     tov_atsui::TickerExceptionDialog ticker(top);
     EXPECT_EQ(ticker.m_staticText13->GetLabel(), "Ticker-Ausnahme");

@@ -85,6 +85,10 @@ if [ -f "$station" ]; then
     fail "station package lacks the manual operation plug-in"
   ls "$work/station/usr/share/atsui-station/projects/"*.atp >/dev/null ||
     fail "station package lacks the sample projects"
+  for language in en de; do
+    [ -f "$work/station/usr/share/locale/$language/LC_MESSAGES/atsui-station.mo" ] ||
+      fail "station package lacks its $language catalog"
+  done
 fi
 
 echo "== Debian's rules"

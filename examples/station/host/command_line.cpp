@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "host/command_line.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <string>
@@ -12,6 +13,7 @@
 
 #include <atsui/version.h>
 
+#include "host/language.h"
 #include "host/look.h"
 #include "logic/record.h"
 #include "logic/text.h"
@@ -22,6 +24,8 @@ void describe_command_line(wxCmdLineParser& parser) {
     parser.AddSwitch("h", "help", "show this help and exit", wxCMD_LINE_OPTION_HELP);
     parser.AddSwitch("", "version", "show the versions of the station and its libraries and exit");
     parser.AddSwitch("", "verbose", "log debug messages too");
+    parser.AddLongOption("lang", "language of the station's texts: en or de (default: the user's "
+                                 "locale, English where the station has no catalog for it)");
     parser.AddLongOption("project", "open this project at once, without the launcher");
     parser.AddLongOption("projects", "folder the launcher lists projects from");
     parser.AddLongOption("cells", "number of test cells (1 to 16, default 4)",
@@ -60,6 +64,17 @@ wxString read_command_line(const wxCmdLineParser& parser, Options& options) {
         if (text_length(options.station) > kMaxStationNameLength)
             return wxString::Format("--station must be at most %zu characters",
                                     kMaxStationNameLength);
+    }
+    if (parser.Found("lang", &text)) {
+        const std::vector<std::string>& known = station_languages();
+        if (std::find(known.begin(), known.end(), to_utf8(text)) == known.end()) {
+            wxString names;
+            for (const std::string& language : known)
+                names += (names.empty() ? "" : ", ") + from_utf8(language);
+            return wxString::Format("--lang \"%s\" is not a language of the station; it speaks %s",
+                                    text, names);
+        }
+        options.language = to_utf8(text);
     }
     options.viewer_only = parser.Found("viewer");
     options.verbose = parser.Found("verbose");

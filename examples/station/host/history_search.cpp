@@ -39,31 +39,31 @@ HistorySearchBar::HistorySearchBar(wxWindow* parent) : wxPanel(parent, wxID_ANY)
         if (field) pair->Add(field, 0, wxALIGN_CENTER_VERTICAL | wxALL, 5);
         row->Add(pair, 0, wxALIGN_CENTER_VERTICAL);
     };
-    auto* serial_caption = new wxStaticText(this, wxID_ANY, "Serial");
+    auto* serial_caption = new wxStaticText(this, wxID_ANY, _("Serial"));
     ui_serial = new wxTextCtrl(this, wxID_ANY, wxEmptyString, wxDefaultPosition,
                                wxSize(FromDIP(180), -1), wxTE_PROCESS_ENTER);
-    ui_serial->SetHint("serial or its start");
+    ui_serial->SetHint(_("serial or its start"));
     add(serial_caption, ui_serial);
-    ui_from_enabled = new wxCheckBox(this, wxID_ANY, "From");
+    ui_from_enabled = new wxCheckBox(this, wxID_ANY, _("From"));
     ui_from = new wxDatePickerCtrl(this, wxID_ANY, wxDateTime::Today(), wxDefaultPosition,
                                    wxSize(FromDIP(150), -1), wxDP_DROPDOWN | wxDP_SHOWCENTURY);
     add(ui_from_enabled, ui_from);
-    ui_to_enabled = new wxCheckBox(this, wxID_ANY, "To");
+    ui_to_enabled = new wxCheckBox(this, wxID_ANY, _("To"));
     ui_to = new wxDatePickerCtrl(this, wxID_ANY, wxDateTime::Today(), wxDefaultPosition,
                                  wxSize(FromDIP(150), -1), wxDP_DROPDOWN | wxDP_SHOWCENTURY);
     add(ui_to_enabled, ui_to);
     ui_from->Enable(false);
     ui_to->Enable(false);
-    auto* order_caption = new wxStaticText(this, wxID_ANY, "Order");
-    const wxString orders[] = {"Newest first", "Oldest first"};
+    auto* order_caption = new wxStaticText(this, wxID_ANY, _("Order"));
+    const wxString orders[] = {_("Newest first"), _("Oldest first")};
     ui_order = new wxChoice(this, wxID_ANY, wxDefaultPosition, wxDefaultSize, 2, orders);
     ui_order->SetSelection(0);
     add(order_caption, ui_order);
-    ui_unit_history = new wxButton(this, wxID_ANY, "Unit history...");
-    ui_unit_history->SetToolTip("Every test of the selected unit, in every cell and project");
+    ui_unit_history = new wxButton(this, wxID_ANY, _("Unit history..."));
+    ui_unit_history->SetToolTip(_("Every test of the selected unit, in every cell and project"));
     add(ui_unit_history);
-    ui_report = new wxButton(this, wxID_ANY, "Report...");
-    ui_report->SetToolTip("Print the selected test's report, or save it as PDF");
+    ui_report = new wxButton(this, wxID_ANY, _("Report..."));
+    ui_report->SetToolTip(_("Print the selected test's report, or save it as PDF"));
     add(ui_report);
     SetSizer(row);
 

@@ -73,7 +73,7 @@ void ItemPlot::show_histogram(const Histogram& histogram, const ItemLimits& limi
     limits_ = limits;
     mean_ = mean;
     has_data_ = histogram.total() > 0;
-    message_ = has_data_ ? wxString() : wxString("no values");
+    message_ = has_data_ ? wxString() : _("no values");
     set_ranges();
     Refresh();
 }
@@ -84,7 +84,7 @@ void ItemPlot::show_trend(std::vector<TrendPoint> points, const ItemLimits& limi
     limits_ = limits;
     mean_ = mean;
     has_data_ = !points_.empty();
-    message_ = has_data_ ? wxString() : wxString("no values");
+    message_ = has_data_ ? wxString() : _("no values");
     set_ranges();
     Refresh();
 }
@@ -247,9 +247,9 @@ void ItemPlot::draw(wxGraphicsContext& gc) const {
     }
     gc.SetPen(wxPen(limit_colour(), FromDIP(2)));
     gc.SetFont(GetFont(), readable_on(limit_colour(), paper));
-    for (const auto& [limit, name] : {std::pair{limits_.lower, "LSL"}, std::pair{limits_.upper, "USL"}}) {
+    for (const auto& [limit, name] : {std::pair{limits_.lower, wxTRANSLATE("LSL")}, std::pair{limits_.upper, wxTRANSLATE("USL")}}) {
         if (!limit) continue;
-        const wxString text = wxString::Format("%s %s", name, from_utf8(format_number(*limit)));
+        const wxString text = wxString::Format("%s %s", wxGetTranslation(name), from_utf8(format_number(*limit)));
         double w = 0, h = 0;
         gc.GetTextExtent(text, &w, &h);
         if (kind_ == Kind::histogram) {
@@ -273,14 +273,14 @@ ItemPlotPanel::ItemPlotPanel(wxWindow* parent) : wxPanel(parent, wxID_ANY) {
     sizer->Add(ui_title, 0, wxLEFT | wxRIGHT | wxTOP, 5);
     auto* pairs = new wxFlexGridSizer(0, 8, 0, 0);
     const auto field = [&](const char* caption, wxTextCtrl*& ctrl) {
-        pairs->Add(new wxStaticText(this, wxID_ANY, caption), 0, wxALIGN_CENTER_VERTICAL | wxALL, 5);
+        pairs->Add(new wxStaticText(this, wxID_ANY, wxGetTranslation(caption)), 0, wxALIGN_CENTER_VERTICAL | wxALL, 5);
         ctrl = new wxTextCtrl(this, wxID_ANY, wxEmptyString, wxDefaultPosition,
                               FromDIP(wxSize(80, -1)), wxTE_READONLY);
         ctrl->SetName(caption);
         pairs->Add(ctrl, 0, wxALIGN_CENTER_VERTICAL | wxALL, 5);
     };
-    field("Mean", ui_mean);
-    field("Sigma", ui_sigma);
+    field(wxTRANSLATE("Mean"), ui_mean);
+    field(wxTRANSLATE("Sigma"), ui_sigma);
     field("Cp", ui_cp);
     field("Cpk", ui_cpk);
     sizer->Add(pairs, 0);
@@ -295,14 +295,14 @@ ItemPlotPanel::ItemPlotPanel(wxWindow* parent) : wxPanel(parent, wxID_ANY) {
 }
 
 void ItemPlotPanel::clear() {
-    ui_title->SetLabel("Select an item of a test to see its histogram and trend.");
+    ui_title->SetLabel(_("Select an item of a test to see its histogram and trend."));
     for (wxTextCtrl* field : {ui_mean, ui_sigma, ui_cp, ui_cpk}) {
         field->ChangeValue(wxEmptyString);
         field->UnsetToolTip();
     }
     ui_note->SetLabel(wxEmptyString);
-    ui_histogram->show_nothing("no item selected");
-    ui_trend->show_nothing("no item selected");
+    ui_histogram->show_nothing(_("no item selected"));
+    ui_trend->show_nothing(_("no item selected"));
 }
 
 void ItemPlotPanel::show(const HistoryStore& store, const ItemKey& key,
@@ -326,10 +326,10 @@ void ItemPlotPanel::show(const HistoryStore& store, const ItemKey& key,
             const wxString reason = from_utf8(f->why_not);
             if (!why.Contains(reason)) why += (why.empty() ? "" : "; ") + reason;
         }
-        wxString note = wxString::Format("%lld values in the shown tests",
+        wxString note = wxString::Format(_("%lld values in the shown tests"),
                                          static_cast<long long>(c.values));
         if (c.readings > c.values)
-            note += wxString::Format(" (%lld readings not numbers)",
+            note += wxString::Format(_(" (%lld readings not numbers)"),
                                      static_cast<long long>(c.readings - c.values));
         ui_note->SetLabel(why.empty() ? note : note + L". \u2014: " + why);
         if (c.values == 0) {
@@ -341,9 +341,9 @@ void ItemPlotPanel::show(const HistoryStore& store, const ItemKey& key,
         }
     } catch (const std::exception& error) {
         for (wxTextCtrl* field : {ui_mean, ui_sigma, ui_cp, ui_cpk}) field->ChangeValue(L"\u2014");
-        ui_note->SetLabel("The figures could not be read: " + from_utf8(error.what()));
-        ui_histogram->show_nothing("not read");
-        ui_trend->show_nothing("not read");
+        ui_note->SetLabel(wxString::Format(_("The figures could not be read: %s"), from_utf8(error.what())));
+        ui_histogram->show_nothing(_("not read"));
+        ui_trend->show_nothing(_("not read"));
     }
     ui_note->Wrap(std::max(FromDIP(200), GetClientSize().x - FromDIP(10)));
     Layout();

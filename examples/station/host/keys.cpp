@@ -3,6 +3,7 @@
 
 #include <wx/accel.h>
 #include <wx/grid.h>
+#include <wx/translation.h>
 
 #if defined(__WXGTK3__) && defined(STATION_HAVE_GTK3)
 #include <gtk/gtk.h>
@@ -14,7 +15,7 @@ CellKey cell_key(int number) {
     const int modifiers = number > 10 ? wxACCEL_CTRL | wxACCEL_ALT : wxACCEL_ALT;
     const int digit = number % 10;
     return {modifiers, '0' + digit,
-            wxString(number > 10 ? "Ctrl+Alt+" : "Alt+") << char('0' + digit)};
+            wxString(number > 10 ? _("Ctrl+Alt+") : _("Alt+")) << char('0' + digit)};
 }
 
 void leave_on_tab(wxGrid* grid) {

@@ -11,6 +11,7 @@
 #include <wx/filedlg.h>
 #include <wx/filename.h>
 #include <wx/string.h>
+#include <wx/translation.h>
 
 namespace station {
 

@@ -7,6 +7,7 @@
 #include <wx/dynlib.h>
 #include <wx/filename.h>
 #include <wx/log.h>
+#include <wx/translation.h>
 
 namespace station {
 
@@ -39,14 +40,15 @@ bool show_custom_manual_operation_dialog(wxWindow* parent, const wxString& folde
     // working directory for code to run.
     const wxString path = wxFileName(folder, kManualOperationPlugin).GetAbsolutePath();
     if (!wxFileName::FileExists(path)) {
-        why = path + " not found";
+        why = wxString::Format(_("%s not found"), path);
         return false;
     }
     wxDynamicLibrary library;
     {
         LoaderMessages messages;
         if (!library.Load(path, wxDL_NOW | wxDL_VERBATIM)) {
-            why = messages.text().empty() ? path + " cannot be loaded" : messages.text();
+            why = messages.text().empty() ? wxString::Format(_("%s cannot be loaded"), path)
+                                          : messages.text();
             return false;
         }
     }
@@ -55,23 +57,23 @@ bool show_custom_manual_operation_dialog(wxWindow* parent, const wxString& folde
     // Never unloaded: the dialog's code must outlive its deferred destruction.
     library.Detach();
     if (!factory) {
-        why = path + " does not export " + kManualOperationFactory;
+        why = wxString::Format(_("%s does not export %s"), path, kManualOperationFactory);
         return false;
     }
     wxDialog* dialog = nullptr;
     try {
         dialog = factory(parent);
         if (!dialog) {
-            why = "the plug-in created no dialog";
+            why = _("the plug-in created no dialog");
             return false;
         }
         dialog->ShowModal();
     } catch (const std::exception& error) {
-        why = wxString::Format("the plug-in failed: %s", wxString::FromUTF8(error.what()));
+        why = wxString::Format(_("the plug-in failed: %s"), wxString::FromUTF8(error.what()));
         if (dialog) dialog->Destroy();
         return false;
     } catch (...) {
-        why = "the plug-in failed with an unknown exception";
+        why = _("the plug-in failed with an unknown exception");
         if (dialog) dialog->Destroy();
         return false;
     }

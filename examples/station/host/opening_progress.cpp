@@ -22,7 +22,7 @@ void OpeningProgress::operator()(const std::string& stage) {
     if (!dialog_) {
         // No Cancel: giving up half way would leave the station without its history.
         dialog_ = std::make_unique<wxProgressDialog>(
-            "Opening the test history", from_utf8(stage), 100, parent_,
+            _("Opening the test history"), from_utf8(stage), 100, parent_,
             wxPD_AUTO_HIDE | wxPD_ELAPSED_TIME | wxPD_SMOOTH);
         wxLogMessage("%s", from_utf8(stage));
     } else if (stage != stage_) {

@@ -22,6 +22,7 @@ struct Options {
     bool viewer_only = false;
     int repeat = 0;  // tests per cell run one after another, then the station closes
     bool verbose = false;
+    std::string language;  // --lang; empty: the user's locale
     // One scanner for all cells: a scan that starts a cell moves the keyboard
     // on to the next idle cell (a setting).
     bool next_cell_after_scan = false;

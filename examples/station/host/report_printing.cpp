@@ -84,7 +84,7 @@ bool print_html(wxWindow* parent, const wxString& html, const wxString& title) {
     // Cancel is not a failure; the rest is told.
     if (wxPrinter::GetLastError() != wxPRINTER_CANCELLED) {
         wxLogError("Printing \"%s\" failed", title);
-        wxMessageBox("The report was not printed: the printer or the print system refused it.",
+        wxMessageBox(_("The report was not printed: the printer or the print system refused it."),
                      title, wxOK | wxICON_ERROR, parent);
     }
     return false;
@@ -141,7 +141,8 @@ void write_pdf(const wxString& html, const std::string& path, const wxString& ti
 }
 
 void print_test_report(wxWindow* parent, const TestRecord& test) {
-    print_html(parent, from_utf8(test_report_html(test)), "Test report " + from_utf8(test.serial));
+    print_html(parent, from_utf8(test_report_html(test)),
+               wxString::Format(_("Test report %s"), from_utf8(test.serial)));
 }
 
 }  // namespace station

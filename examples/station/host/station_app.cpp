@@ -14,6 +14,7 @@
 #include <wx/toplevel.h>
 
 #include "host/command_line.h"
+#include "host/language.h"
 #include "host/look.h"
 #include "host/notice.h"
 #include "host/screenshots.h"
@@ -34,16 +35,16 @@ StationFrame* open_station(const Options& options, const std::string& project_pa
     try {
         project = load_project(project_path);
     } catch (const ProjectError& error) {
-        report_in_box(nullptr, "Cannot open the project",
-                      "Project not opened: " + from_utf8(error.what()));
+        report_in_box(nullptr, _("Cannot open the project"),
+                      wxString::Format(_("Project not opened: %s"), from_utf8(error.what())));
         return nullptr;
     }
     std::unique_ptr<HistoryStore> store;
     try {
         store = open_history_store(options);
     } catch (const HistoryStoreError& error) {
-        report_in_box(nullptr, "Cannot open the test history",
-                      "Test history not opened: " + from_utf8(error.what()));
+        report_in_box(nullptr, _("Cannot open the test history"),
+                      wxString::Format(_("Test history not opened: %s"), from_utf8(error.what())));
         return nullptr;
     }
     auto* frame = new StationFrame(options, project, project_path, std::move(store));
@@ -201,6 +202,10 @@ bool StationApp::start() {
                                   : from_utf8(redacted_address(options_.database)));
     wxLogDebug("Log folder %s, kept %d days; settings %s", from_utf8(log_folder()), log_days,
                settings_ ? settings_->path() : wxString("not used"));
+    // Before the first window: every window, the layer's captions too, in one language.
+    if (const wxString problem = use_language(options_.language); !problem.empty()) {
+        wxLogWarning("%s", problem);
+    }
     if (!options_.screenshots.empty()) {
         session_ = std::make_unique<ScreenshotSession>(options_);
         session_->start();
@@ -216,9 +221,9 @@ bool StationApp::start() {
                 try {
                     copy_line_history(options_.database, *store);
                 } catch (const LineServerError& error) {
-                    wxMessageBox(from_utf8(error.what()) +
-                                     "\n\nShowing the tests copied from the line before.",
-                                 "Line server", wxOK | wxICON_WARNING);
+                    wxMessageBox(from_utf8(error.what()) + "\n\n" +
+                                     _("Showing the tests copied from the line before."),
+                                 _("Line server"), wxOK | wxICON_WARNING);
                 }
                 (new StationViewerFrame(std::move(store)))->show_remembered();
                 return true;
@@ -231,8 +236,9 @@ bool StationApp::start() {
             }
             (new StationViewerFrame(std::move(store)))->show_remembered();
         } catch (const HistoryStoreError& error) {
-            report_in_box(nullptr, "Cannot open the test history",
-                          "Test history not opened: " + from_utf8(error.what()));
+            report_in_box(nullptr, _("Cannot open the test history"),
+                          wxString::Format(_("Test history not opened: %s"),
+                                           from_utf8(error.what())));
             return false;
         }
         return true;

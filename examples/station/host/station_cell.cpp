@@ -26,9 +26,13 @@ constexpr int kBlinkMs = 400;
 constexpr int kClockMs = 200;  // the elapsed time's refresh
 constexpr int kBlinkToggles = 8;
 
-const char* const kItemColumns[] = {"Item Name", "Value", "Lower", "Upper", "Unit", "Result"};
+const char* const kItemColumns[] = {wxTRANSLATE("Item Name"), wxTRANSLATE("Value"),
+                                    wxTRANSLATE("Lower"),     wxTRANSLATE("Upper"),
+                                    wxTRANSLATE("Unit"),      wxTRANSLATE("Result")};
 // Headings no wider than what they head, for a narrow cell.
-const char* const kCompactItemColumns[] = {"Item", "Value", "Min", "Max", "Unit", "Res."};
+const char* const kCompactItemColumns[] = {wxTRANSLATE("Item"), wxTRANSLATE("Value"),
+                                           wxTRANSLATE("Min"),  wxTRANSLATE("Max"),
+                                           wxTRANSLATE("Unit"), wxTRANSLATE("Res.")};
 
 // Only a changed cell is redrawn: the grid repaints a cell on every set.
 void set_cell(wxGrid* grid, int row, int col, const wxString& value) {
@@ -56,11 +60,12 @@ StationCell::StationCell(wxWindow* parent, int number, std::uint64_t station_see
       runner_(runner
                   ? std::move(runner)
                   : std::make_unique<CellRunner>(Simulator::seed_for_cell(station_seed, number))) {
-    ui_cell_name->SetLabel(cell_name());
+    // The name in the records is "Cell N" in every language; the label is the operator's.
+    ui_cell_name->SetLabel(wxString::Format(_("Cell %d"), number));
 
     ui_assertions->AppendCols(std::size(kItemColumns));
     for (int col = 0; col < int(std::size(kItemColumns)); ++col)
-        ui_assertions->SetColLabelValue(col, kItemColumns[col]);
+        ui_assertions->SetColLabelValue(col, wxGetTranslation(kItemColumns[col]));
     ui_assertions->SetColSize(0, 160);
     // Let the grids scroll rather than widen the cell to all their columns.
     ui_assertions->SetMinSize(wxSize(200, 120));
@@ -181,20 +186,20 @@ void StationCell::show_key(const wxString& key) {
         key_->Hide();
         ui_serial_number->SetHint(key);
     }
-    ui_serial_number->SetToolTip(key + " puts the cursor here from anywhere in the station");
+    ui_serial_number->SetToolTip(wxString::Format(_("%s puts the cursor here from anywhere in the station"), key));
     Layout();
 }
 
 bool StationCell::start(bool keyboard_on_refusal) {
     if (!session_.busy() && runner_->busy()) {
-        log("Start refused: the last test is still stopping", wxLOG_Warning);
+        log(_("Start refused: the last test is still stopping"), wxLOG_Warning);
         return false;
     }
     const wxString typed = ui_serial_number->GetValue();
     if (const std::string problem =
             session_.begin(to_utf8(typed), project_, project_path_, now_ms());
         !problem.empty()) {
-        log("Start refused: " + from_utf8(problem), wxLOG_Warning);
+        log(wxString::Format(_("Start refused: %s"), from_utf8(problem)), wxLOG_Warning);
         if (session_.busy()) return false;  // the banner shows the running test
         ui_blink_timer.Stop();
         show_prompt(from_utf8(problem), attention_colour());
@@ -290,7 +295,7 @@ void StationCell::on_measured(int run, const ItemResult& result) {
     const int done = int(session_.record().items.size());
     ui_gauge->SetValue(done);
 
-    const wxString verdict = result.ok ? "OK" : "NG";
+    const wxString verdict = result.ok ? _("OK") : _("NG");
     const int row = done - 1;
     const wxString value = from_utf8(format_number(result.value));
     set_cell(ui_assertions, row, 1, value);
@@ -403,7 +408,7 @@ void StationCell::saved_later(const TestRecord& record) {
     unsaved_rows_.erase(row);
     const CellState before = session_.state();
     session_.saved_later(record);
-    log("Test of " + from_utf8(record.serial) + " stored after all");
+    log(wxString::Format(_("Test of %s stored after all"), from_utf8(record.serial)));
     if (session_.state() != before) {
         ui_blink_timer.Stop();
         show_state();
@@ -432,7 +437,7 @@ void StationCell::show_statistics() {
     ui_ng_count->SetValue(wxString::Format("%zu", counters.ng));
     ui_ok_percent->SetValue(from_utf8(counters.yield()));
     ui_cell_name->SetToolTip(
-        compact_ ? wxString::Format("OK %s, NG %s, Yield %s", ui_ok_count->GetValue(),
+        compact_ ? wxString::Format(_("OK %s, NG %s, Yield %s"), ui_ok_count->GetValue(),
                                     ui_ng_count->GetValue(), ui_ok_percent->GetValue())
                  : wxString());
 }
@@ -444,7 +449,7 @@ void StationCell::set_compact(bool on) {
         ui_assertions->SetRowLabelSize(0);
         ui_assertions->SetDefaultCellFitMode(wxGridFitMode::Ellipsize());
         for (int col = 0; col < int(std::size(kCompactItemColumns)); ++col)
-            ui_assertions->SetColLabelValue(col, kCompactItemColumns[col]);
+            ui_assertions->SetColLabelValue(col, wxGetTranslation(kCompactItemColumns[col]));
         // The bottom row has no room beside the name, time and progress.
         if (key_) {
             key_->Hide();
@@ -460,7 +465,7 @@ void StationCell::set_compact(bool on) {
 }
 
 void StationCell::show_info() {
-    info_->SetLabel(wxString::Format("%s: %zu items, %d ms per item, seed %llu",
+    info_->SetLabel(wxString::Format(_("%s: %zu items, %d ms per item, seed %llu"),
                                      from_utf8(project_.title), project_.items.size(), item_ms_,
                                      static_cast<unsigned long long>(seed_)));
 }
@@ -478,20 +483,22 @@ void StationCell::on_abort_cell_test(wxCommandEvent&) { abort(); }
 
 void StationCell::on_browse_script(wxCommandEvent&) {
     if (session_.testing()) {
-        log("Project not changed: a test is running", wxLOG_Warning);
+        log(_("Project not changed: a test is running"), wxLOG_Warning);
         return;
     }
-    wxFileDialog dialog(this, "Test project for " + cell_name(),
+    wxFileDialog dialog(this, wxString::Format(_("Test project for %s"), ui_cell_name->GetLabel()),
                         wxPathOnly(from_utf8(project_path_)), wxEmptyString, kProjectWildcard,
                         wxFD_OPEN | wxFD_FILE_MUST_EXIST);
     if (dialog.ShowModal() != wxID_OK) return;
     const std::string path = chosen_path(dialog);
     try {
         set_project(load_project(path), path);
-        log("Project " + from_utf8(project_.title) + " loaded from " + from_utf8(path));
+        log(wxString::Format(_("Project %s loaded from %s"), from_utf8(project_.title),
+                            from_utf8(path)));
     } catch (const ProjectError& error) {
-        log("Project not loaded: " + from_utf8(error.what()), wxLOG_Error);
-        wxMessageBox(from_utf8(error.what()), "Cannot load the project", wxOK | wxICON_ERROR, this);
+        log(wxString::Format(_("Project not loaded: %s"), from_utf8(error.what())), wxLOG_Error);
+        wxMessageBox(from_utf8(error.what()), _("Cannot load the project"), wxOK | wxICON_ERROR,
+                     this);
     }
 }
 

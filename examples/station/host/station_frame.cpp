@@ -87,12 +87,12 @@ std::unique_ptr<HistoryStore> open_history_store(const Options& options, History
 
 // The layer's lines name another product, maker and version.
 void say_about(tov_atsui::AboutDialog& dialog) {
-    dialog.SetTitle(wxString("About ") + kProductName);
-    dialog.m_staticText11->SetLabel(wxString(kProductName) + ": units tested, history kept");
-    dialog.m_staticText12->SetLabel("Copyright (c) 2026 The tov_atsui developers, MIT License");
-    dialog.m_staticText13->SetLabel("Manual: README.md, beside the program");
-    dialog.m_staticText14->SetLabel("Version : " + station_version());
-    dialog.m_staticText15->SetLabel(wxString::Format("Built with tov_atsui %s and %s",
+    dialog.SetTitle(wxString::Format(_("About %s"), kProductName));
+    dialog.m_staticText11->SetLabel(wxString::Format(_("%s: units tested, history kept"), kProductName));
+    dialog.m_staticText12->SetLabel(_("Copyright (c) 2026 The tov_atsui developers, MIT License"));
+    dialog.m_staticText13->SetLabel(_("Manual: README.md, beside the program"));
+    dialog.m_staticText14->SetLabel(wxString::Format(_("Version : %s"), station_version()));
+    dialog.m_staticText15->SetLabel(wxString::Format(_("Built with tov_atsui %s and %s"),
                                                      ATSUI_VERSION_STRING, wxVERSION_STRING));
     // The layer sized the box for its own lines.
     for (wxWindow* line : {dialog.m_staticText11, dialog.m_staticText12, dialog.m_staticText13,
@@ -145,7 +145,7 @@ StationFrame::StationFrame(const Options& options, const Project& project,
     project_label_ = new wxStaticText(this, wxID_ANY, wxEmptyString);
     project_label_->SetFont(project_label_->GetFont().Larger().Bold());
     ui_additional_top_sizer->Add(project_label_, 0, wxALL | wxALIGN_CENTER_VERTICAL, 5);
-    project_label_->SetLabel("Project: " + from_utf8(project_.title));
+    project_label_->SetLabel(wxString::Format(_("Project: %s"), from_utf8(project_.title)));
 
     wxSizer* area = ui_cell_panel->GetSizer();
     area->Detach(m_panel9);
@@ -209,7 +209,8 @@ void StationFrame::prepare_instruments() {
         } catch (const SimulatorProcessError& error) {
             // The items on those instruments fail, each test saying why.
             std::fprintf(stderr, "atsui_station: %s\n", error.what());
-            report(this, "Instrument simulator not started: " + from_utf8(error.what()));
+            report(this, wxString::Format(_("Instrument simulator not started: %s"),
+                                         from_utf8(error.what())));
         }
     }
     InstrumentTimeouts timeouts;
@@ -222,16 +223,16 @@ void StationFrame::prepare_instruments() {
 // highlighted; the station's own messages come back when the menu closes.
 void StationFrame::add_keys_and_help() {
     auto* cells = new wxMenu();
-    start_all_item_ = cells->Append(wxID_ANY, "Start All Cells",
-                                    "Start a test in every idle cell that has a serial number");
-    abort_all_item_ = cells->Append(wxID_ANY, "Abort All Cells", "Abort every running test");
+    start_all_item_ = cells->Append(wxID_ANY, _("Start All Cells"),
+                                    _("Start a test in every idle cell that has a serial number"));
+    abort_all_item_ = cells->Append(wxID_ANY, _("Abort All Cells"), _("Abort every running test"));
     cells->AppendSeparator();
     next_cell_item_ = cells->AppendCheckItem(
-        wxID_ANY, "Next Cell After a Scan",
-        "One scanner for all cells: each scan that starts a cell moves on to the next idle "
-        "cell's serial number");
+        wxID_ANY, _("Next Cell After a Scan"),
+        _("One scanner for all cells: each scan that starts a cell moves on to the next idle "
+          "cell's serial number"));
     next_cell_item_->Check(scan_flow_.next_cell());
-    m_menubar1->Insert(2, cells, "Cells");
+    m_menubar1->Insert(2, cells, _("Cells"));
     Bind(wxEVT_MENU, &StationFrame::on_start_all, this, start_all_item_->GetId());
     Bind(wxEVT_MENU, &StationFrame::on_abort_all, this, abort_all_item_->GetId());
     Bind(
@@ -252,24 +253,24 @@ void StationFrame::add_keys_and_help() {
     set_key(m_menuItem7, wxACCEL_CTRL, 'T');
     set_key(m_menuItem5, wxACCEL_CTRL, 'L');
     set_key(ui_exit_menu_item, wxACCEL_CTRL, 'Q');
-    ui_toolbar->SetToolShortHelp(ui_start_all->GetId(), "Start All Cells (F5)");
-    ui_toolbar->SetToolShortHelp(ui_abort_all->GetId(), "Abort All Cells (Shift+F5)");
+    ui_toolbar->SetToolShortHelp(ui_start_all->GetId(), _("Start All Cells (F5)"));
+    ui_toolbar->SetToolShortHelp(ui_abort_all->GetId(), _("Abort All Cells (Shift+F5)"));
     ui_toolbar->SetToolLongHelp(ui_start_all->GetId(), start_all_item_->GetHelp());
     ui_toolbar->SetToolLongHelp(ui_abort_all->GetId(), abort_all_item_->GetHelp());
 
-    ui_exit_menu_item->SetHelp("Close the station; asks first while tests are running");
-    ui_manual_operation_menu_item->SetHelp("Operate the fixture and instruments by hand");
-    m_menuItem4->SetHelp("Check every few moments that each running cell is driven");
+    ui_exit_menu_item->SetHelp(_("Close the station; asks first while tests are running"));
+    ui_manual_operation_menu_item->SetHelp(_("Operate the fixture and instruments by hand"));
+    m_menuItem4->SetHelp(_("Check every few moments that each running cell is driven"));
     m_menuItem5->SetHelp(
-        "Set the OK, NG and yield counters of the station and its cells to zero; "
-        "the stored tests stay");
-    ui_in_debug_mode->SetHelp("Show each cell's test project and details");
-    ui_export_assertion_config->SetHelp("Save the test parameters in use to another file");
-    m_menuItem7->SetHelp("Browse, filter and export the stored tests");
-    m_menuItem8->SetHelp("Change the test items and their limits for this session");
-    m_menuItem9->SetHelp("Read the test parameters again from the project file");
-    m_menuItem11->SetHelp("Write the test parameters in use to the project file");
-    ui_about_menu_item->SetHelp("Show the program's version and copyright");
+        _("Set the OK, NG and yield counters of the station and its cells to zero; "
+          "the stored tests stay"));
+    ui_in_debug_mode->SetHelp(_("Show each cell's test project and details"));
+    ui_export_assertion_config->SetHelp(_("Save the test parameters in use to another file"));
+    m_menuItem7->SetHelp(_("Browse, filter and export the stored tests"));
+    m_menuItem8->SetHelp(_("Change the test items and their limits for this session"));
+    m_menuItem9->SetHelp(_("Read the test parameters again from the project file"));
+    m_menuItem11->SetHelp(_("Write the test parameters in use to the project file"));
+    ui_about_menu_item->SetHelp(_("Show the program's version and copyright"));
 }
 
 // The cells' keys are the frame's, not menu items': sixteen more items
@@ -386,19 +387,21 @@ void StationFrame::show_save_result(const SavePolicy::Result& result, bool had_u
     const std::size_t unsaved = save_.unsaved().size();
     if (unsaved == 0) {
         retry_timer_.Stop();
-        if (had_unsaved) report(this, "All tests stored in " + from_utf8(store_->path()));
+        if (had_unsaved) report(this, wxString::Format(_("All tests stored in %s"), from_utf8(store_->path())));
         return;
     }
     const wxString text =
-        wxString::Format("%zu %s NOT stored in %s: %s", unsaved, unsaved == 1 ? "test" : "tests",
-                         from_utf8(store_->path()), from_utf8(save_.error()));
+        wxString::Format(wxPLURAL("%zu test NOT stored in %s: %s", "%zu tests NOT stored in %s: %s",
+                                  unsaved),
+                         unsaved, from_utf8(store_->path()), from_utf8(save_.error()));
     if (result.began_failing)
         // After the verdicts are on screen: the box waits for the operator.
         CallAfter([this, text] {
-            report_in_box(this, "Tests not stored",
-                          text + "\n\nThe cells show them as not saved. The station keeps them "
-                                 "in memory and stores them as soon as the database can be "
-                                 "written; closing the station now would lose them.");
+            report_in_box(this, _("Tests not stored"),
+                          text + "\n\n" +
+                              _("The cells show them as not saved. The station keeps them "
+                                "in memory and stores them as soon as the database can be "
+                                "written; closing the station now would lose them."));
         });
     else if (GetStatusBar())
         SetStatusText(text);
@@ -411,8 +414,10 @@ void StationFrame::show_outbox() {
     const std::int64_t waiting = forwarder_->waiting();
     const std::string problem = forwarder_->problem();
     wxString text = waiting <= 0
-                        ? wxString("Line server: all tests sent")
-                        : wxString::Format("Line server: %lld tests wait", (long long)waiting);
+                        ? _("Line server: all tests sent")
+                        : wxString::Format(wxPLURAL("Line server: %lld test waits",
+                                                    "Line server: %lld tests wait", waiting),
+                                           (long long)waiting);
     if (!problem.empty()) text += " (" + from_utf8(problem) + ")";
     if (GetStatusBar() && GetStatusBar()->GetStatusText(1) != text) SetStatusText(text, 1);
 }
@@ -462,16 +467,16 @@ void StationFrame::on_close_app(wxEvent& event) {
 bool StationFrame::agree_to_close(wxCloseEvent& close) {
     if (!close.CanVeto()) return true;
     if (tests_running()) {
-        wxMessageDialog ask(this, "Tests are running. Abort them and exit?", "Exit",
+        wxMessageDialog ask(this, _("Tests are running. Abort them and exit?"), _("Exit"),
                             wxYES_NO | wxNO_DEFAULT | wxICON_QUESTION);
         if (ask.ShowModal() != wxID_YES) return false;
     }
     if (const std::string question = save_.close_question(); !question.empty()) {
-        wxMessageDialog ask(this, from_utf8(question), "Tests not saved",
+        wxMessageDialog ask(this, from_utf8(question), _("Tests not saved"),
                             wxOK | wxCANCEL | wxCANCEL_DEFAULT | wxICON_WARNING);
-        ask.SetOKCancelLabels("Close and lose them", "Cancel");
+        ask.SetOKCancelLabels(_("Close and lose them"), _("Cancel"));
         if (ask.ShowModal() != wxID_OK) {
-            report(this, "Not closed: tests are not saved", wxLOG_Warning);
+            report(this, _("Not closed: tests are not saved"), wxLOG_Warning);
             return false;
         }
         wxLogWarning("The operator closes the station with %zu tests not saved",
@@ -483,7 +488,8 @@ bool StationFrame::agree_to_close(wxCloseEvent& close) {
 void StationFrame::on_show_manual_operation_dialog(wxCommandEvent&) {
     wxString why;
     if (show_custom_manual_operation_dialog(this, plugin_folder, why)) return;
-    report(this, "Custom manual operation dialog not shown: " + why, wxLOG_Warning);
+    report(this, wxString::Format(_("Custom manual operation dialog not shown: %s"), why),
+           wxLOG_Warning);
     tov_atsui::ManualOperationDialog dialog(this);
     dialog.ui_message->SetInsertionPoint(0);
     dialog.ui_message->ShowPosition(0);
@@ -493,23 +499,25 @@ void StationFrame::on_show_manual_operation_dialog(wxCommandEvent&) {
 void StationFrame::on_start_ticker(wxCommandEvent&) {
     if (ui_ticker_timer.IsRunning()) return;
     ui_ticker_timer.Start(options_.ticker_ms);
-    report(this, "Ticker started");
+    report(this, _("Ticker started"));
 }
 
 // The ticker's health check: every running cell must be driven by its timer.
 void StationFrame::health_check() {
     ++ticks_;
     if (options_.ticker_fault_after > 0 && ticks_ == options_.ticker_fault_after)
-        throw std::runtime_error("health check failed on tick " + std::to_string(ticks_) +
-                                 " (fault injected with --ticker-fault-after)");
+        throw std::runtime_error(
+            tr_format("health check failed on tick %d (fault injected with --ticker-fault-after)",
+                      ticks_));
     int running = 0;
     for (const StationCell* cell : cells_) {
         if (!cell->measuring()) continue;
         ++running;
         if (!cell->ui_refresh_timer.IsRunning())
-            throw std::logic_error(to_utf8(cell->cell_name()) + " is running without its timer");
+            throw std::logic_error(
+                tr_format("%s is running without its timer", to_utf8(cell->ui_cell_name->GetLabel())));
     }
-    report(this, wxString::Format("Ticker %d: %d of %zu cells testing, %zu tests recorded", ticks_,
+    report(this, wxString::Format(_("Ticker %d: %d of %zu cells testing, %zu tests recorded"), ticks_,
                             running, cells_.size(), (size_t)store_->count()),
            wxLOG_Debug);
 }
@@ -526,15 +534,15 @@ void StationFrame::on_ticker_timer_event(wxTimerEvent&) {
         trace->SetForegroundColour(
             readable_on(trace->GetForegroundColour(), trace->GetBackgroundColour()));
         dialog.ui_exception_trace->SetValue(
-            wxString::Format("%s: %s\n  in StationFrame::health_check, tick %d at %s\n  from "
-                             "StationFrame::on_ticker_timer_event",
+            wxString::Format(_("%s: %s\n  in StationFrame::health_check, tick %d at %s\n  from "
+                               "StationFrame::on_ticker_timer_event"),
                              from_utf8(type_name(error)), from_utf8(error.what()), ticks_,
                              from_utf8(format_local(now_ms()))));
         if (dialog.ShowModal() == wxID_OK) {
             ui_ticker_timer.Start(options_.ticker_ms);
-            report(this, "Ticker resumed");
+            report(this, _("Ticker resumed"));
         } else {
-            report(this, "Ticker stopped");
+            report(this, _("Ticker stopped"));
         }
     }
 }
@@ -542,10 +550,10 @@ void StationFrame::on_ticker_timer_event(wxTimerEvent&) {
 void StationFrame::on_trigger_initializer(wxTimerEvent&) {
     if (!cells_.empty()) cells_.front()->ui_serial_number->SetFocus();
     wxString ready =
-        wxString::Format("Ready: %s, %zu cells, seed %llu", from_utf8(project_.title),
+        wxString::Format(_("Ready: %s, %zu cells, seed %llu"), from_utf8(project_.title),
                          cells_.size(), static_cast<unsigned long long>(options_.seed));
     if (simulator_)
-        ready += wxString::Format(", instrument simulator on port %d", simulator_->port());
+        ready += wxString::Format(_(", instrument simulator on port %d"), simulator_->port());
     report(this, ready);
     // Already logged (and on stderr) when the log began; the operator sees it here.
     if (const StationLog* log = StationLog::active(); log && !log->problem().empty())
@@ -568,16 +576,17 @@ void StationFrame::on_change_debug_mode(wxCommandEvent&) {
 
 void StationFrame::on_export_assertion_config(wxCommandEvent&) {
     const wxFileName current(from_utf8(project_path_));
-    wxFileDialog dialog(this, "Export test parameters", current.GetPath(),
+    wxFileDialog dialog(this, _("Export test parameters"), current.GetPath(),
                         current.GetName() + "-parameters.atp", kProjectWildcard,
                         wxFD_SAVE | wxFD_OVERWRITE_PROMPT);
     if (dialog.ShowModal() != wxID_OK) return;
     try {
         save_project(chosen_path(dialog), project_);
-        report(this, "Test parameters exported to " + from_utf8(chosen_path(dialog)));
+        report(this, wxString::Format(_("Test parameters exported to %s"),
+                                     from_utf8(chosen_path(dialog))));
     } catch (const std::exception& error) {
         wxLogError("Test parameters not exported: %s", from_utf8(error.what()));
-        wxMessageBox(from_utf8(error.what()), "Export failed", wxOK | wxICON_ERROR, this);
+        wxMessageBox(from_utf8(error.what()), _("Export failed"), wxOK | wxICON_ERROR, this);
     }
 }
 
@@ -586,7 +595,7 @@ void StationFrame::apply_project(const Project& project, const wxString& how) {
     for (StationCell* cell : cells_) cell->set_project(project_, project_path_);
     prepare_instruments();
     SetTitle(wxString(kProductName) + " - " + from_utf8(project_.title));
-    project_label_->SetLabel("Project: " + from_utf8(project_.title));
+    project_label_->SetLabel(wxString::Format(_("Project: %s"), from_utf8(project_.title)));
     Layout();
     report(this, how);
 }
@@ -595,26 +604,26 @@ void StationFrame::on_edit_test_parameters(wxCommandEvent&) {
     ParametersDialog dialog(this, project_);
     if (dialog.ShowModal() != wxID_OK) return;
     apply_project(dialog.project(),
-                  "Setting changed: test parameters edited; Save Test Parameters keeps them");
+                  _("Setting changed: test parameters edited; Save Test Parameters keeps them"));
 }
 
 void StationFrame::on_reload_test_parameters(wxCommandEvent&) {
     try {
-        apply_project(load_project(project_path_), "Test parameters reloaded");
+        apply_project(load_project(project_path_), _("Test parameters reloaded"));
     } catch (const ProjectError& error) {
         wxLogError("Test parameters not reloaded: %s", from_utf8(error.what()));
-        wxMessageBox(from_utf8(error.what()) + "\n\nThe current parameters stay in use.",
-                     "Reload failed", wxOK | wxICON_ERROR, this);
+        wxMessageBox(from_utf8(error.what()) + "\n\n" + _("The current parameters stay in use."),
+                     _("Reload failed"), wxOK | wxICON_ERROR, this);
     }
 }
 
 void StationFrame::on_save_test_parameters(wxCommandEvent&) {
     try {
         save_project(project_path_, project_);
-        report(this, "Test parameters saved to " + from_utf8(project_path_));
+        report(this, wxString::Format(_("Test parameters saved to %s"), from_utf8(project_path_)));
     } catch (const std::exception& error) {
         wxLogError("Test parameters not saved: %s", from_utf8(error.what()));
-        wxMessageBox(from_utf8(error.what()), "Save failed", wxOK | wxICON_ERROR, this);
+        wxMessageBox(from_utf8(error.what()), _("Save failed"), wxOK | wxICON_ERROR, this);
     }
 }
 

@@ -22,7 +22,7 @@ namespace station {
 
 namespace {
 
-wxString learn_title() { return wxString("Learn ") + kProductName; }
+wxString learn_title() { return wxString::Format(_("Learn %s"), kProductName); }
 
 }  // namespace
 
@@ -32,7 +32,7 @@ StationLauncher::StationLauncher(const std::string& folder, OpenHandler on_open)
         wxArtProvider::GetBitmap(wxART_EXECUTABLE_FILE, wxART_OTHER, wxSize(48, 48)));
     // The layer's header names another product; the station says its own.
     m_staticText34->SetLabel(kProductName);
-    m_staticText35->SetLabel("Version " + station_version());
+    m_staticText35->SetLabel(wxString::Format(_("Version %s"), station_version()));
     ui_button_learn->SetLabel(learn_title());
     Layout();
     ui_project_list->Bind(wxEVT_LIST_ITEM_SELECTED, &StationLauncher::on_selected, this);
@@ -54,7 +54,7 @@ void StationLauncher::show_folder(const std::string& folder) {
         ui_project_list->SetItemData(item, long(i));
     }
     ui_project_path->Clear();
-    SetTitle(wxString("Welcome to ") + kProductName + " - " + from_utf8(folder));
+    SetTitle(wxString::Format(_("Welcome to %s"), kProductName) + " - " + from_utf8(folder));
 }
 
 void StationLauncher::choose(const std::string& project) {
@@ -112,16 +112,16 @@ void StationLauncher::on_click_learn(wxCommandEvent&) {
         wxString searched;
         for (const std::string& folder : data_folders()) searched += "\n" + from_utf8(folder);
         wxLogWarning("The station's manual (README.md) was not found");
-        wxMessageBox("The manual, README.md, is in none of these folders:" + searched,
+        wxMessageBox(_("The manual, README.md, is in none of these folders:") + searched,
                      learn_title(), wxOK | wxICON_INFORMATION, this);
         return;
     }
     if (!wxLaunchDefaultApplication(readme))
-        wxMessageBox("The README is at " + readme, learn_title(), wxOK | wxICON_INFORMATION, this);
+        wxMessageBox(wxString::Format(_("The README is at %s"), readme), learn_title(), wxOK | wxICON_INFORMATION, this);
 }
 
 void StationLauncher::on_browse(wxCommandEvent&) {
-    wxDirDialog dialog(this, "Folder of test projects", from_utf8(folder_),
+    wxDirDialog dialog(this, _("Folder of test projects"), from_utf8(folder_),
                        wxDD_DEFAULT_STYLE | wxDD_DIR_MUST_EXIST);
     if (dialog.ShowModal() != wxID_OK) return;
     show_folder(to_utf8(dialog.GetPath()));
@@ -134,14 +134,15 @@ void StationLauncher::on_open(wxCommandEvent&) { open_chosen(); }
 void StationLauncher::open_chosen() {
     const std::string path = to_utf8(ui_project_path->GetValue());
     if (path.empty()) {
-        wxMessageBox("Choose a project in the list first.", "Open", wxOK | wxICON_INFORMATION,
+        wxMessageBox(_("Choose a project in the list first."), _("Open"), wxOK | wxICON_INFORMATION,
                      this);
         return;
     }
     try {
         load_project(path);
     } catch (const ProjectError& error) {
-        wxMessageBox(from_utf8(error.what()), "Cannot open the project", wxOK | wxICON_ERROR, this);
+        wxMessageBox(from_utf8(error.what()), _("Cannot open the project"), wxOK | wxICON_ERROR,
+                     this);
         return;
     }
     if (on_open_ && on_open_(path)) Destroy();

@@ -23,6 +23,7 @@
 #include "host/history_search.h"
 #include "host/item_plot.h"
 #include "host/keys.h"
+#include "host/language.h"
 #include "host/look.h"
 #include "host/settings.h"
 #include "host/report_printing.h"
@@ -37,13 +38,13 @@ namespace station {
 
 namespace {
 
-const wxString kAllCells = "all";
-const wxString kAllProjects = "all";
-const wxString kUnknownProject = "(not recorded)";
-const wxString kCsvWildcard = "CSV files (*.csv)|*.csv|All files (*)|*";
+// Functions, not constants: the words are looked up once the language is chosen.
+wxString all_choice() { return _("all"); }
+wxString unknown_project() { return _("(not recorded)"); }
+wxString csv_wildcard() { return _("CSV files (*.csv)|*.csv|All files (*)|*"); }
 
 wxString figure(double value) { return wxString::Format("%.6g", value); }
-wxString seconds(std::int64_t ms) { return wxString::Format("%.2f s", double(ms) / 1000); }
+wxString seconds(std::int64_t ms) { return wxString::Format(_("%.2f s"), double(ms) / 1000); }
 wxString count(std::size_t n) { return wxString::Format("%zu", n); }
 
 wxString data_folder();
@@ -129,7 +130,7 @@ public:
     wxString GetColLabelValue(int col) override { return labels_[col]; }
     wxString GetRowLabelValue(int row) override {
         const TestSummary* t = at(row);
-        return t ? from_utf8(t->cell) : wxString();
+        return t ? cell_caption(t->cell) : wxString();
     }
     wxString GetValue(int row, int col) override {
         const TestSummary* t = at(row);
@@ -138,7 +139,7 @@ public:
             case 0: return from_utf8(format_local(t->begin_ms));
             case 1: return from_utf8(format_local(t->end_ms));
             case 2: return from_utf8(t->serial);
-            case 3: return verdict_text(t->verdict);
+            case 3: return from_utf8(verdict_caption(t->verdict));
             default: return from_utf8(t->description);
         }
     }
@@ -180,7 +181,7 @@ StationViewerPanel::StationViewerPanel(wxWindow* parent, HistoryStore& store,
     std::size_t at = 0;
     while (at < commands->GetItemCount() && commands->GetItem(at)->GetWindow() != ui_cell_filter)
         ++at;
-    auto* project_label = new wxStaticText(row, wxID_ANY, "Project");
+    auto* project_label = new wxStaticText(row, wxID_ANY, _("Project"));
     ui_project_filter = new wxChoice(row, wxID_ANY);
     // A project's name may be long: the row keeps its width.
     ui_project_filter->SetMinSize(wxSize(FromDIP(180), -1));
@@ -200,7 +201,7 @@ StationViewerPanel::StationViewerPanel(wxWindow* parent, HistoryStore& store,
     // Tests the station could not make are neither OK nor NG: counted apart.
     wxWindow* totals = ui_total_statistics_ok_count->GetParent();
     wxSizer* pairs = ui_total_statistics_ok_count->GetContainingSizer();
-    pairs->Add(new wxStaticText(totals, wxID_ANY, utf8_caption("Error数量")), 0,
+    pairs->Add(new wxStaticText(totals, wxID_ANY, from_utf8(tr("Error数量"))), 0,
                wxALIGN_CENTER_VERTICAL | wxALL, 5);
     ui_total_statistics_error_count = new wxTextCtrl(
         totals, wxID_ANY, wxEmptyString, wxDefaultPosition, wxDefaultSize, wxTE_READONLY);
@@ -234,8 +235,8 @@ StationViewerPanel::StationViewerPanel(wxWindow* parent, HistoryStore& store,
 }
 
 std::string StationViewerPanel::shown_cell() const {
-    const wxString cell = ui_cell_filter->GetStringSelection();
-    return cell == kAllCells ? std::string() : to_utf8(cell);
+    const auto cell = cell_names_.find(ui_cell_filter->GetStringSelection());
+    return cell == cell_names_.end() ? std::string() : cell->second;
 }
 
 std::optional<std::string> StationViewerPanel::shown_project() const {
@@ -263,13 +264,13 @@ void StationViewerPanel::list_projects() {
                      *wanted_project_);
     project_choices_.assign(1, std::nullopt);
     ui_project_filter->Clear();
-    ui_project_filter->Append(kAllProjects);
+    ui_project_filter->Append(all_choice());
     int selection = 0;
     for (const std::string& name : names) {
         if (wanted_project_ == name) selection = int(project_choices_.size());
         project_choices_.push_back(name);
         // Records of older stations do not say which project they tested.
-        ui_project_filter->Append(name.empty() ? kUnknownProject : from_utf8(name));
+        ui_project_filter->Append(name.empty() ? unknown_project() : from_utf8(name));
     }
     ui_project_filter->SetSelection(selection);
 }
@@ -281,19 +282,22 @@ std::optional<TestRecord> StationViewerPanel::test_at_row(int row) const {
 }
 
 void StationViewerPanel::refresh() {
-    const wxString filter = ui_cell_filter->GetStringSelection();
+    const wxString filter = from_utf8(shown_cell());
     ui_cell_filter->Clear();
-    ui_cell_filter->Append(kAllCells);
+    cell_names_.clear();
+    ui_cell_filter->Append(all_choice());
     // Cells of a line read "<station> / <cell>": the row labels widen to show them.
     int label_width = row_label_width_;
     wxClientDC dc(ui_history->GetGridRowLabelWindow());
     dc.SetFont(ui_history->GetLabelFont());
     for (const std::string& cell : store_.cells()) {
-        ui_cell_filter->Append(from_utf8(cell));
-        label_width = std::max(label_width, dc.GetTextExtent(from_utf8(cell)).x + FromDIP(12));
+        cell_names_[cell_caption(cell)] = cell;
+        ui_cell_filter->Append(cell_caption(cell));
+        label_width = std::max(label_width, dc.GetTextExtent(cell_caption(cell)).x + FromDIP(12));
     }
     if (ui_history->GetRowLabelSize() != label_width) ui_history->SetRowLabelSize(label_width);
-    if (!ui_cell_filter->SetStringSelection(filter)) ui_cell_filter->SetStringSelection(kAllCells);
+    if (filter.empty() || !ui_cell_filter->SetStringSelection(cell_caption(to_utf8(filter))))
+        ui_cell_filter->SetStringSelection(all_choice());
     list_projects();
 
     table_->reload(shown_filter(), ui_search->order());
@@ -324,7 +328,7 @@ void StationViewerPanel::show_items(int row) {
         ui_assertions->SetCellValue(r, 2, from_utf8(format_number(item.lower)));
         ui_assertions->SetCellValue(r, 3, from_utf8(format_number(item.upper)));
         ui_assertions->SetCellValue(r, 4, from_utf8(item.unit));
-        ui_assertions->SetCellValue(r, 5, item.ok ? "OK" : "NG");
+        ui_assertions->SetCellValue(r, 5, item.ok ? _("OK") : _("NG"));
         ui_assertions->SetCellTextColour(
             r, 5,
             readable_on(item.ok ? ok_colour() : ng_colour(),
@@ -409,8 +413,8 @@ std::string StationViewerPanel::wanted_unit() const {
 UnitHistoryDialog* StationViewerPanel::open_unit_history() {
     const std::string serial = wanted_unit();
     if (serial.empty()) {
-        wxMessageBox("Select a test in the history, or type a unit's serial number, first.",
-                     "Unit history", wxOK | wxICON_INFORMATION, this);
+        wxMessageBox(_("Select a test in the history, or type a unit's serial number, first."),
+                     _("Unit history"), wxOK | wxICON_INFORMATION, this);
         return nullptr;
     }
     try {
@@ -418,27 +422,27 @@ UnitHistoryDialog* StationViewerPanel::open_unit_history() {
         dialog->Show();
         return dialog;
     } catch (const std::exception& error) {
-        fail("Unit history failed", error);
+        fail(_("Unit history failed"), error);
         return nullptr;
     }
 }
 
 void StationViewerPanel::print_selected() {
     if (!selected_test_) {
-        wxMessageBox("Select a test in the history first.", "Report",
+        wxMessageBox(_("Select a test in the history first."), _("Report"),
                      wxOK | wxICON_INFORMATION, this);
         return;
     }
     enum { print = 1, pdf };
     wxMenu menu;
-    menu.Append(print, "Print...");
-    menu.Append(pdf, "Save as PDF...");
+    menu.Append(print, _("Print..."));
+    menu.Append(pdf, _("Save as PDF..."));
     const int chosen = GetPopupMenuSelectionFromUser(menu, ui_search->ui_report->GetPosition() +
                                                                ui_search->GetPosition());
     if (chosen == print) print_test_report(this, *selected_test_);
     if (chosen != pdf) return;
-    wxFileDialog dialog(this, "Save the report as PDF", data_folder(),
-                        from_utf8(selected_test_->serial) + ".pdf", "PDF files (*.pdf)|*.pdf",
+    wxFileDialog dialog(this, _("Save the report as PDF"), data_folder(),
+                        from_utf8(selected_test_->serial) + ".pdf", _("PDF files (*.pdf)|*.pdf"),
                         wxFD_SAVE | wxFD_OVERWRITE_PROMPT);
     if (dialog.ShowModal() != wxID_OK) return;
     remember_data_folder(dialog.GetDirectory());
@@ -446,14 +450,14 @@ void StationViewerPanel::print_selected() {
         save_report_pdf(chosen_path(dialog));
     } catch (const std::exception& error) {
         wxLogError("%s", from_utf8(error.what()));
-        wxMessageBox(from_utf8(error.what()), "Save as PDF", wxOK | wxICON_ERROR, this);
+        wxMessageBox(from_utf8(error.what()), _("Save as PDF"), wxOK | wxICON_ERROR, this);
     }
 }
 
 void StationViewerPanel::save_report_pdf(const std::string& path) const {
     if (!selected_test_) throw std::runtime_error("no test is selected in the history");
     write_pdf(from_utf8(test_report_html(*selected_test_)), path,
-              "Test report " + from_utf8(selected_test_->serial));
+              wxString::Format(_("Test report %s"), from_utf8(selected_test_->serial)));
     wxLogMessage("Saved the report of %s to %s", from_utf8(selected_test_->serial),
                  from_utf8(path));
 }
@@ -474,7 +478,7 @@ void remember_data_folder(const wxString& folder) {
 
 void StationViewerPanel::fail(const wxString& title, const std::exception& error) {
     wxLogError("%s: %s", title, from_utf8(error.what()));
-    wxMessageBox(from_utf8(error.what()) + "\n\nNothing was changed.", title, wxOK | wxICON_ERROR,
+    wxMessageBox(from_utf8(error.what()) + "\n\n" + _("Nothing was changed."), title, wxOK | wxICON_ERROR,
                  this);
 }
 
@@ -498,12 +502,12 @@ HistoryStore::ImportResult StationViewerPanel::import_from(const std::string& pa
     }
     // The import is one transaction: any fault, or Cancel, stores nothing.
     wxProgressDialog progress(
-        utf8_caption("导入数据"), "Importing " + from_utf8(path), 1000, this,
+        layer_caption("导入数据"), wxString::Format(_("Importing %s"), from_utf8(path)), 1000, this,
         wxPD_APP_MODAL | wxPD_AUTO_HIDE | wxPD_CAN_ABORT | wxPD_ELAPSED_TIME | wxPD_REMAINING_TIME);
     const HistoryStore::ImportResult result = store_.import_from([&](const auto& add) {
         read_history_csv_each(text, add, [&](std::size_t done, std::size_t all) {
             if (!progress.Update(int(done * 1000 / std::max<std::size_t>(all, 1))))
-                throw HistoryFileError("the import was cancelled");
+                throw HistoryFileError(tr("the import was cancelled"));
         });
     });
     selected_item_.reset();
@@ -514,44 +518,44 @@ HistoryStore::ImportResult StationViewerPanel::import_from(const std::string& pa
 }
 
 void StationViewerPanel::on_export_data(wxCommandEvent&) {
-    wxFileDialog dialog(this, utf8_caption("导出数据"), data_folder(), "history.csv", kCsvWildcard,
+    wxFileDialog dialog(this, layer_caption("导出数据"), data_folder(), "history.csv", csv_wildcard(),
                         wxFD_SAVE | wxFD_OVERWRITE_PROMPT);
     if (dialog.ShowModal() != wxID_OK) return;
     remember_data_folder(dialog.GetDirectory());
     try {
         export_to(chosen_path(dialog));
     } catch (const std::exception& error) {
-        fail("Export failed", error);
+        fail(_("Export failed"), error);
     }
 }
 
 void StationViewerPanel::on_import_data(wxCommandEvent&) {
-    wxFileDialog dialog(this, utf8_caption("导入数据"), data_folder(), wxEmptyString, kCsvWildcard,
+    wxFileDialog dialog(this, layer_caption("导入数据"), data_folder(), wxEmptyString, csv_wildcard(),
                         wxFD_OPEN | wxFD_FILE_MUST_EXIST);
     if (dialog.ShowModal() != wxID_OK) return;
     remember_data_folder(dialog.GetDirectory());
     try {
         const HistoryStore::ImportResult result = import_from(chosen_path(dialog));
         wxMessageBox(
-            wxString::Format("%zu tests added, %zu already stored.", result.added, result.skipped),
-            utf8_caption("导入数据"), wxOK | wxICON_INFORMATION, this);
+            wxString::Format(_("%zu tests added, %zu already stored."), result.added, result.skipped),
+            layer_caption("导入数据"), wxOK | wxICON_INFORMATION, this);
     } catch (const std::exception& error) {
-        fail("Import failed", error);
+        fail(_("Import failed"), error);
     }
 }
 
 void StationViewerPanel::on_clear_data(wxCommandEvent&) {
     const std::int64_t tests = store_.count();
     if (tests == 0) return;
-    wxMessageDialog ask(this, wxString::Format("Clear all %lld recorded tests?", (long long)tests),
-                        utf8_caption("清空数据"), wxYES_NO | wxNO_DEFAULT | wxICON_QUESTION);
+    wxMessageDialog ask(this, wxString::Format(_("Clear all %lld recorded tests?"), (long long)tests),
+                        layer_caption("清空数据"), wxYES_NO | wxNO_DEFAULT | wxICON_QUESTION);
     if (ask.ShowModal() != wxID_YES) return;
     selected_item_.reset();
     try {
         store_.clear();
         wxLogMessage("Test history cleared: %lld tests", (long long)tests);
     } catch (const std::exception& error) {
-        fail("Clearing failed", error);
+        fail(_("Clearing failed"), error);
     }
     refresh();
 }
@@ -559,12 +563,12 @@ void StationViewerPanel::on_clear_data(wxCommandEvent&) {
 void StationViewerPanel::on_save_single_uut_test_data(wxCommandEvent&) {
     const std::optional<TestRecord>& test = selected_test_;
     if (!test) {
-        wxMessageBox("Select a test in the history first.", utf8_caption("保存单品数据"),
+        wxMessageBox(_("Select a test in the history first."), layer_caption("保存单品数据"),
                      wxOK | wxICON_INFORMATION, this);
         return;
     }
-    wxFileDialog dialog(this, utf8_caption("保存单品数据"), data_folder(),
-                        from_utf8(test->serial) + ".xlsx", "Excel workbooks (*.xlsx)|*.xlsx",
+    wxFileDialog dialog(this, layer_caption("保存单品数据"), data_folder(),
+                        from_utf8(test->serial) + ".xlsx", _("Excel workbooks (*.xlsx)|*.xlsx"),
                         wxFD_SAVE | wxFD_OVERWRITE_PROMPT);
     if (dialog.ShowModal() != wxID_OK) return;
     try {
@@ -573,7 +577,7 @@ void StationViewerPanel::on_save_single_uut_test_data(wxCommandEvent&) {
         wxLogMessage("Exported the test of %s to %s", from_utf8(test->serial),
                      from_utf8(chosen_path(dialog)));
     } catch (const std::exception& error) {
-        fail("Saving the workbook failed", error);
+        fail(_("Saving the workbook failed"), error);
     }
 }
 
@@ -585,7 +589,7 @@ StationViewerFrame::StationViewerFrame(wxWindow* parent, HistoryStore& store,
     SetSize(FromDIP(wxSize(1440, 760)));
     Layout();
     Centre();
-    SetTitle("Test data - " + from_utf8(store.path()));
+    SetTitle(wxString::Format(_("Test data - %s"), from_utf8(store.path())));
     // Ahead of the focused grid, which takes Escape for its selection.
     Bind(wxEVT_CHAR_HOOK, [this](wxKeyEvent& event) {
         const bool escape = event.GetKeyCode() == WXK_ESCAPE && !event.HasAnyModifiers();

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -85,6 +86,8 @@ private:
     HistoryStore& store_;
     HistoryTable* table_ = nullptr;  // owned by the grid
     int row_label_width_ = 0;
+    // The cell filter's captions ("Zelle 1") and the names the records keep ("Cell 1").
+    std::map<wxString, std::string> cell_names_;
     int selected_row_ = -1;
     std::optional<TestRecord> selected_test_;
     // The item whose figures show, and its limits in the selected test.

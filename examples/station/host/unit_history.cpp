@@ -17,13 +17,13 @@ namespace station {
 
 namespace {
 
-const wxString kPdfWildcard = "PDF files (*.pdf)|*.pdf";
+wxString pdf_wildcard() { return _("PDF files (*.pdf)|*.pdf"); }
 
 }  // namespace
 
 UnitHistoryDialog::UnitHistoryDialog(wxWindow* parent, const HistoryStore& store,
                                      const std::string& serial)
-    : wxDialog(parent, wxID_ANY, "Unit history - " + from_utf8(serial), wxDefaultPosition,
+    : wxDialog(parent, wxID_ANY, wxString::Format(_("Unit history - %s"), from_utf8(serial)), wxDefaultPosition,
                wxDefaultSize, wxDEFAULT_DIALOG_STYLE | wxRESIZE_BORDER),
       serial_(serial),
       tests_(store.unit_history(serial)) {
@@ -33,12 +33,12 @@ UnitHistoryDialog::UnitHistoryDialog(wxWindow* parent, const HistoryStore& store
     ui_report->SetPage(html_);
     root->Add(ui_report, 1, wxEXPAND | wxALL, 5);
     auto* buttons = new wxBoxSizer(wxHORIZONTAL);
-    ui_print = new wxButton(this, wxID_PRINT, "Print...");
-    ui_save_pdf = new wxButton(this, wxID_ANY, "Save as PDF...");
+    ui_print = new wxButton(this, wxID_PRINT, _("Print..."));
+    ui_save_pdf = new wxButton(this, wxID_ANY, _("Save as PDF..."));
     buttons->Add(ui_print, 0, wxALL, 5);
     buttons->Add(ui_save_pdf, 0, wxALL, 5);
     buttons->AddStretchSpacer();
-    buttons->Add(new wxButton(this, wxID_CLOSE, "Close"), 0, wxALL, 5);
+    buttons->Add(new wxButton(this, wxID_CLOSE, _("Close")), 0, wxALL, 5);
     root->Add(buttons, 0, wxEXPAND | wxLEFT | wxRIGHT | wxBOTTOM, 5);
     SetSizerAndFit(root);
     SetEscapeId(wxID_CLOSE);
@@ -61,16 +61,16 @@ void UnitHistoryDialog::save_pdf(const std::string& path) const {
 
 void UnitHistoryDialog::on_save_pdf() {
     const Settings* settings = Settings::current();
-    wxFileDialog dialog(this, "Save the unit history as PDF",
+    wxFileDialog dialog(this, _("Save the unit history as PDF"),
                         settings ? settings->folder("data") : wxString(),
-                        from_utf8(serial_) + ".pdf", kPdfWildcard,
+                        from_utf8(serial_) + ".pdf", pdf_wildcard(),
                         wxFD_SAVE | wxFD_OVERWRITE_PROMPT);
     if (dialog.ShowModal() != wxID_OK) return;
     try {
         save_pdf(chosen_path(dialog));
     } catch (const std::exception& error) {
         wxLogError("%s", from_utf8(error.what()));
-        wxMessageBox(from_utf8(error.what()), "Save as PDF", wxOK | wxICON_ERROR, this);
+        wxMessageBox(from_utf8(error.what()), _("Save as PDF"), wxOK | wxICON_ERROR, this);
     }
 }
 

@@ -32,18 +32,18 @@ bool control(char32_t c) { return c < 0x20 || (c >= 0x7f && c <= 0x9f); }
 }  // namespace
 
 std::string serial_problem(std::string_view serial) {
-    if (serial.empty()) return "Enter a serial number to start";
+    if (serial.empty()) return tr("Enter a serial number to start");
     if (const auto at = invalid_text_at(serial)) {
         if (serial[*at] == '\0')
-            return "Serial number has a NUL byte (byte " + std::to_string(*at + 1) + ")";
-        return "Serial number is not UTF-8 text (byte " + std::to_string(*at + 1) + ")";
+            return tr_format("Serial number has a NUL byte (byte %zu)", *at + 1);
+        return tr_format("Serial number is not UTF-8 text (byte %zu)", *at + 1);
     }
     const std::vector<char32_t> points = code_points(serial);
     if (points.size() > kMaxSerialLength)
-        return "Serial number too long (" + std::to_string(points.size()) + " characters, at most " +
-               std::to_string(kMaxSerialLength) + ")";
+        return tr_format("Serial number too long (%zu characters, at most %zu)", points.size(),
+                         std::size_t(kMaxSerialLength));
     for (char32_t c : points)
-        if (control(c)) return "Serial number has control characters";
+        if (control(c)) return tr("Serial number has control characters");
     return {};
 }
 
@@ -70,14 +70,14 @@ void CellSession::release_serial() {
 
 std::string CellSession::begin(std::string_view typed_serial, const Project& project,
                                const std::string& project_path, std::int64_t now) {
-    if (state_ == CellState::testing) return "A test is already running";
-    if (state_ == CellState::storing) return "The last test is still being stored";
+    if (state_ == CellState::testing) return tr("A test is already running");
+    if (state_ == CellState::storing) return tr("The last test is still being stored");
     const std::string serial(trim(typed_serial));
     if (std::string problem = serial_problem(serial); !problem.empty()) return problem;
-    if (project.items.empty()) return "No test project";
+    if (project.items.empty()) return tr("No test project");
     if (serials_) {
         if (const std::string other = serials_->claim(serial, cell_); !other.empty())
-            return serial + " is already testing in " + other;
+            return tr_format("%s is already testing in %s", serial, other);
         claimed_ = serial;
     }
     (void)project_path;
@@ -115,7 +115,8 @@ const TestRecord& CellSession::finish(const RunOutcome& outcome, std::int64_t no
         case RunOutcome::Kind::failed:
             // The station could not test the unit: not the unit's failure.
             record_.verdict = Verdict::error;
-            record_.description = "instrument fault at " + outcome.item + ": " + outcome.reason;
+            record_.description =
+                tr_format("instrument fault at %s: %s", outcome.item, outcome.reason);
             break;
         case RunOutcome::Kind::stopped: return abort(now);
     }
@@ -125,8 +126,8 @@ const TestRecord& CellSession::finish(const RunOutcome& outcome, std::int64_t no
 const TestRecord& CellSession::abort(std::int64_t now) {
     if (state_ != CellState::testing) return record_;
     record_.verdict = Verdict::aborted;
-    record_.description = "aborted after " + std::to_string(record_.items.size()) + " of " +
-                          std::to_string(project_.items.size()) + " items";
+    record_.description = tr_format("aborted after %zu of %zu items", record_.items.size(),
+                                    project_.items.size());
     return end(now);
 }
 
@@ -149,16 +150,17 @@ void CellSession::saved_later(const TestRecord& record) {
 }
 
 std::string CellSession::result_text(Verdict verdict, bool saved) {
-    return std::string(verdict_text(verdict)) + (saved ? "" : " (not saved)");
+    return saved ? verdict_caption(verdict)
+                 : tr_format("%s (not saved)", verdict_caption(verdict));
 }
 
 std::string CellSession::banner() const {
     switch (state_) {
-        case CellState::idle: return "Ready";
+        case CellState::idle: return tr("Ready");
         case CellState::testing:
-        case CellState::storing: return "Testing " + record_.serial + " ...";
+        case CellState::storing: return tr_format("Testing %s ...", record_.serial);
         case CellState::stored:
-        case CellState::error: return record_.serial + ": " + verdict_text(record_.verdict);
+        case CellState::error: return record_.serial + ": " + verdict_caption(record_.verdict);
         case CellState::not_saved:
             return record_.serial + ": " + result_text(record_.verdict, false);
     }
@@ -166,14 +168,16 @@ std::string CellSession::banner() const {
 }
 
 std::string CellSession::start_line() const {
-    return "Test of " + record_.serial + " started: " + project_.title + ", " +
-           std::to_string(project_.items.size()) + " items";
+    return tr_format("Test of %s started: %s, %zu items", record_.serial, project_.title,
+                     project_.items.size());
 }
 
 std::string CellSession::end_line() const {
-    return "Test of " + record_.serial + " ended: " + verdict_text(record_.verdict) + " (" +
-           record_.description + ")" +
-           (state_ == CellState::not_saved ? "; NOT SAVED, kept in memory and tried again" : "");
+    return state_ == CellState::not_saved
+               ? tr_format("Test of %s ended: %s (%s); NOT SAVED, kept in memory and tried again",
+                           record_.serial, verdict_caption(record_.verdict), record_.description)
+               : tr_format("Test of %s ended: %s (%s)", record_.serial,
+                           verdict_caption(record_.verdict), record_.description);
 }
 
 }  // namespace station

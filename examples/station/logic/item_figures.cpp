@@ -13,6 +13,7 @@
 #include <string_view>
 
 #include "logic/sqlite.h"
+#include "logic/text.h"
 
 namespace station {
 
@@ -130,7 +131,7 @@ Capability capability(std::int64_t readings, std::int64_t values, double minimum
     c.readings = readings;
     c.values = values;
     if (values == 0) {
-        const std::string why = readings ? "no numeric values" : "no readings";
+        const std::string why = readings ? tr("no numeric values") : tr("no readings");
         c.mean = c.sigma = c.cp = c.cpk = Figure::none(why);
         return c;
     }
@@ -138,35 +139,35 @@ Capability capability(std::int64_t readings, std::int64_t values, double minimum
     c.maximum = maximum;
     // Values near the largest double add up to infinity: no figure then.
     if (!std::isfinite(mean)) {
-        c.mean = c.sigma = c.cp = c.cpk = Figure::none("values too large to add up");
+        c.mean = c.sigma = c.cp = c.cpk = Figure::none(tr("values too large to add up"));
         return c;
     }
     c.mean = some(mean);
     if (values < 2) {
-        c.sigma = c.cp = c.cpk = Figure::none("needs 2 values");
+        c.sigma = c.cp = c.cpk = Figure::none(tr("needs 2 values"));
         return c;
     }
     if (!std::isfinite(sigma)) {
-        c.sigma = c.cp = c.cpk = Figure::none("values too large to add up");
+        c.sigma = c.cp = c.cpk = Figure::none(tr("values too large to add up"));
         return c;
     }
     c.sigma = some(sigma);
     const auto& [lower, upper] = limits;
     if (!lower && !upper) {
-        c.cp = c.cpk = Figure::none("no limits");
+        c.cp = c.cpk = Figure::none(tr("no limits"));
         return c;
     }
     if (lower && upper && *lower > *upper) {
-        c.cp = c.cpk = Figure::none("lower limit above upper");
+        c.cp = c.cpk = Figure::none(tr("lower limit above upper"));
         return c;
     }
     if (!(sigma > 0)) {
-        c.cp = c.cpk = Figure::none("no spread (sigma 0)");
+        c.cp = c.cpk = Figure::none(tr("no spread (sigma 0)"));
         return c;
     }
-    const auto finite = [](double v) { return std::isfinite(v) ? some(v) : Figure::none("too large"); };
+    const auto finite = [](double v) { return std::isfinite(v) ? some(v) : Figure::none(tr("too large")); };
     c.cp = lower && upper ? finite((*upper - *lower) / (6 * sigma))
-                          : Figure::none("needs both limits");
+                          : Figure::none(tr("needs both limits"));
     double nearest = INFINITY;
     if (upper) nearest = std::min(nearest, *upper - mean);
     if (lower) nearest = std::min(nearest, mean - *lower);

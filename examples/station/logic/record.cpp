@@ -15,6 +15,16 @@ const char* verdict_text(Verdict verdict) {
     return "Aborted";
 }
 
+std::string verdict_caption(Verdict verdict) {
+    switch (verdict) {
+        case Verdict::ok: return tr("OK");
+        case Verdict::ng: return tr("NG");
+        case Verdict::aborted: return tr("Aborted");
+        case Verdict::error: return tr("Error");
+    }
+    return tr("Aborted");
+}
+
 std::optional<Verdict> parse_verdict(const std::string& text) {
     for (Verdict v : {Verdict::ok, Verdict::ng, Verdict::aborted, Verdict::error})
         if (text == verdict_text(v)) return v;
@@ -38,11 +48,11 @@ void conclude(TestRecord& record) {
         failed += item.name;
         ++listed;
     }
-    if (listed < all) failed += " and " + std::to_string(all - listed) + " more";
+    if (listed < all) failed = tr_format("%s and %zu more", failed, all - listed);
     record.verdict = all == 0 ? Verdict::ok : Verdict::ng;
     record.description = all == 0
-                             ? "all " + std::to_string(record.items.size()) + " items within limits"
-                             : "out of limits: " + failed;
+                             ? tr_format("all %zu items within limits", record.items.size())
+                             : tr_format("out of limits: %s", failed);
 }
 
 }  // namespace station

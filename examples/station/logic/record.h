@@ -16,6 +16,8 @@ namespace station {
 enum class Verdict { ok, ng, aborted, error };
 
 const char* verdict_text(Verdict verdict);  // "OK", "NG", "Aborted", "Error"
+// The verdict as the operator reads it, in the station's language; files keep verdict_text.
+std::string verdict_caption(Verdict verdict);
 std::optional<Verdict> parse_verdict(const std::string& text);
 
 struct ItemResult {

@@ -219,4 +219,8 @@ std::string format_percent(std::size_t part, std::size_t whole) {
     return text + "%";
 }
 
+std::string tr(const char* english) {
+    return wxGetTranslation(wxString::FromUTF8(english)).utf8_string();
+}
+
 }  // namespace station

@@ -8,6 +8,9 @@
 #include <string>
 #include <string_view>
 
+#include <wx/string.h>
+#include <wx/translation.h>
+
 namespace station {
 
 std::string_view trim(std::string_view text);
@@ -47,5 +50,25 @@ std::string format_local(std::int64_t ms);
 std::string format_duration(std::int64_t ms);
 // "66.7%" of part in whole, "0%" for an empty whole.
 std::string format_percent(std::size_t part, std::size_t whole);
+
+// A text the operator reads, in the language the station runs in (its gettext
+// catalogs); the English text itself when none is loaded. UTF-8 in and out.
+std::string tr(const char* english);
+
+namespace text_detail {
+inline wxString argument(const std::string& utf8) { return wxString::FromUTF8(utf8); }
+template <typename T>
+T argument(T value) {
+    return value;
+}
+}  // namespace text_detail
+
+// tr's text as a printf format; std::string arguments are UTF-8.
+template <typename... Args>
+std::string tr_format(const char* english, const Args&... args) {
+    return wxString::Format(wxGetTranslation(wxString::FromUTF8(english)),
+                            text_detail::argument(args)...)
+        .utf8_string();
+}
 
 }  // namespace station

@@ -5,8 +5,12 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
+
+#include <sys/mount.h>
 
 #include <wx/button.h>
 #include <wx/checkbox.h>
@@ -32,6 +36,13 @@ using namespace station;
 namespace fs = std::filesystem;
 
 namespace {
+
+std::string file_bytes(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
 
 constexpr std::int64_t kDay = 24 * 3600 * 1000;
 
@@ -318,4 +329,29 @@ TEST_F(StationFinding, ReportsPrintToPdfWithEveryItem) {
         EXPECT_NE(what.find("No such file or directory"), std::string::npos) << what;
     }
     EXPECT_FALSE(fs::exists(nowhere));
+
+    // A disk that fills while the pages are written: the report saved there
+    // before stays whole. Mounting needs root; elsewhere this part is left out.
+    const fs::path disk = folder / "small disk";
+    fs::create_directories(disk);
+    if (::mount("tmpfs", disk.c_str(), "tmpfs", 0, "size=1m") != 0) return;
+    const fs::path kept = disk / "report.pdf";
+    panel->save_report_pdf(kept.string());
+    const std::string before = file_bytes(kept);
+    {
+        std::ofstream filler(disk / "filler", std::ios::binary);
+        const std::string block(4096, 'x');
+        while (filler.write(block.data(), std::streamsize(block.size()))) {
+        }
+    }
+    try {
+        panel->save_report_pdf(kept.string());
+        ADD_FAILURE() << "a report was written on a full disk";
+    } catch (const std::runtime_error& error) {
+        EXPECT_NE(std::string(error.what()).find("No space left on device"), std::string::npos)
+            << error.what();
+    }
+    EXPECT_EQ(file_bytes(kept), before);
+    EXPECT_FALSE(fs::exists(disk / "report.pdf.part"));
+    ::umount2(disk.c_str(), MNT_DETACH);
 }

@@ -9,6 +9,8 @@
 #include <cstring>
 #include <stdexcept>
 
+#include <unistd.h>
+
 #include <wx/dcgraph.h>
 #include <wx/graphics.h>
 #include <wx/html/htmprint.h>
@@ -91,8 +93,11 @@ bool print_html(wxWindow* parent, const wxString& html, const wxString& title) {
 }
 
 void write_pdf(const wxString& html, const std::string& path, const wxString& title) {
+    // A failed write must not cost the file a report of the same name left
+    // there before: the pages go to a file beside it, renamed when whole.
+    const std::string part = path + ".part";
     PdfFile out;
-    out.file = std::fopen(path.c_str(), "wb");
+    out.file = std::fopen(part.c_str(), "wb");
     if (!out.file) throw cannot_write(path, std::strerror(errno));
     const double width_pt = kPageWidthMm / kMmPerInch * kPointsPerInch;
     const double height_pt = kPageHeightMm / kMmPerInch * kPointsPerInch;
@@ -132,11 +137,19 @@ void write_pdf(const wxString& html, const std::string& path, const wxString& ti
     cairo_surface_finish(surface);
     const cairo_status_t status = cairo_surface_status(surface);
     cairo_surface_destroy(surface);
+    const bool flushed = std::fflush(out.file) == 0 && ::fsync(::fileno(out.file)) == 0;
+    if (!flushed && !out.error) out.error = errno ? errno : EIO;
     const bool closed = std::fclose(out.file) == 0;
-    if (status != CAIRO_STATUS_SUCCESS || !closed || out.error) {
-        std::remove(path.c_str());
+    if (!closed && !out.error) out.error = errno ? errno : EIO;
+    if (status != CAIRO_STATUS_SUCCESS || out.error) {
+        std::remove(part.c_str());
         throw cannot_write(path, out.error ? std::strerror(out.error)
                                            : cairo_status_to_string(status));
+    }
+    if (std::rename(part.c_str(), path.c_str()) != 0) {
+        const int error = errno;
+        std::remove(part.c_str());
+        throw cannot_write(path, std::strerror(error));
     }
 }
 

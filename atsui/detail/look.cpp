@@ -95,7 +95,10 @@ wxStaticBitmap* make_picture(wxWindow* parent, const wxSize& size) {
             event.Skip();
             return;
         }
+        // Nothing else paints it: without this the area stays black.
         wxPaintDC dc(picture);
+        dc.SetBackground(wxBrush(picture->GetBackgroundColour()));
+        dc.Clear();
     });
 #endif
     return picture;

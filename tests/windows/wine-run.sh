@@ -63,8 +63,11 @@ unmanaged
 trap finish EXIT
 trap 'exit 143' TERM
 trap 'exit 130' INT
+# Bash runs a trap only once its foreground command ends, so the program
+# runs in the background: a TERM then ends it at once, through finish.
 set +e
-"$wine" "$@"
+"$wine" "$@" &
+wait $!
 status=$?
 set -e
 exit $status

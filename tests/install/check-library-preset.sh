@@ -41,7 +41,7 @@ built=$(find "$work/build" -path '*/CMakeFiles/[0-9]*' -prune -o -type f \
 prefix=$work/prefix
 cmake --install "$work/build" --prefix "$prefix" >/dev/null
 unexpected=$(cd "$prefix" && find . -type f | grep -v -E \
-  '^\./(include/atsui/|lib/([^/]+/)?(libtov_atsui\.so|cmake/tov_atsui/|pkgconfig/tov_atsui\.pc$)|share/doc/libtov-atsui)' || true)
+  '^\./(include/atsui/|lib/([^/]+/)?(libtov_atsui\.so|cmake/tov_atsui/|pkgconfig/tov_atsui\.pc$)|share/doc/libtov-atsui|share/locale/[^/]+/LC_MESSAGES/tov_atsui\.mo$)' || true)
 [ -z "$unexpected" ] || fail "the install holds more than the library: $unexpected"
 echo "built: $built; installed $(cd "$prefix" && find . -type f | wc -l) files"
 

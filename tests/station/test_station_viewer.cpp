@@ -13,6 +13,7 @@
 #include <wx/grid.h>
 #include <wx/progdlg.h>
 #include <wx/radiobox.h>
+#include <wx/splitter.h>
 
 #include "host/look.h"
 #include "host/opening_progress.h"
@@ -148,6 +149,24 @@ TEST_F(StationViewer, FiltersByProjectAndOpensOnTheProjectInUse) {
     panel = open(std::nullopt);
     EXPECT_EQ(panel->ui_project_filter->GetStringSelection(), "all");
     EXPECT_EQ(shown_serials(panel).size(), history.size() + 1);
+}
+
+// Shown small and then made large, as a window manager or a remembered size
+// may do: the tables get the new width, the figures keep theirs.
+TEST_F(StationViewer, TablesTakeTheWidthTheWindowGains) {
+    viewer = new StationViewerFrame(nullptr, *store, std::nullopt);
+    viewer->SetSize(wxSize(900, 600));
+    viewer->Show();
+    pump(200);
+    wxSplitterWindow* columns = viewer->panel->m_splitter2;
+    const int tables = columns->GetSashPosition();
+    const int figures = columns->GetClientSize().x - tables;
+    ASSERT_GT(tables, 0);
+    viewer->SetSize(wxSize(1500, 800));
+    pump(200);
+    ASSERT_GE(columns->GetClientSize().x, figures + tables + 500);
+    EXPECT_GE(columns->GetSashPosition(), tables + 500);
+    EXPECT_NEAR(columns->GetClientSize().x - columns->GetSashPosition(), figures, 2);
 }
 
 // Error is the station's failure, not the unit's: its own colour and count,

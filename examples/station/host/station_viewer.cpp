@@ -391,6 +391,9 @@ void StationViewerPanel::m_splitter2OnIdle(wxIdleEvent& event) {
     for (wxWindow* pane : {ui_single_item_analyze_panel, ui_total_statistics_panel})
         if (wxSizer* sizer = pane->GetSizer()) needed = std::max(needed, sizer->CalcMin().x);
     m_splitter2->SetSashPosition(-(needed + m_splitter2->GetSashSize() + FromDIP(16)));
+    // The window may still grow after this (a remembered or a window
+    // manager's size): the growth goes to the tables, not to the figures.
+    m_splitter2->SetSashGravity(1.0);
 }
 
 void StationViewerPanel::on_cell_filter_changed(wxCommandEvent&) { refresh(); }
